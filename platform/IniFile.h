@@ -1,0 +1,37 @@
+#pragma once
+// Settings files with the Windows profile-string behaviour the stored files
+// were written for: case-insensitive section and key names, the first of
+// duplicate keys wins, values trimmed and one pair of surrounding quotes
+// removed, ';' comments, and writes that keep every other line untouched.
+// Text is UTF-8 in memory; files are read as UTF-8 (BOM or valid), UTF-16LE
+// (BOM) or else GBK, and written back in the encoding they were read in (new
+// files UTF-8, CR LF line ends). Every write is atomic.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace platform {
+
+// GetPrivateProfileString: the value, or def when the file, section or key is
+// missing; at most bufferSize-1 UTF-16 code units are returned (a surrogate
+// pair is never split), as a caller's buffer of bufferSize would hold.
+// bufferSize 0 returns "".
+std::string IniGetString(const std::string& section, const std::string& key,
+                         const std::string& def, const std::filesystem::path& file,
+                         size_t bufferSize = 65536);
+
+// GetPrivateProfileInt: optional leading white space and sign, then decimal
+// digits up to the first non-digit ("42A" -> 42, "B" -> 0, "+1" -> 1), wrapping
+// at 32 bits; def when the key is missing.
+int32_t IniGetInt(const std::string& section, const std::string& key, int32_t def,
+                  const std::filesystem::path& file);
+
+// WritePrivateProfileString: creates the file, section or key as needed and
+// replaces the first matching key in place. false when the file could not be
+// written (the old file is then unchanged).
+bool IniWriteString(const std::string& section, const std::string& key,
+                    const std::string& value, const std::filesystem::path& file);
+
+}  // namespace platform
