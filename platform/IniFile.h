@@ -33,5 +33,11 @@ int32_t IniGetInt(const std::string& section, const std::string& key, int32_t de
 // written (the old file is then unchanged).
 bool IniWriteString(const std::string& section, const std::string& key,
                     const std::string& value, const std::filesystem::path& file);
+// The same, with the reason for a failure in *error (file error text, or why
+// the name or value cannot be stored: line breaks, '=' in a key, ']' in a
+// section name, a key starting with '[' or ';', a character the file's
+// encoding lacks).
+bool IniWriteString(const std::string& section, const std::string& key, const std::string& value,
+                    const std::filesystem::path& file, std::string* error);
 
 }  // namespace platform
