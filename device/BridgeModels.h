@@ -1,0 +1,41 @@
+#pragma once
+// Which bridge product ids belong to which chip family. The ids are
+// configuration, read from the settings file's "BRIDGE MODELS" section:
+//   DE7 PIDs     = ids whose boards carry a DE7-family chip
+//   Shared PIDs  = ids used by boards of both families (the chip name decides)
+//   Early PID    = the model whose early firmware reports no version text
+//   Allowed PIDs = when not empty, the only ids the bridge may be opened with
+// Every value is a comma-separated list of hexadecimal ids ("0x1001, 2002");
+// a missing key is an empty list.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct BridgeModelTable {
+  std::vector<uint16_t> de7Pids;
+  std::vector<uint16_t> sharedPids;
+  std::optional<uint16_t> earlyPid;
+  std::vector<uint16_t> allowedPids;
+
+  bool IsDe7Pid(uint16_t pid) const;
+  bool IsSharedPid(uint16_t pid) const;
+  bool IsEarlyPid(uint16_t pid) const;
+  // An empty allow list accepts every id.
+  bool IsAllowedPid(uint16_t pid) const;
+};
+
+// Parses "0x27C0, 1b96,2" into ids. Empty or blank text is an empty list.
+// nullopt when any item is not 1 to 4 hexadecimal digits (optional 0x).
+std::optional<std::vector<uint16_t>> ParsePidList(const std::string& text);
+
+// The table in force (a copy).
+BridgeModelTable GetBridgeModels();
+void SetBridgeModels(BridgeModelTable table);
+
+// Reads the table from a settings file and puts it in force. On a malformed
+// value the table in force is left unchanged, false is returned and *error
+// (when given) names the key and its text.
+bool LoadBridgeModels(const std::filesystem::path& iniFile, std::string* error = nullptr);
