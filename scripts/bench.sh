@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks; prints one line per metric: "name value unit".
+# Usage: scripts/bench.sh [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh >/dev/null
+BUILD=${1:-build-bench}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRANA_WITH_QT=OFF -DKESTRANA_BENCH=ON >/dev/null
+cmake --build "$BUILD" --parallel "$(nproc)" --target kestrana_bench >/dev/null
+"$BUILD/bench/kestrana_bench" --metrics
