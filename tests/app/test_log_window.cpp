@@ -18,7 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/app/QtTestUtil.h"
+
 namespace {
+
+using qttest::ProcessEventsUntil;
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -66,17 +70,6 @@ std::vector<ShownLine> Lines(const CMyRichEditCtrl& log) {
     lines.clear();  // an empty document still holds one empty block
   }
   return lines;
-}
-
-// Processes events until pred holds; a generous bound only guards against a hang.
-bool ProcessEventsUntil(const std::function<bool()>& pred) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!pred()) {
-    if (timer.elapsed() > 10000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
 }
 
 struct Step {

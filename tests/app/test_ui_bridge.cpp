@@ -10,17 +10,11 @@
 #include <functional>
 #include <future>
 
+#include "tests/app/QtTestUtil.h"
+
 namespace {
 
-bool ProcessEventsUntil(const std::function<bool()>& pred) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!pred()) {
-    if (timer.elapsed() > 10000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using qttest::ProcessEventsUntil;
 
 template <typename T>
 bool IsReady(const std::future<T>& f) {

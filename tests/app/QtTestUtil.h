@@ -1,0 +1,22 @@
+#pragma once
+// Helpers shared by the widget tests.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <functional>
+
+namespace qttest {
+
+// Processes events until pred holds; the generous bound only guards against a
+// hang, it is never what a test waits for.
+inline bool ProcessEventsUntil(const std::function<bool()>& pred) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > 10000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+}  // namespace qttest
