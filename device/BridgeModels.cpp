@@ -56,6 +56,38 @@ bool BridgeModelTable::IsAllowedPid(uint16_t pid) const {
   return allowedPids.empty() || Contains(allowedPids, pid);
 }
 
+std::optional<uint16_t> BridgeModelTable::ModelCodeIn(const std::string& text) const {
+  const BridgeModelNumber* best = nullptr;
+  for (const BridgeModelNumber& number : modelNumbers) {
+    if (text.find(number.text) == std::string::npos) continue;
+    // Among the numbers found the longest wins; equal lengths keep list order.
+    if (best == nullptr || number.text.size() > best->text.size()) best = &number;
+  }
+  if (best == nullptr) return std::nullopt;
+  return best->code;
+}
+
+std::optional<std::vector<BridgeModelNumber>> ParseModelNumbers(const std::string& text) {
+  std::vector<BridgeModelNumber> numbers;
+  if (Trim(text).empty()) return numbers;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    const std::string item =
+        Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    const size_t equals = item.find('=');
+    if (equals == std::string::npos) return std::nullopt;
+    BridgeModelNumber number{Trim(item.substr(0, equals)), 0};
+    const std::optional<uint16_t> code = ParsePid(Trim(item.substr(equals + 1)));
+    if (number.text.empty() || !code) return std::nullopt;
+    number.code = *code;
+    numbers.push_back(std::move(number));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return numbers;
+}
+
 std::optional<std::vector<uint16_t>> ParsePidList(const std::string& text) {
   std::vector<uint16_t> ids;
   if (Trim(text).empty()) return ids;
@@ -91,10 +123,9 @@ bool LoadBridgeModels(const std::filesystem::path& iniFile, std::string* error) 
     std::vector<uint16_t>* target;
   };
   std::vector<uint16_t> early;
-  const ListKey keys[] = {{"DE7 PIDs", &table.de7Pids},
-                          {"Shared PIDs", &table.sharedPids},
-                          {"Early PID", &early},
-                          {"Allowed PIDs", &table.allowedPids}};
+  const ListKey keys[] = {{"DE7 PIDs", &table.de7Pids}, {"Shared PIDs", &table.sharedPids},
+                          {"Early PID", &early},        {"Allowed PIDs", &table.allowedPids},
+                          {"G models", &table.gModels}, {"P models", &table.pModels}};
   for (const ListKey& k : keys) {
     const std::string text = platform::IniGetString(kSection, k.key, "", iniFile);
     std::optional<std::vector<uint16_t>> ids = ParsePidList(text);
@@ -105,6 +136,13 @@ bool LoadBridgeModels(const std::filesystem::path& iniFile, std::string* error) 
     }
     *k.target = std::move(*ids);
   }
+  const std::string numbers = platform::IniGetString(kSection, "Model numbers", "", iniFile);
+  std::optional<std::vector<BridgeModelNumber>> parsed = ParseModelNumbers(numbers);
+  if (!parsed) {
+    if (error) *error = std::string(kSection) + " / Model numbers: bad list \"" + numbers + "\"";
+    return false;
+  }
+  table.modelNumbers = std::move(*parsed);
   if (!early.empty()) table.earlyPid = early.front();
   SetBridgeModels(std::move(table));
   return true;

@@ -1,9 +1,11 @@
 #pragma once
 // Process-wide chip state shared by the worker threads and the UI. Plain
-// values are atomics; strings are read and written as copies under a lock.
+// values are atomics; texts and paths are read and written as copies under a
+// lock.
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 class CHidDevice;
@@ -19,5 +21,26 @@ extern std::atomic<uint16_t> g_wSyncFlagAddr;
 
 extern std::atomic<bool> g_bDigitizerDisabled;
 
+// Name of the identified chip ("RO9110V"), a family placeholder ("RO9XXX",
+// "RO7XXX"), or empty before the first identification.
 std::string GetChipName();
 void SetChipName(std::string name);
+
+// Chip name + "_" + firmware version text; firmware files are matched
+// against it.
+std::string GetChipNameVersion();
+void SetChipNameVersion(std::string nameVersion);
+
+// The current chip's INI file.
+std::filesystem::path GetChipIniPath();
+void SetChipIniPath(std::filesystem::path path);
+
+// The current chip's configuration item (.sc) file; kMissingScFileName when
+// the chip has none.
+inline constexpr const char* kMissingScFileName = "DUviv_.sc";
+std::filesystem::path GetScFilePath();
+void SetScFilePath(std::filesystem::path path);
+
+// The module test's current test INI file.
+std::filesystem::path GetTestIniPath();
+void SetTestIniPath(std::filesystem::path path);

@@ -5,6 +5,7 @@
 #include "device/BridgeModels.h"
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
+#include "device/Latin1Text.h"
 #include "device/RequestQueue.h"
 #include "platform/Event.h"
 
@@ -42,21 +43,6 @@ void WriteStreamParameters(CHidDevice* device, bool frames) {
   } else {
     WriteChipReg8(device, kStreamModeRegister, frames ? 1 : 0);
   }
-}
-
-// Bytes up to the first NUL, each taken as a Latin-1 character.
-std::string Latin1ToUtf8(const uint8_t* text, size_t maxBytes) {
-  std::string out;
-  for (size_t i = 0; i < maxBytes && text[i] != 0; ++i) {
-    const uint8_t c = text[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back(static_cast<char>(0xC0 | c >> 6));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
 }
 
 }  // namespace

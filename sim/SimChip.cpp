@@ -12,6 +12,9 @@ SimChipConfig SimChipConfig::For(ChipFamily family) {
   if (family == ChipFamily::DE7) {
     config.productId = "7388";
     config.firmwareVersion = 0x010A;
+    // DE7 chips keep their sense-channel count at 0x81CC, right after the
+    // observe block: the block must end before it.
+    config.observeBytes = 12;
   } else {
     config.productId = "9111";
     config.firmwareVersion = 0x1060;

@@ -65,8 +65,10 @@ class FakePrompts : public IPrompts {
       ADD_FAILURE() << "unexpected " << kind << " file dialog";
       return std::nullopt;
     }
-    std::optional<QString> result = results.front();
+    // Spelled out: g++ 12 takes a copied optional<QString> for uninitialised.
+    const bool answered = results.front().has_value();
+    const QString path = answered ? *results.front() : QString();
     results.pop_front();
-    return result;
+    return answered ? std::optional<QString>(path) : std::nullopt;
   }
 };

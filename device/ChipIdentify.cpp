@@ -1,0 +1,217 @@
+#include "device/ChipIdentify.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <system_error>
+
+#include "device/BridgeModels.h"
+#include "device/ChipGlobals.h"
+#include "device/ChipHooks.h"
+#include "device/HidDevice.h"
+#include "device/Latin1Text.h"
+#include "device/RegisterOps.h"
+#include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+constexpr const char* kChipListSection = "CHIP LIST";
+constexpr const char* kChipListKey = "chip list";
+constexpr uint32_t kIdReadTimeoutMs = 100;
+
+constexpr const char* kChipIniFolder = "..\\System\\ChipIni\\";
+constexpr const char* kCfgItemFolder = "..\\System\\CfgItem\\";
+constexpr const char* kIniCreateFailedText = "ini文件创建失败！";
+constexpr const char* kScMissingText = "缺少必要的sc文件，部分功能无法使用";
+
+enum class Family { RU9, DE7 };
+
+struct IdBlock {
+  uint16_t address;
+  uint32_t length;
+  const char* placeholder;  // the chip name when no listed chip is known
+};
+
+constexpr IdBlock kRu9Id{0x8140, 6, "RO9XXX"};
+constexpr IdBlock kDe7Id{0x8240, 8, "RO7XXX"};
+
+const IdBlock& BlockOf(Family family) { return family == Family::DE7 ? kDe7Id : kRu9Id; }
+
+struct NameMapping {
+  std::string_view id;
+  std::string_view name;
+};
+
+// Chips sold under another name than their id.
+constexpr std::array<NameMapping, 5> kSalesNames{{
+    {"RO9111", "RO9110V"},
+    {"RO9112", "RO9110R"},
+    {"RO6109", "RO6108D"},
+    {"RO6572", "VE6572"},
+    {"RO7388", "RO7387Z"},
+}};
+
+std::string MapChipName(std::string idName) {
+  for (const NameMapping& m : kSalesNames) {
+    if (idName == m.id) return std::string(m.name);
+  }
+  return idName;
+}
+
+struct ChipId {
+  std::string name;
+  std::string nameVersion;
+};
+
+// Reads one family's id block: four id characters, then the firmware version
+// (RU9: bytes 4 low, 5 high, shown as "%4X"; DE7: bytes 6 and 7 as "%02X.%02X").
+std::optional<ChipId> ReadChipId(CHidDevice* device, Family family) {
+  const IdBlock& block = BlockOf(family);
+  std::array<uint8_t, 8> bytes{};
+  if (ReadChipRegs(device, block.address, bytes.data(), block.length, kIdReadTimeoutMs) == 0) {
+    return std::nullopt;
+  }
+  // The id characters end at the first NUL ("911\0" is RO911); any byte is
+  // kept as a character, never as a path or format element.
+  std::string name = MapChipName("RO" + Latin1ToUtf8(bytes.data(), 4));
+  char version[8];
+  if (family == Family::DE7) {
+    std::snprintf(version, sizeof version, "%02X.%02X", bytes[6], bytes[7]);
+  } else {
+    std::snprintf(version, sizeof version, "%4X", static_cast<unsigned>(bytes[5] << 8 | bytes[4]));
+  }
+  std::string nameVersion = name + "_" + version;
+  return ChipId{std::move(name), std::move(nameVersion)};
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+// A chip name that can safely become part of a file name and a search
+// pattern: no separators, dots, wildcards or control characters.
+bool IsPlainFileName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// Identifications run one at a time so that "previous name" and the commit
+// belong together; hooks are called after it is released.
+std::mutex g_identifyMutex;
+
+}  // namespace
+
+std::vector<std::string> SplitByComma(std::string_view text) {
+  std::vector<std::string> pieces;
+  for (;;) {
+    const size_t comma = text.rfind(',');
+    if (comma == std::string_view::npos) {
+      pieces.emplace_back(text);
+      break;
+    }
+    pieces.emplace_back(text.substr(comma + 1));
+    if (comma == 0) break;
+    text = text.substr(0, comma);
+  }
+  return {pieces.rbegin(), pieces.rend()};
+}
+
+bool IsChipInList(const std::string& name) {
+  // Read whole, not cut to a path-sized buffer: a long list must list the
+  // same chips here as in the chip-type choice the window shows.
+  const std::string list =
+      platform::IniGetString(kChipListSection, kChipListKey, std::string(kDefaultChipList),
+                             platform::AppPaths::Resolve(kAppConfigIniText));
+  const std::string_view wanted = TrimSpaces(name);
+  if (wanted.empty()) return false;
+  for (const std::string& piece : SplitByComma(list)) {
+    if (TrimSpaces(piece) == wanted) return true;
+  }
+  return false;
+}
+
+int IdentifyChip() {
+  bool changed = false;
+  int result = 0;
+  {
+    std::lock_guard lock(g_identifyMutex);
+    const std::string previous = GetChipName();
+    CHidDevice* device = g_pBridgeDevice.load();
+    const bool sharedPid =
+        device != nullptr && GetBridgeModels().IsSharedPid(device->GetAttributes().productId);
+    Family family = device != nullptr && device->IsDe7Family() ? Family::DE7 : Family::RU9;
+    // Boards of both families use a shared product id: when the family the
+    // bridge suggests gives no listed chip, the other one is read once.
+    const int attempts = sharedPid ? 2 : 1;
+    for (int attempt = 0; attempt < attempts && result == 0; ++attempt) {
+      if (attempt > 0) family = family == Family::DE7 ? Family::RU9 : Family::DE7;
+      const std::optional<ChipId> id = ReadChipId(device, family);
+      if (!id) continue;
+      SetChipNameVersion(id->nameVersion);
+      if (!IsChipInList(id->name)) continue;
+      SetChipName(id->name);
+      // A placeholder stands for no chip's profile, so even the same name
+      // found again needs its files looked up.
+      changed = previous.find("XXX") != std::string::npos || previous != id->name;
+      result = 1;
+    }
+    if (result == 0) {
+      SetChipName(IsChipInList(previous) ? previous : BlockOf(family).placeholder);
+    }
+  }
+  if (changed && ChipEvents().IsReady()) {
+    FindChipIni();
+    FindChipScFile();
+    ChipEvents().OnChipChanged();
+  }
+  return result;
+}
+
+void FindChipIni() {
+  const std::string name = GetChipName();
+  if (!IsPlainFileName(name)) {
+    // Never a path from the chip's bytes: later writers would create it.
+    SetChipIniPath({});
+    UserNotifier().MessageBox(kIniCreateFailedText);
+    return;
+  }
+  const std::string folder = kChipIniFolder;
+  const auto matches = platform::AppPaths::FindFiles(folder + name + "_*.ini");
+  if (!matches.empty()) {
+    SetChipIniPath(matches.front());
+    return;
+  }
+  const std::filesystem::path path = platform::AppPaths::Resolve(folder + name + ".ini");
+  SetChipIniPath(path);
+  std::error_code ec;
+  // An existing file holds the chip's saved settings: never truncate it.
+  if (std::filesystem::is_regular_file(path, ec)) return;
+  if (!platform::WriteFileAtomic(path, "")) UserNotifier().MessageBox(kIniCreateFailedText);
+}
+
+void FindChipScFile() {
+  const std::string name = GetChipName();
+  if (IsPlainFileName(name)) {
+    const auto matches =
+        platform::AppPaths::FindFiles(std::string(kCfgItemFolder) + name + "_*.sc");
+    if (!matches.empty()) {
+      SetScFilePath(matches.front());
+      return;
+    }
+  }
+  UserNotifier().MessageBox(kScMissingText);
+  SetScFilePath(kMissingScFileName);
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Which touch chip sits behind the bridge, whether the settings list it as
+// supported, and where its profile files are.
+//
+// A chip's name is "RO" followed by its id characters ("RO911", "RO9111"),
+// with a few ids known by their sales names (RO9111 -> RO9110V). The
+// supported chips are listed in the settings file, section "CHIP LIST", key
+// "chip list", as comma-separated names.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Settings file of the chip list.
+inline constexpr std::string_view kAppConfigIniText = "..\\System\\AppConfigInit.ini";
+// The chip-list check's own default, used when the key is missing.
+inline constexpr std::string_view kDefaultChipList = "RO9110V, RO9110R";
+
+// Reads the chip's id block and updates the chip name and name-with-version
+// (device/ChipGlobals.h). 1 when the chip answered and is listed. Otherwise 0,
+// and the chip name falls back to the listed name it had before or, when it
+// had none, to the placeholder of the family read last ("RO9XXX", "RO7XXX").
+// On a bridge whose product id both families use, a failed or unlisted read
+// of one family is followed by one read of the other.
+//
+// When a listed chip replaces another name (or a placeholder) and the UI is
+// ready (IChipEvents::IsReady), the profile files are looked up and
+// IChipEvents::OnChipChanged is called, on the calling thread, with no lock
+// held. Safe to call from any thread; identifications run one at a time.
+int IdentifyChip();
+
+// true when name, ignoring spaces around it, equals one of the chip list's
+// entries, each likewise taken without its surrounding spaces. Letter case
+// counts. An empty entry lists nothing.
+bool IsChipInList(const std::string& name);
+
+// The pieces between commas, in order, each kept as it is (spaces included):
+// "A,,B" -> {"A", "", "B"}, "A," -> {"A", ""}, "" -> {""}. A leading comma is
+// dropped together with the empty piece before it: ",A" -> {"A"}.
+std::vector<std::string> SplitByComma(std::string_view text);
+
+// Sets the chip INI path for the current chip name: the first file (in sorted
+// order, any letter case) named "<name>_*.ini" in System/ChipIni, else
+// System/ChipIni/<name>.ini, which is created empty when it does not exist.
+// When it cannot be created the operator is told "ini文件创建失败！" and the
+// path stays set. A name that is not a plain file name (letters, digits, '_',
+// '-') is neither searched for nor created: the path is cleared and the
+// operator told the same.
+void FindChipIni();
+
+// Sets the .sc file path for the current chip name: the first file named
+// "<name>_*.sc" in System/CfgItem, else the operator is told
+// "缺少必要的sc文件，部分功能无法使用" and the path is kMissingScFileName.
+void FindChipScFile();

@@ -1,0 +1,98 @@
+#include "device/DeviceEvents.h"
+
+#include <memory>
+#include <utility>
+
+#include "device/HidDevice.h"
+#include "device/HidRequest.h"
+#include "device/RequestQueue.h"
+
+namespace {
+
+bool IsStreamingPage(int page) { return page >= PAGE_DEMO && page <= PAGE_OBSERVE; }
+
+// A stuck I/O thread must not hang the window, so unlike the register
+// operations this wait has a limit. The request stays alive with the queue
+// and completes later on its own.
+uint32_t PushAndWaitWithin(uint32_t op, uint32_t ms) {
+  std::shared_ptr<CHidRequest> request =
+      CHidRequest::Make(op, 0, nullptr, 0, BridgeCmdRegister, platform::kInfinite);
+  GetRequestQueue().PushBack(request);
+  if (!request->event.Wait(ms)) return 0;
+  return request->result == 1 ? 1 : 0;
+}
+
+}  // namespace
+
+uint32_t OpenDeviceWithin(uint32_t ms) { return PushAndWaitWithin(HidOpOpen, ms); }
+uint32_t CloseDeviceWithin(uint32_t ms) { return PushAndWaitWithin(HidOpClose, ms); }
+
+DeviceEvents::DeviceEvents(DeviceEventHooks hooks) : hooks_(std::move(hooks)) {
+  if (!hooks_.openDevice)
+    hooks_.openDevice = [] { return OpenDeviceWithin(kDeviceOpenCloseWaitMs); };
+  if (!hooks_.closeDevice) {
+    hooks_.closeDevice = [] { return CloseDeviceWithin(kDeviceOpenCloseWaitMs); };
+  }
+  if (!hooks_.removeDigitizer) hooks_.removeDigitizer = RemoveDigitizerInterface;
+}
+
+void DeviceEvents::Handle(const platform::HotplugEvent& event) {
+  const bool arrived = event.action == platform::HotplugAction::Added;
+  switch (event.kind) {
+    case platform::HotplugKind::BridgeCommand:
+      arrived ? CommandArrived() : CommandRemoved();
+      break;
+    case platform::HotplugKind::ProgrammingDevice:
+      if (arrived) {
+        ProgrammingArrived();
+      } else if (hooks_.programmingPresent) {
+        *hooks_.programmingPresent = false;
+      }
+      break;
+    case platform::HotplugKind::Digitizer:
+      hooks_.removeDigitizer();
+      break;
+    case platform::HotplugKind::Other:
+      break;
+  }
+}
+
+bool DeviceEvents::IsBusy() const { return hooks_.stream != nullptr && hooks_.stream->IsBusy(); }
+
+bool DeviceEvents::AutoUpdateStarted() {
+  if (hooks_.autoUpdate == nullptr || !hooks_.autoUpdate->IsEnabled()) return false;
+  hooks_.autoUpdate->Start();
+  return true;
+}
+
+void DeviceEvents::CommandArrived() {
+  const bool opened = hooks_.openDevice() != 0;
+  if (opened) {
+    hooks_.openDevice();
+    if (hooks_.refreshChipInfo) hooks_.refreshChipInfo();
+    if (hooks_.view) hooks_.view->SetLamp(Indicator::Bridge, LampColour::Green);
+  }
+  // Waiters re-check the bridge themselves, so they are woken either way.
+  if (hooks_.bridgeArrived) hooks_.bridgeArrived->Set();
+
+  if (IsBusy() || AutoUpdateStarted()) return;
+  // After a failed open the page would only show filler for data.
+  if (!opened || hooks_.stream == nullptr) return;
+  const int page = hooks_.stream->CurrentPage();
+  if (IsStreamingPage(page)) hooks_.stream->RestartPage(page);
+}
+
+void DeviceEvents::CommandRemoved() {
+  if (hooks_.closeDevice() == 0) return;
+  hooks_.closeDevice();
+  if (hooks_.stream == nullptr) return;
+  const int page = hooks_.stream->CurrentPage();
+  if (IsStreamingPage(page)) hooks_.stream->MarkPageStopped(page);
+}
+
+void DeviceEvents::ProgrammingArrived() {
+  if (!IsBusy()) AutoUpdateStarted();
+  if (hooks_.refreshChipInfo) hooks_.refreshChipInfo();
+  if (hooks_.programmingPresent) *hooks_.programmingPresent = true;
+  if (hooks_.programmingArrived) hooks_.programmingArrived->Set();
+}
