@@ -1,12 +1,41 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Kestrana and runs it: the bridge self-check
-# on the simulated bridge, or on a real bridge with KESTRANA_DEVICE=hidraw.
+# Installs what is needed, builds Kestrana, stages the runtime tree and opens
+# the main window: on the bridge when one is plugged in, else on the
+# simulated bridge (KESTRANA_DEVICE=sim). Set KESTRANA_DEVICE=hidraw or =sim
+# to choose yourself.
 # Usage: scripts/run.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD=${1:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD" --parallel "$(nproc)" --target kestrana-selfcheck
-export KESTRANA_DEVICE=${KESTRANA_DEVICE:-sim}
-exec "$BUILD/sim/kestrana-selfcheck"
+cmake --build "$BUILD" --parallel "$(nproc)" --target kestrana
+
+# The staged tree: bin/kestrana next to System/, test/ and doc/. Shipped files
+# never replace staged ones, so settings changed in the program survive.
+STAGE="$BUILD/stage"
+mkdir -p "$STAGE/bin"
+cp -f "$BUILD/app/kestrana" "$STAGE/bin/kestrana"
+cp -rn resources/runtime/. "$STAGE/"
+
+# A bridge shows up as a hidraw node on USB interface 1 of a bridge vendor.
+bridge_present() {
+  local node hid vendor iface
+  for node in /sys/class/hidraw/hidraw*; do
+    [ -e "$node/device/uevent" ] || continue
+    hid=$(sed -n 's/^HID_ID=//p' "$node/device/uevent")
+    vendor=$(echo "$hid" | cut -d: -f2 | tail -c 5 | tr 'a-f' 'A-F')
+    iface=$(basename "$(dirname "$(readlink -f "$node/device")")" | sed -n 's/.*\.\([0-9]*\)$/\1/p')
+    case "$vendor" in
+      27C0 | 222A | 256C | 1B96 | 056A) [ "$iface" = "1" ] && return 0 ;;
+    esac
+  done
+  return 1
+}
+
+if [ -z "${KESTRANA_DEVICE:-}" ]; then
+  if bridge_present; then KESTRANA_DEVICE=hidraw; else KESTRANA_DEVICE=sim; fi
+fi
+export KESTRANA_DEVICE
+echo "run: starting $STAGE/bin/kestrana on the $([ "$KESTRANA_DEVICE" = sim ] && echo simulated || echo real) bridge"
+exec "$STAGE/bin/kestrana"

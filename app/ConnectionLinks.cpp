@@ -1,0 +1,166 @@
+#include "app/ConnectionLinks.h"
+
+#include <QComboBox>
+#include <QPointer>
+#include <QString>
+
+#include "app/LogWindow.h"
+#include "app/MyButton.h"
+#include "app/Prompts.h"
+#include "app/UdevDeviceWatcher.h"
+#include "app/UiBridge.h"
+#include "device/DeviceEventSource.h"
+
+namespace {
+
+int LampStateOf(LampColour colour) {
+  switch (colour) {
+    case LampColour::Red:
+      return LAMP_RED;
+    case LampColour::Green:
+      return LAMP_GREEN;
+    case LampColour::Grey:
+      break;
+  }
+  return LAMP_GREY;
+}
+
+}  // namespace
+
+ConnectionLinks::ConnectionLinks(Widgets widgets, IPrompts& prompts, QObject* parent)
+    : QObject(parent),
+      widgets_(widgets),
+      prompts_(prompts),
+      ops_(DeviceConnectionOps()),
+      deviceEvents_(HooksForThis()) {
+  if (widgets_.chipType != nullptr) {
+    // Only a choice of the user's counts, not the selection made by a refresh.
+    connect(widgets_.chipType, &QComboBox::activated, this, [this](int index) {
+      SelectChipType(widgets_.chipType->itemText(index).toStdString());
+    });
+  }
+}
+
+ConnectionLinks::~ConnectionLinks() { Stop(); }
+
+DeviceEventHooks ConnectionLinks::HooksForThis() {
+  DeviceEventHooks hooks;
+  hooks.stream = this;
+  hooks.view = this;
+  hooks.bridgeArrived = &bridgeArrived_;
+  hooks.programmingArrived = &programmingArrived_;
+  hooks.programmingPresent = &programmingPresent_;
+  hooks.refreshChipInfo = [this] { RefreshChipInfo(); };
+  return hooks;
+}
+
+void ConnectionLinks::StartMonitor(ConnectionMonitor::WaitFn wait) {
+  SetChipEvents(this);
+  SetUserNotifier(this);
+  if (monitor_) return;
+  monitor_ = std::make_unique<ConnectionMonitor>(
+      *this, ops_, [this] { return !busy_ && !programmingPresent_; }, std::move(wait));
+  monitor_->Start();
+}
+
+void ConnectionLinks::WatchDevices(std::unique_ptr<IDeviceEventSource> events) {
+  watcher_.reset();
+  if (!events) return;
+  watcher_ = std::make_unique<UdevDeviceWatcher>(std::move(events));
+  connect(watcher_.get(), &UdevDeviceWatcher::deviceEvent, this,
+          &ConnectionLinks::HandleDeviceEvent);
+}
+
+void ConnectionLinks::Stop() {
+  // The monitor may be inside a status check that waits for this thread;
+  // UiBridge::call gives up once the program is closing, so its join is
+  // bounded by one device request.
+  if (monitor_) monitor_->Stop();
+  monitor_.reset();
+  watcher_.reset();
+  SetChipEvents(nullptr);
+  SetUserNotifier(nullptr);
+}
+
+void ConnectionLinks::HandleDeviceEvent(const platform::HotplugEvent& event) {
+  deviceEvents_.Handle(event);
+}
+
+void ConnectionLinks::RefreshChipInfo() {
+  std::vector<std::string> items;
+  if (widgets_.chipType != nullptr) {
+    for (int i = 0; i < widgets_.chipType->count(); ++i) {
+      items.push_back(widgets_.chipType->itemText(i).toStdString());
+    }
+  }
+  const ChipInfoDecision decision = ::RefreshChipInfo(ops_, items);
+  ApplyViewActions(decision.actions, *this);
+  if (decision.chipTypeIndex && widgets_.chipType != nullptr) {
+    widgets_.chipType->setCurrentIndex(*decision.chipTypeIndex);
+  }
+}
+
+void ConnectionLinks::AddLog(const std::string& text, LogLevel level) {
+  widgets_.log->AddLog(text, level);
+}
+
+CMyButton* ConnectionLinks::LampOf(Indicator lamp) const {
+  return lamp == Indicator::Bridge ? widgets_.bridgeLamp : widgets_.touchIcLamp;
+}
+
+void ConnectionLinks::SetLamp(Indicator lamp, LampColour colour) {
+  // A worker's change may arrive after the window has gone.
+  QPointer<CMyButton> button = LampOf(lamp);
+  const int state = LampStateOf(colour);
+  UiBridge::post([button, state] {
+    if (button) button->SetState(state);
+  });
+}
+
+void ConnectionLinks::SetLampText(Indicator lamp, const std::string& text) {
+  QPointer<CMyButton> button = LampOf(lamp);
+  const QString caption = QString::fromStdString(text);
+  UiBridge::post([button, caption] {
+    if (button) button->setText(caption);
+  });
+}
+
+int ConnectionLinks::CheckConnectionStatus(const ConnectionProbe& probe) {
+  int result = 0;
+  const bool ran = UiBridge::call([&] {
+    StatusInputs in;
+    in.programmingPresent = programmingPresent_;
+    in.busy = busy_;
+    in.probe = probe;
+    in.touchIcText = widgets_.touchIcLamp->text().toStdString();
+    const StatusDecision decision = status_.Check(in);
+    ApplyViewActions(decision.actions, *this);
+    result = decision.result;
+  });
+  return ran ? result : 0;
+}
+
+void ConnectionLinks::RestartPage(int page) {
+  if (page >= 0 && page < static_cast<int>(pageStopped_.size())) pageStopped_[page] = false;
+}
+
+void ConnectionLinks::MarkPageStopped(int page) {
+  if (page >= 0 && page < static_cast<int>(pageStopped_.size())) pageStopped_[page] = true;
+}
+
+bool ConnectionLinks::PageStopped(int page) const {
+  return page >= 0 && page < static_cast<int>(pageStopped_.size()) && pageStopped_[page];
+}
+
+void ConnectionLinks::OnChipChanged() {
+  // Identification may run on the monitor's worker; the refresh touches
+  // widgets. Nested on the UI thread it identifies the same chip again and
+  // stops there.
+  UiBridge::call([this] { RefreshChipInfo(); });
+}
+
+void ConnectionLinks::MessageBox(const std::string& text) {
+  const QString message = QString::fromStdString(text);
+  IPrompts* prompts = &prompts_;
+  UiBridge::post([prompts, message] { prompts->warn(message); });
+}

@@ -1,0 +1,114 @@
+#pragma once
+// The main window's side of the connection logic: it shows what the
+// connection monitor, the status check, chip identification and the device
+// arrival/removal handling decide (log lines, lamps and their captions, the
+// chip-type selection), and answers their questions about the window (busy,
+// current page, is the window ready). The core calls in from its worker
+// threads; every widget change is handed to the UI thread.
+
+#include <QObject>
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "device/ChipHooks.h"
+#include "device/ConnectionMonitor.h"
+#include "device/ConnectionStatus.h"
+#include "device/ConnectionView.h"
+#include "device/DeviceEvents.h"
+#include "platform/Event.h"
+
+class CMyButton;
+class CMyRichEditCtrl;
+class IDeviceEventSource;
+class IPrompts;
+class QComboBox;
+class UdevDeviceWatcher;
+
+class ConnectionLinks : public QObject,
+                        public IConnectionView,
+                        public IStreamControl,
+                        public IChipEvents,
+                        public IUserNotifier {
+  Q_OBJECT
+
+ public:
+  struct Widgets {
+    CMyRichEditCtrl* log = nullptr;
+    CMyButton* bridgeLamp = nullptr;
+    CMyButton* touchIcLamp = nullptr;
+    QComboBox* chipType = nullptr;
+  };
+
+  ConnectionLinks(Widgets widgets, IPrompts& prompts, QObject* parent = nullptr);
+  // Stops the monitor and unregisters the hooks.
+  ~ConnectionLinks() override;
+
+  // Starts the connection monitor's worker; its waits come from wait (tests
+  // put in their own). Registers the chip hooks too.
+  void StartMonitor(ConnectionMonitor::WaitFn wait = &platform::Event::WaitAny);
+  // Follows arrivals and removals from the source (null: none).
+  void WatchDevices(std::unique_ptr<IDeviceEventSource> events);
+  // Ends the monitor and the event watching; idempotent. Called by the
+  // window's shut-down before the devices go.
+  void Stop();
+
+  // From now on a chip change refreshes the chip information (the window's
+  // pages exist).
+  void SetReady(bool ready) { ready_ = ready; }
+  void SetBusy(bool busy) { busy_ = busy; }
+
+  // Identifies the chip and shows it (TouchIC lamp, chip-type selection),
+  // then reads the panel geometry. UI thread.
+  void RefreshChipInfo();
+
+  // Waited for by the update sequence and the module test.
+  platform::Event& BridgeArrived() { return bridgeArrived_; }
+  platform::Event& ProgrammingArrived() { return programmingArrived_; }
+  bool ProgrammingPresent() const { return programmingPresent_; }
+
+  // Handles one arrival or removal (UI thread).
+  void HandleDeviceEvent(const platform::HotplugEvent& event);
+
+  // IConnectionView
+  void AddLog(const std::string& text, LogLevel level) override;
+  void SetLamp(Indicator lamp, LampColour colour) override;
+  void SetLampText(Indicator lamp, const std::string& text) override;
+  int CheckConnectionStatus(const ConnectionProbe& probe) override;
+
+  // IStreamControl: the pages that stream land with the data views; until
+  // then only the stopped marks are kept.
+  int CurrentPage() const override { return currentPage_; }
+  bool IsBusy() const override { return busy_; }
+  void RestartPage(int page) override;
+  void MarkPageStopped(int page) override;
+  bool PageStopped(int page) const;
+
+  // IChipEvents
+  bool IsReady() override { return ready_; }
+  void OnChipChanged() override;
+
+  // IUserNotifier
+  void MessageBox(const std::string& text) override;
+
+ private:
+  CMyButton* LampOf(Indicator lamp) const;
+  // The arrival/removal handling reports to this object.
+  DeviceEventHooks HooksForThis();
+
+  Widgets widgets_;
+  IPrompts& prompts_;
+  ConnectionOps ops_;
+  ConnectionStatus status_;
+  DeviceEvents deviceEvents_;
+  std::unique_ptr<ConnectionMonitor> monitor_;
+  std::unique_ptr<UdevDeviceWatcher> watcher_;
+
+  std::atomic<bool> ready_{false};
+  std::atomic<bool> busy_{false};
+  std::atomic<bool> programmingPresent_{false};
+  std::atomic<int> currentPage_{PAGE_DEMO};
+  std::array<std::atomic<bool>, 4> pageStopped_{};
+  platform::Event bridgeArrived_{true, false};
+  platform::Event programmingArrived_{true, false};
+};

@@ -1,0 +1,24 @@
+#pragma once
+// Where the program's HID devices come from: the real hidraw nodes, or, with
+// KESTRANA_DEVICE=sim, a simulated bridge with a touch chip behind it (for
+// machines without a bridge). The only place the program itself reaches
+// into the simulator.
+
+#include <memory>
+
+#include "device/DeviceEventSource.h"
+#include "platform/HidPort.h"
+
+struct DeviceBackendChoice {
+  std::shared_ptr<platform::IHidBackend> backend;
+  bool simulated = false;
+};
+
+// deviceEnv: the value of KESTRANA_DEVICE (nullptr when unset).
+DeviceBackendChoice MakeDeviceBackend(const char* deviceEnv);
+
+// Where the arrivals and removals of the backend's devices come from: the
+// simulated bridge's own events for the simulator, else the udev monitor
+// (null when udev cannot be reached).
+std::unique_ptr<IDeviceEventSource> MakeDeviceEventSource(
+    const std::shared_ptr<platform::IHidBackend>& backend);

@@ -1,0 +1,323 @@
+#include "app/KestranaDlg.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "app/ConnectionLinks.h"
+#include "app/ControlIds.h"
+#include "app/DeviceBackend.h"
+#include "app/DeviceTeardown.h"
+#include "app/LogWindow.h"
+#include "app/MyButton.h"
+#include "app/MyEditBrowseCtrl.h"
+#include "app/Prompts.h"
+#include "app/RegisterPanel.h"
+#include "app/UiBridge.h"
+#include "device/BridgeModels.h"
+#include "device/ChipGlobals.h"
+#include "device/HidDevice.h"
+#include "device/PanelGeometry.h"
+#include "device/RegisterOps.h"
+
+namespace {
+
+const QString kSettingsFailedText = QStringLiteral("创建AppConfigInit.ini文件失败");
+const QString kConfigFilter = QStringLiteral("Config Files(*.cfg)|*.cfg|All Files(*.*)|*.*||");
+const QString kDuvivFilter = QStringLiteral("Firmwave(*.bin)|*.bin|All Files (*.*)|*.*||");
+const QString kV64erFilter =
+    QStringLiteral("Firmwave(*.bin,*.hex)|*.bin;*.hex|All Files (*.*)|*.*||");
+
+// Sensor id register of each chip family.
+constexpr uint16_t kSensorIdRegisterDe7 = 0x824A;
+constexpr uint16_t kSensorIdRegisterRu9 = 0x814A;
+constexpr uint32_t kRegisterTimeoutMs = 100;
+
+// How often closing looks at the teardown while it lets queued UI work run.
+constexpr std::chrono::milliseconds kTeardownSlice{50};
+
+constexpr int kControlColumnWidth = 380;
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+CKestranaDlg::CKestranaDlg(IPrompts& prompts, std::shared_ptr<platform::IHidBackend> backend,
+                           QWidget* parent)
+    : CMyDialog(parent), m_prompts(prompts), m_backend(std::move(backend)) {
+  setWindowTitle(QStringLiteral("Kestrana"));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/kestrana.svg")));
+  BuildUi();
+}
+
+CKestranaDlg::~CKestranaDlg() { Shutdown(); }
+
+// ---------------------------------------------------------------------------
+// Layout
+
+void CKestranaDlg::BuildUi() {
+  auto* root = new QHBoxLayout(this);
+  root->setSpacing(8);
+  root->addWidget(BuildPageColumn(), 1);
+  root->addWidget(BuildControlColumn());
+  resize(1180, 720);
+}
+
+CMyButton* CKestranaDlg::MakePageButton(const QString& name, const QString& text) {
+  auto* button = new CMyButton(text, this);
+  button->setObjectName(name);
+  button->SetFaceStyle(CMyButton::FACE_PAGE);
+  button->setMinimumHeight(34);
+  return button;
+}
+
+CMyButton* CKestranaDlg::MakeLamp(const QString& name, const QString& text) {
+  auto* lamp = new CMyButton(text, this);
+  lamp->setObjectName(name);
+  lamp->SetFaceStyle(CMyButton::FACE_LAMP);
+  lamp->SetState(LAMP_RED);
+  lamp->setMinimumHeight(34);
+  return lamp;
+}
+
+QWidget* CKestranaDlg::BuildPageColumn() {
+  auto* column = new QWidget(this);
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+
+  // Until their pages land these buttons do nothing.
+  m_demoButton = MakePageButton(CONTROL_NAME(IDC_DEMO), QStringLiteral("触控演示"));
+  m_rawButton = MakePageButton(CONTROL_NAME(IDC_RAW_DATA), QStringLiteral("原始值"));
+  m_diffButton = MakePageButton(CONTROL_NAME(IDC_DIFF_DATA), QStringLiteral("差值"));
+  m_observeButton = MakePageButton(CONTROL_NAME(IDC_OBSERVE_DATA), QStringLiteral("其它数据"));
+  m_optionsButton = MakePageButton(CONTROL_NAME(IDC_OPTIONS), QStringLiteral("数据选项"));
+  m_configButton = MakePageButton(CONTROL_NAME(IDC_CONFIG), QStringLiteral("触控配置"));
+  m_noiseButton = MakePageButton(CONTROL_NAME(IDC_NOISE), QStringLiteral("噪声检测"));
+  m_testPageButton = MakePageButton(CONTROL_NAME(IDC_TEST_PAGE), QStringLiteral("测试选项"));
+
+  auto* buttons = new QHBoxLayout;
+  for (CMyButton* button : {m_demoButton, m_rawButton, m_diffButton, m_observeButton,
+                            m_optionsButton, m_configButton, m_noiseButton, m_testPageButton}) {
+    buttons->addWidget(button);
+  }
+  layout->addLayout(buttons);
+
+  // The pages (demo, data views, module test) are stacked here as they land.
+  m_pageArea = new QStackedWidget(column);
+  m_pageArea->setObjectName(CONTROL_NAME(IDC_PAGE_AREA));
+  m_pageArea->setFrameShape(QFrame::StyledPanel);
+  m_pageArea->setMinimumSize(640, 480);
+  m_pageArea->setAutoFillBackground(true);
+  QPalette area = m_pageArea->palette();
+  area.setColor(QPalette::Window, Qt::white);
+  m_pageArea->setPalette(area);
+  layout->addWidget(m_pageArea, 1);
+  return column;
+}
+
+QWidget* CKestranaDlg::BuildControlColumn() {
+  auto* column = new QWidget(this);
+  column->setFixedWidth(kControlColumnWidth);
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+
+  m_bridgeLamp = MakeLamp(CONTROL_NAME(IDC_BRIDGE_LAMP), QStringLiteral("R648i"));
+  m_touchIcLamp = MakeLamp(CONTROL_NAME(IDC_TOUCHIC_LAMP), QStringLiteral("TouchIC"));
+  connect(m_bridgeLamp, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedBridge);
+  connect(m_touchIcLamp, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedTouchIc);
+  auto* lamps = new QHBoxLayout;
+  lamps->addWidget(m_bridgeLamp);
+  lamps->addWidget(m_touchIcLamp);
+  layout->addLayout(lamps);
+
+  m_registerPanelSlot = new QVBoxLayout;
+  layout->addLayout(m_registerPanelSlot);
+
+  // Update files and the chip type.
+  auto* update = new QGroupBox(QStringLiteral("Update"), column);
+  update->setObjectName(CONTROL_NAME(IDC_UPDATE_GROUP));
+  auto* grid = new QGridLayout(update);
+  auto addFileRow = [&](int row, QCheckBox*& box, CMyEditBrowseCtrl*& edit, const QString& text,
+                        const QString& boxName, const QString& editName) {
+    box = new QCheckBox(text, update);
+    box->setObjectName(boxName);
+    edit = new CMyEditBrowseCtrl(m_prompts, update);
+    edit->setObjectName(editName);
+    edit->setEnabled(false);
+    // The edit follows its box; storing the choice comes with the update sequence.
+    connect(box, &QCheckBox::toggled, edit, &QWidget::setEnabled);
+    grid->addWidget(box, row, 0);
+    grid->addWidget(edit, row, 1);
+  };
+  addFileRow(0, m_configEnable, m_configPath, QStringLiteral("Config"),
+             CONTROL_NAME(IDC_CONFIG_ENABLE), CONTROL_NAME(IDC_CONFIG_PATH));
+  addFileRow(1, m_duvivEnable, m_duvivPath, QStringLiteral("DUviv"), CONTROL_NAME(IDC_DUVIV_ENABLE),
+             CONTROL_NAME(IDC_DUVIV_PATH));
+  addFileRow(2, m_v64erEnable, m_v64erPath, QString(), CONTROL_NAME(IDC_V64ER_ENABLE),
+             CONTROL_NAME(IDC_V64ER_PATH));
+  auto* chipLabel = new QLabel(QStringLiteral("ChipType"), update);
+  chipLabel->setObjectName(CONTROL_NAME(IDC_CHIP_TYPE_LABEL));
+  m_chipType = new QComboBox(update);
+  m_chipType->setObjectName(CONTROL_NAME(IDC_CHIP_TYPE));
+  grid->addWidget(chipLabel, 3, 0);
+  grid->addWidget(m_chipType, 3, 1);
+  grid->setColumnStretch(1, 1);
+  layout->addWidget(update);
+
+  // Address of the networked device.
+  auto* net = new QGroupBox(QStringLiteral("Net Connect"), column);
+  net->setObjectName(CONTROL_NAME(IDC_NET_GROUP));
+  auto* netRow = new QHBoxLayout(net);
+  auto* ipLabel = new QLabel(QStringLiteral("IP:"), net);
+  ipLabel->setObjectName(CONTROL_NAME(IDC_IP_LABEL));
+  m_ipAddress = new QLineEdit(net);
+  m_ipAddress->setObjectName(CONTROL_NAME(IDC_IP_ADDRESS));
+  m_ipAddress->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral(
+          R"(((25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)\.){3}(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d))")),
+      m_ipAddress));
+  auto* portLabel = new QLabel(QStringLiteral("Port:"), net);
+  portLabel->setObjectName(CONTROL_NAME(IDC_PORT_LABEL));
+  m_port = new QLineEdit(net);
+  m_port->setObjectName(CONTROL_NAME(IDC_PORT));
+  m_port->setMaximumWidth(80);
+  netRow->addWidget(ipLabel);
+  netRow->addWidget(m_ipAddress, 1);
+  netRow->addWidget(portLabel);
+  netRow->addWidget(m_port);
+  layout->addWidget(net);
+
+  m_log = new CMyRichEditCtrl(column);
+  m_log->setObjectName(CONTROL_NAME(IDC_LOG));
+  layout->addWidget(m_log, 1);
+  return column;
+}
+
+// ---------------------------------------------------------------------------
+// Start
+
+bool CKestranaDlg::Initialize() {
+  g_bDigitizerDisabled = false;
+
+  const std::filesystem::path settingsFile = AppSettingsFile();
+  std::string error;
+  if (!EnsureSettingsFile(settingsFile, &error)) {
+    m_prompts.warn(kSettingsFailedText);
+    return false;
+  }
+  // The bridge models decide which bridges may be opened.
+  if (!LoadBridgeModels(settingsFile, &error)) m_log->AddLog(error, LOG_ERROR);
+
+  ApplySettings(LoadAppSettings(settingsFile));
+  OpenDevices();
+  m_links = new ConnectionLinks({m_log, m_bridgeLamp, m_touchIcLamp, m_chipType}, m_prompts, this);
+  m_links->StartMonitor(m_monitorWait);
+  OnBnClickedTouchIc();
+  m_links->WatchDevices(MakeDeviceEventSource(m_backend));
+
+  auto* panel = new RegisterPanel(*m_log, settingsFile, this);
+  m_registerPanelSlot->addWidget(panel);
+  // The pages (demo, data views, module test) are created here as they land;
+  // from now on a chip change refreshes the chip information.
+  m_links->SetReady(true);
+  return true;
+}
+
+void CKestranaDlg::ApplySettings(const AppSettings& settings) {
+  m_chipType->clear();
+  for (const std::string& chip : settings.chipTypes) m_chipType->addItem(Q(chip));
+  m_ipAddress->setText(Q(FormatIpv4(settings.deviceIp)));
+  m_port->setText(QString::number(settings.devicePort));
+  ApplyUpdateFile(settings.configFile, m_configPath, m_configEnable, kConfigFilter);
+  ApplyUpdateFile(settings.duvivFile, m_duvivPath, m_duvivEnable, kDuvivFilter);
+  ApplyUpdateFile(settings.v64erFile, m_v64erPath, m_v64erEnable, kV64erFilter);
+}
+
+void CKestranaDlg::ApplyUpdateFile(const UpdateFileSetting& setting, CMyEditBrowseCtrl* edit,
+                                   QCheckBox* enable, const QString& filter) {
+  if (setting.fileExists) {
+    edit->setText(Q(setting.storedPath));
+    edit->setCursorPosition(edit->text().size());
+  }
+  edit->SetFilter(Q(setting.initialFolder), filter);
+  enable->setChecked(setting.enabled);
+  edit->setEnabled(setting.enabled);
+}
+
+void CKestranaDlg::OpenDevices() {
+  m_bridgeDevice = std::make_unique<CHidDevice>(CHidDevice::kModeCommand, m_backend);
+  g_pBridgeDevice = m_bridgeDevice.get();
+  m_touchHidDevice = std::make_unique<CHidDevice>(CHidDevice::kModeDigitizer, m_backend);
+  g_pTouchHidDevice = m_touchHidDevice.get();
+  if (OpenDevice() == 1) {
+    OpenDevice();
+    m_bridgeLamp->SetState(LAMP_GREEN);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Lamps
+
+void CKestranaDlg::OnBnClickedBridge() { m_log->AddLog(GetBridgeVersion(), LOG_INFO); }
+
+void CKestranaDlg::OnBnClickedTouchIc() {
+  CHidDevice* device = g_pBridgeDevice.load();
+  if (device == nullptr) return;
+  if (m_links != nullptr) m_links->RefreshChipInfo();
+  m_log->AddLog(QStringLiteral("分辨率：%1*%2").arg(g_nResolutionX.load()).arg(g_nResolutionY.load()),
+                LOG_INFO);
+  const uint16_t address = device->IsDe7Family() ? kSensorIdRegisterDe7 : kSensorIdRegisterRu9;
+  uint8_t sensorId = 0;
+  if (ReadChipRegs(device, address, &sensorId, 1, kRegisterTimeoutMs) == 1) {
+    m_log->AddLog(QStringLiteral("SensorID：%1").arg(sensorId), LOG_INFO);
+  } else {
+    m_log->AddLog(QStringLiteral("SensorID：读取失败"), LOG_ERROR);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Close
+
+void CKestranaDlg::closeEvent(QCloseEvent* event) {
+  Shutdown();
+  event->accept();
+}
+
+void CKestranaDlg::Shutdown() {
+  if (m_shutDown) return;
+  m_shutDown = true;
+  // Workers waiting on the UI give up from here on.
+  g_shuttingDown = true;
+  // Pages, the connection monitor and the update worker stop here, before
+  // the devices go.
+  if (m_links != nullptr) m_links->Stop();
+
+  m_teardown =
+      std::make_unique<DeviceTeardown>(std::move(m_bridgeDevice), std::move(m_touchHidDevice));
+  // Queued UI work still runs meanwhile, so nothing that waits for the UI
+  // can hold the teardown up.
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!m_teardown->WaitFor(kTeardownSlice) && elapsed.elapsed() < m_shutdownBudget.count()) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+}
+
+bool CKestranaDlg::TeardownFinished() const { return m_teardown && m_teardown->Finished(); }
+
+bool CKestranaDlg::WaitForTeardown(std::chrono::milliseconds limit) {
+  return m_teardown && m_teardown->WaitFor(limit);
+}

@@ -1,0 +1,124 @@
+#pragma once
+// The program's main window: the row of page buttons above the page area,
+// the bridge and TouchIC lamps, the register panel, the update files with
+// their enable boxes, the chip type, the network address and the log pane.
+// It owns the two bridge devices (the command interface, which carries every
+// request, and the digitizer interface) from Initialize() until Shutdown().
+//
+// Pages that later work brings are not here yet: their buttons are shown and
+// do nothing, and the page area stays empty.
+
+#include <QString>
+#include <chrono>
+#include <memory>
+
+#include "app/MyDialog.h"
+#include "device/ConnectionMonitor.h"
+#include "platform/HidPort.h"
+
+class CHidDevice;
+class ConnectionLinks;
+class CMyButton;
+class CMyEditBrowseCtrl;
+class CMyRichEditCtrl;
+class DeviceTeardown;
+class IPrompts;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QStackedWidget;
+class QVBoxLayout;
+struct AppSettings;
+struct UpdateFileSetting;
+
+class CKestranaDlg : public CMyDialog {
+  Q_OBJECT
+
+ public:
+  // How long closing waits for the device link to come down before the
+  // program goes on without it.
+  static constexpr std::chrono::milliseconds kDefaultShutdownBudget{3000};
+
+  CKestranaDlg(IPrompts& prompts, std::shared_ptr<platform::IHidBackend> backend,
+               QWidget* parent = nullptr);
+  // Shuts down when that has not happened yet.
+  ~CKestranaDlg() override;
+
+  // Reads the settings, opens the bridge and fills the window. false when
+  // the settings file could not be created: the user has been told and the
+  // window must not be shown (the program ends).
+  bool Initialize();
+
+  // Takes the device link down; waits at most the shutdown budget for it.
+  // Safe to call more than once (the close event and the destructor both do).
+  void Shutdown();
+  void SetShutdownBudget(std::chrono::milliseconds budget) { m_shutdownBudget = budget; }
+  // The connection monitor's waits (tests put in their own); before Initialize.
+  void SetMonitorWait(ConnectionMonitor::WaitFn wait) { m_monitorWait = std::move(wait); }
+  ConnectionLinks& Links() { return *m_links; }
+  // true once the devices are destroyed (false before Shutdown).
+  bool TeardownFinished() const;
+  // Waits up to limit for a teardown that outlasted the budget.
+  bool WaitForTeardown(std::chrono::milliseconds limit);
+
+  CMyRichEditCtrl& Log() { return *m_log; }
+
+  // Bridge lamp: logs the bridge's version text.
+  void OnBnClickedBridge();
+  // TouchIC lamp (also run once at start): logs the sensor id.
+  void OnBnClickedTouchIc();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildUi();
+  QWidget* BuildPageColumn();
+  QWidget* BuildControlColumn();
+  CMyButton* MakePageButton(const QString& name, const QString& text);
+  CMyButton* MakeLamp(const QString& name, const QString& text);
+  void ApplySettings(const AppSettings& settings);
+  void ApplyUpdateFile(const UpdateFileSetting& setting, CMyEditBrowseCtrl* edit, QCheckBox* enable,
+                       const QString& filter);
+  void OpenDevices();
+
+  IPrompts& m_prompts;
+  std::shared_ptr<platform::IHidBackend> m_backend;
+  std::chrono::milliseconds m_shutdownBudget = kDefaultShutdownBudget;
+  ConnectionMonitor::WaitFn m_monitorWait = &platform::Event::WaitAny;
+  // Lamps, lines and chip selection driven by the connection logic.
+  ConnectionLinks* m_links = nullptr;
+
+  std::unique_ptr<CHidDevice> m_bridgeDevice;
+  std::unique_ptr<CHidDevice> m_touchHidDevice;
+  std::unique_ptr<DeviceTeardown> m_teardown;
+  bool m_shutDown = false;
+
+  // Page area and page buttons.
+  QStackedWidget* m_pageArea = nullptr;
+  CMyButton* m_demoButton = nullptr;
+  CMyButton* m_rawButton = nullptr;
+  CMyButton* m_diffButton = nullptr;
+  CMyButton* m_observeButton = nullptr;
+  CMyButton* m_optionsButton = nullptr;
+  CMyButton* m_configButton = nullptr;
+  CMyButton* m_noiseButton = nullptr;
+  CMyButton* m_testPageButton = nullptr;
+
+  CMyButton* m_bridgeLamp = nullptr;
+  CMyButton* m_touchIcLamp = nullptr;
+  // The register panel goes here once the settings file is known.
+  QVBoxLayout* m_registerPanelSlot = nullptr;
+
+  CMyEditBrowseCtrl* m_configPath = nullptr;
+  CMyEditBrowseCtrl* m_duvivPath = nullptr;
+  CMyEditBrowseCtrl* m_v64erPath = nullptr;
+  QCheckBox* m_configEnable = nullptr;
+  QCheckBox* m_duvivEnable = nullptr;
+  QCheckBox* m_v64erEnable = nullptr;
+  QComboBox* m_chipType = nullptr;
+  QLineEdit* m_ipAddress = nullptr;
+  QLineEdit* m_port = nullptr;
+
+  CMyRichEditCtrl* m_log = nullptr;
+};

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/RuntimeRoot.h"
+#include "platform/AppPaths.h"
+#include "tests/platform/ScratchDir.h"
+
+namespace {
+
+using platform::testing_support::ReadBytes;
+using platform::testing_support::ScratchDir;
+using platform::testing_support::WriteBytes;
+namespace fs = std::filesystem;
+
+// A scratch machine: a staged tree (stage/bin + stage/System), an installed
+// one (usr/bin + usr/share/kestrana) and a user's data home.
+class RuntimeRootChoice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(disk_ / "stage" / "bin");
+    fs::create_directories(disk_ / "stage" / "System");
+    fs::create_directories(disk_ / "usr" / "bin");
+    WriteBytes(disk_ / "usr" / "share" / "kestrana" / "System" / "AppConfigInit.ini", "shipped");
+    WriteBytes(disk_ / "usr" / "share" / "kestrana" / "System" / "ChipIni" / "RO9110V.ini", "chip");
+    WriteBytes(disk_ / "usr" / "share" / "kestrana" / "doc" / "README.md", "doc");
+  }
+
+  RuntimeRootInputs Inputs(const std::string& over, const fs::path& programDir) const {
+    return RuntimeRootInputs{over, programDir, disk_ / "home" / ".local" / "share"};
+  }
+
+  ScratchDir disk_;
+};
+
+TEST_F(RuntimeRootChoice, InOrderOfPreference) {
+  const fs::path staged = disk_ / "stage" / "bin";
+  const fs::path installed = disk_ / "usr" / "bin";
+
+  RuntimeRoot r = ChooseRuntimeRoot(Inputs((disk_ / "mine").string(), staged));
+  EXPECT_EQ(r.kind, RuntimeRoot::Kind::Override) << "the variable wins over a staged tree";
+  EXPECT_EQ(r.root, disk_ / "mine");
+
+  r = ChooseRuntimeRoot(Inputs("", staged));
+  EXPECT_EQ(r.kind, RuntimeRoot::Kind::ProgramParent);
+  EXPECT_EQ(r.root, disk_ / "stage");
+
+  r = ChooseRuntimeRoot(Inputs("", installed));
+  EXPECT_EQ(r.kind, RuntimeRoot::Kind::PerUser);
+  EXPECT_EQ(r.root, disk_ / "home" / ".local" / "share" / "kestrana");
+  EXPECT_EQ(r.defaults, disk_ / "usr" / "share" / "kestrana");
+}
+
+TEST_F(RuntimeRootChoice, PerUserRootIsSeededWithoutOverwritingTheUsersFiles) {
+  const fs::path user = disk_ / "home" / ".local" / "share" / "kestrana";
+  WriteBytes(user / "System" / "AppConfigInit.ini", "the user's own");
+
+  RuntimeRoot chosen;
+  std::string error;
+  ASSERT_TRUE(PrepareRuntimeRoot(Inputs("", disk_ / "usr" / "bin"), &chosen, &error)) << error;
+  EXPECT_EQ(platform::AppPaths::BaseDir(), user);
+  EXPECT_EQ(platform::AppPaths::Resolve("..\\System\\AppConfigInit.ini"),
+            user / "System" / "AppConfigInit.ini");
+
+  EXPECT_EQ(ReadBytes(user / "System" / "AppConfigInit.ini"), "the user's own");
+  EXPECT_EQ(ReadBytes(user / "System" / "ChipIni" / "RO9110V.ini"), "chip");
+  EXPECT_EQ(ReadBytes(user / "doc" / "README.md"), "doc");
+  EXPECT_EQ(ReadBytes(disk_ / "usr" / "share" / "kestrana" / "System" / "AppConfigInit.ini"),
+            "shipped")
+      << "the shipped defaults are only read";
+
+  // Seeding again (the next start) keeps what the user changed meanwhile.
+  WriteBytes(user / "doc" / "README.md", "edited");
+  ASSERT_TRUE(SeedRuntimeRoot(chosen.defaults, chosen.root, &error)) << error;
+  EXPECT_EQ(ReadBytes(user / "doc" / "README.md"), "edited");
+}
+
+TEST_F(RuntimeRootChoice, StagedAndOverrideRootsAreUsedAsTheyAre) {
+  std::string error;
+  ASSERT_TRUE(PrepareRuntimeRoot(Inputs("", disk_ / "stage" / "bin"), nullptr, &error));
+  EXPECT_EQ(platform::AppPaths::BaseDir(), disk_ / "stage");
+  EXPECT_FALSE(fs::exists(disk_ / "home")) << "no per-user copy for a staged tree";
+
+  ASSERT_TRUE(PrepareRuntimeRoot(Inputs((disk_ / "mine").string(), disk_ / "usr" / "bin"), nullptr,
+                                 &error));
+  EXPECT_EQ(platform::AppPaths::BaseDir(), disk_ / "mine");
+  EXPECT_FALSE(fs::exists(disk_ / "mine")) << "the override is not seeded";
+}
+
+TEST_F(RuntimeRootChoice, PerUserRootThatCannotBeMadeIsReported) {
+  WriteBytes(disk_ / "blocked", "a file where the data home should be");
+  RuntimeRootInputs inputs{"", disk_ / "usr" / "bin", disk_ / "blocked"};
+  std::string error;
+  EXPECT_FALSE(PrepareRuntimeRoot(inputs, nullptr, &error));
+  EXPECT_NE(error.find("blocked"), std::string::npos) << error;
+}
+
+TEST_F(RuntimeRootChoice, MissingDefaultsLeaveAnEmptyRoot) {
+  std::string error;
+  ASSERT_TRUE(SeedRuntimeRoot(disk_ / "nowhere", disk_ / "fresh", &error)) << error;
+  EXPECT_TRUE(fs::is_directory(disk_ / "fresh"));
+}
+
+}  // namespace
