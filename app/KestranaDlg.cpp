@@ -228,8 +228,8 @@ bool CKestranaDlg::Initialize() {
   OnBnClickedTouchIc();
   m_links->WatchDevices(MakeDeviceEventSource(m_backend));
 
-  auto* panel = new RegisterPanel(*m_log, settingsFile, this);
-  m_registerPanelSlot->addWidget(panel);
+  m_registerPanel = new RegisterPanel(*m_log, settingsFile, this);
+  m_registerPanelSlot->addWidget(m_registerPanel);
   // The pages (demo, data views, module test) are created here as they land;
   // from now on a chip change refreshes the chip information.
   m_links->SetReady(true);
@@ -266,6 +266,16 @@ void CKestranaDlg::OpenDevices() {
     OpenDevice();
     m_bridgeLamp->SetState(LAMP_GREEN);
   }
+}
+
+void CKestranaDlg::SetBusy(bool busy) {
+  m_busy = busy;
+  for (CMyButton* button : {m_demoButton, m_rawButton, m_diffButton, m_observeButton,
+                            m_optionsButton, m_configButton, m_noiseButton, m_testPageButton}) {
+    button->setEnabled(!busy);
+  }
+  if (m_registerPanel != nullptr) m_registerPanel->SetBusy(busy);
+  if (m_links != nullptr) m_links->SetBusy(busy);
 }
 
 // ---------------------------------------------------------------------------

@@ -28,6 +28,7 @@ class QComboBox;
 class QLineEdit;
 class QStackedWidget;
 class QVBoxLayout;
+class RegisterPanel;
 struct AppSettings;
 struct UpdateFileSetting;
 
@@ -62,6 +63,13 @@ class CKestranaDlg : public CMyDialog {
   bool WaitForTeardown(std::chrono::milliseconds limit);
 
   CMyRichEditCtrl& Log() { return *m_log; }
+
+  // A burn or a module test owns the device: the controls that would send
+  // requests in between (page buttons, register panel) are disabled and the
+  // connection check stands aside. Claimed on the UI thread before the
+  // worker starts.
+  void SetBusy(bool busy);
+  bool IsBusy() const { return m_busy; }
 
   // Bridge lamp: logs the bridge's version text.
   void OnBnClickedBridge();
@@ -109,6 +117,8 @@ class CKestranaDlg : public CMyDialog {
   CMyButton* m_touchIcLamp = nullptr;
   // The register panel goes here once the settings file is known.
   QVBoxLayout* m_registerPanelSlot = nullptr;
+  RegisterPanel* m_registerPanel = nullptr;
+  bool m_busy = false;
 
   CMyEditBrowseCtrl* m_configPath = nullptr;
   CMyEditBrowseCtrl* m_duvivPath = nullptr;

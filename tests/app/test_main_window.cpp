@@ -210,6 +210,21 @@ TEST_F(MainWindow, FollowsTheSimulatedBridgeBeingUnpluggedAndReplugged) {
   EXPECT_TRUE(w.TeardownFinished());
 }
 
+TEST_F(MainWindow, BusyDisablesWhatWouldSendRequests) {
+  AddBridge(sim::ChipFamily::RU9);
+  CKestranaDlg& w = Start();
+  auto* read = Control<QPushButton>(CONTROL_NAME(IDC_READ));
+  auto* raw = Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA));
+  w.SetBusy(true);
+  EXPECT_FALSE(read->isEnabled());
+  EXPECT_FALSE(raw->isEnabled());
+  EXPECT_TRUE(w.Links().IsBusy());
+  w.SetBusy(false);
+  EXPECT_TRUE(read->isEnabled());
+  EXPECT_TRUE(raw->isEnabled());
+  EXPECT_FALSE(w.Links().IsBusy());
+}
+
 TEST_F(MainWindow, SettingsFillTheControls) {
   WriteBytes(root_ / "fw" / "touch.bin", "x");
   const fs::path missingCfg = root_ / "cfgs" / "gone.cfg";
