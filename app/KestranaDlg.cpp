@@ -302,6 +302,13 @@ void CKestranaDlg::OnBnClickedTouchIc() {
 // Close
 
 void CKestranaDlg::closeEvent(QCloseEvent* event) {
+  // Closing in the middle of a burn or a test would leave the module half
+  // written.
+  if (m_busy) {
+    m_prompts.warn(QStringLiteral("需等烧录或测试完成才能关闭！"));
+    event->ignore();
+    return;
+  }
   Shutdown();
   event->accept();
 }

@@ -219,10 +219,15 @@ TEST_F(MainWindow, BusyDisablesWhatWouldSendRequests) {
   EXPECT_FALSE(read->isEnabled());
   EXPECT_FALSE(raw->isEnabled());
   EXPECT_TRUE(w.Links().IsBusy());
+  EXPECT_FALSE(w.close()) << "a busy window refuses to close";
+  EXPECT_EQ(prompts_.warnings, QStringList{QStringLiteral("需等烧录或测试完成才能关闭！")});
+  EXPECT_FALSE(w.TeardownFinished());
   w.SetBusy(false);
   EXPECT_TRUE(read->isEnabled());
   EXPECT_TRUE(raw->isEnabled());
   EXPECT_FALSE(w.Links().IsBusy());
+  EXPECT_TRUE(w.close());
+  EXPECT_TRUE(w.TeardownFinished());
 }
 
 TEST_F(MainWindow, SettingsFillTheControls) {
