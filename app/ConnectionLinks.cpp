@@ -57,6 +57,7 @@ DeviceEventHooks ConnectionLinks::HooksForThis() {
 void ConnectionLinks::StartMonitor(ConnectionMonitor::WaitFn wait) {
   SetChipEvents(this);
   SetUserNotifier(this);
+  SetStreamControl(this);
   if (monitor_) return;
   monitor_ = std::make_unique<ConnectionMonitor>(
       *this, ops_, [this] { return !busy_ && !programmingPresent_; }, std::move(wait));
@@ -80,6 +81,7 @@ void ConnectionLinks::Stop() {
   watcher_.reset();
   SetChipEvents(nullptr);
   SetUserNotifier(nullptr);
+  SetStreamControl(nullptr);
 }
 
 void ConnectionLinks::HandleDeviceEvent(const platform::HotplugEvent& event) {
@@ -146,6 +148,15 @@ void ConnectionLinks::RestartPage(int page) {
 
 void ConnectionLinks::MarkPageStopped(int page) {
   if (page >= 0 && page < static_cast<int>(pageStopped_.size())) pageStopped_[page] = true;
+}
+
+bool ConnectionLinks::StopPageStream(int page) {
+  if (!IsDataStreamPage(page)) return false;
+  return !pageStopped_[page].exchange(true);
+}
+
+void ConnectionLinks::RestartPageStream(int page) {
+  if (IsDataStreamPage(page)) pageStopped_[page] = false;
 }
 
 bool ConnectionLinks::PageStopped(int page) const {

@@ -82,6 +82,8 @@ class ConnectionLinks : public QObject,
   bool IsBusy() const override { return busy_; }
   void RestartPage(int page) override;
   void MarkPageStopped(int page) override;
+  bool StopPageStream(int page) override;
+  void RestartPageStream(int page) override;
   bool PageStopped(int page) const;
 
   // IChipEvents

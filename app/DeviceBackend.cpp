@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/HidrawBackend.h"
+#include "sim/DataPlane.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
 
@@ -11,7 +12,10 @@ DeviceBackendChoice MakeDeviceBackend(const char* deviceEnv) {
   if (deviceEnv != nullptr && std::string_view(deviceEnv) == "sim") {
     auto simulated = std::make_shared<sim::SimHidBackend>();
     // Real time, so the program feels like it does on a real bridge.
-    simulated->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal()));
+    auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+    // Panel frames, touches and pen data for the data views and the demo.
+    sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+    simulated->AddBridge(bridge);
     choice.backend = simulated;
     choice.simulated = true;
   } else {

@@ -12,6 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchMain.h"
+
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -147,57 +149,30 @@ BENCHMARK(BM_Write8kWire)
     ->ReportAggregatesOnly(true);
 
 // Prints the medians as "name value unit".
-class MetricsReporter : public benchmark::BenchmarkReporter {
- public:
-  bool ReportContext(const Context&) override { return true; }
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.aggregate_name != "median") continue;
-      if (run.error_occurred) {
-        std::printf("%s error %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
-        failed = true;
-        continue;
-      }
-      const std::string name = run.run_name.function_name;
-      const double time = run.GetAdjustedRealTime();
-      auto limit = run.counters.find("wire_limit_ms");
-      if (name == "BM_RegRead") {
-        std::printf("reg_read_us_sim0 %.1f us\n", time);
-      } else if (name == "BM_FrameReadWire") {
-        std::printf("frame_read_ms_wire %.2f ms\n", time);
-        if (limit != run.counters.end())
-          std::printf("frame_read_wire_limit_ms %.2f ms\n", limit->second.value);
-      } else if (name == "BM_Write8kWire") {
-        std::printf("write_8k_ms_wire %.2f ms\n", time);
-        if (limit != run.counters.end())
-          std::printf("write_8k_wire_limit_ms %.2f ms\n", limit->second.value);
-      }
+class LinkMetrics : public bench::MetricsReporter {
+ protected:
+  bool Wanted(const Run& run) const override { return run.aggregate_name == "median"; }
+  void Print(const Run& run) override {
+    const std::string name = run.run_name.function_name;
+    const double time = run.GetAdjustedRealTime();
+    auto limit = run.counters.find("wire_limit_ms");
+    if (name == "BM_RegRead") {
+      std::printf("reg_read_us_sim0 %.1f us\n", time);
+    } else if (name == "BM_FrameReadWire") {
+      std::printf("frame_read_ms_wire %.2f ms\n", time);
+      if (limit != run.counters.end())
+        std::printf("frame_read_wire_limit_ms %.2f ms\n", limit->second.value);
+    } else if (name == "BM_Write8kWire") {
+      std::printf("write_8k_ms_wire %.2f ms\n", time);
+      if (limit != run.counters.end())
+        std::printf("write_8k_wire_limit_ms %.2f ms\n", limit->second.value);
     }
   }
-  bool failed = false;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool metrics = false;
-  std::vector<char*> args;
-  for (int i = 0; i < argc; ++i) {
-    if (std::string(argv[i]) == "--metrics") {
-      metrics = true;
-    } else {
-      args.push_back(argv[i]);
-    }
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  if (metrics) {
-    MetricsReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return reporter.failed ? 1 : 0;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  LinkMetrics reporter;
+  return bench::RunBenchmarkMain(argc, argv, reporter);
 }

@@ -96,8 +96,12 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-// A chip name that can safely become part of a file name and a search
-// pattern: no separators, dots, wildcards or control characters.
+// Identifications run one at a time so that "previous name" and the commit
+// belong together; hooks are called after it is released.
+std::mutex g_identifyMutex;
+
+}  // namespace
+
 bool IsPlainFileName(std::string_view name) {
   if (name.empty()) return false;
   for (char c : name) {
@@ -107,12 +111,6 @@ bool IsPlainFileName(std::string_view name) {
   }
   return true;
 }
-
-// Identifications run one at a time so that "previous name" and the commit
-// belong together; hooks are called after it is released.
-std::mutex g_identifyMutex;
-
-}  // namespace
 
 std::vector<std::string> SplitByComma(std::string_view text) {
   std::vector<std::string> pieces;

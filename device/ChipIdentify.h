@@ -39,6 +39,11 @@ bool IsChipInList(const std::string& name);
 // dropped together with the empty piece before it: ",A" -> {"A"}.
 std::vector<std::string> SplitByComma(std::string_view text);
 
+// A chip name that can safely become part of a file name and a search
+// pattern: letters, digits, '_' and '-' only (no separators, dots, wildcards
+// or control characters), not empty.
+bool IsPlainFileName(std::string_view name);
+
 // Sets the chip INI path for the current chip name: the first file (in sorted
 // order, any letter case) named "<name>_*.ini" in System/ChipIni, else
 // System/ChipIni/<name>.ini, which is created empty when it does not exist.

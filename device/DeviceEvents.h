@@ -9,25 +9,9 @@
 #include <functional>
 
 #include "device/ConnectionView.h"
+#include "device/StreamControl.h"
 #include "platform/Event.h"
 #include "platform/HotplugMonitor.h"
-
-// The pages whose data stream follows the bridge.
-enum DataPage : int { PAGE_DEMO = 0, PAGE_RAW = 1, PAGE_DIFF = 2, PAGE_OBSERVE = 3, PAGE_TEST = 4 };
-
-// The window's page switching as far as the bridge's comings and goings need it.
-class IStreamControl {
- public:
-  virtual ~IStreamControl() = default;
-  virtual int CurrentPage() const = 0;
-  // A burn or a module test owns the device.
-  virtual bool IsBusy() const = 0;
-  // Runs the page's button again; a page marked stopped shows and restarts
-  // its stream.
-  virtual void RestartPage(int page) = 0;
-  // Marks the page stopped, as its own button does.
-  virtual void MarkPageStopped(int page) = 0;
-};
 
 // The automatic bridge update. It is wired in with the update sequence;
 // without it (a null pointer) a bridge arrival never starts a run.

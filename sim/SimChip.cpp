@@ -216,6 +216,11 @@ void SimChip::SetFlagNeverReady(bool never) {
   stream_->SetNeverReady(never);
 }
 
+void SimChip::SetReportSource(std::function<uint8_t(uint64_t frame)> source) {
+  std::lock_guard lock(mutex_);
+  stream_->SetReportSource(std::move(source));
+}
+
 uint64_t SimChip::FrameCounter() const {
   std::lock_guard lock(mutex_);
   return stream_->FrameCounter();

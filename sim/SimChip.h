@@ -113,6 +113,10 @@ class SimChip {
   void SetFlagReadsUntilReady(unsigned reads);
   // The flag stays 0 while streaming: the host's poll never sees data ready.
   void SetFlagNeverReady(bool never);
+  // The flag also rises outside streaming and takes the source's value for
+  // each new frame (StreamBehaviour::SetReportSource); empty restores the
+  // plain ready flag.
+  void SetReportSource(std::function<uint8_t(uint64_t frame)> source);
   // Counts frames made ready (the flag rising); the default frame pattern
   // follows it.
   uint64_t FrameCounter() const;

@@ -1,5 +1,6 @@
 #include "sim/SimHidBackend.h"
 
+#include "sim/ConfigBehaviour.h"
 #include "sim/SimBridgePort.h"
 
 namespace sim {
@@ -24,8 +25,10 @@ BridgeConfig DefaultBridgeConfig(ChipFamily family, bool sharedModel) {
 
 std::shared_ptr<SimBridge> MakeDefaultBridge(ChipFamily family, std::shared_ptr<SimClock> clock,
                                              bool sharedModel) {
-  return std::make_shared<SimBridge>(DefaultBridgeConfig(family, sharedModel),
-                                     SimChipConfig::For(family), std::move(clock));
+  auto bridge = std::make_shared<SimBridge>(DefaultBridgeConfig(family, sharedModel),
+                                            SimChipConfig::For(family), std::move(clock));
+  AddConfigPersonality(bridge->Chip());
+  return bridge;
 }
 
 std::shared_ptr<SimBridge> SimHidBackend::AddBridge(std::shared_ptr<SimBridge> bridge) {

@@ -24,7 +24,8 @@ inline constexpr uint16_t kSimBridgeBcd = 0x0110;
 // Bridge settings of the default model for a family (shared: the model used
 // by boards of both families).
 BridgeConfig DefaultBridgeConfig(ChipFamily family, bool sharedModel = false);
-// A bridge with the family's default chip on the given clock (virtual when null).
+// A bridge with the family's default chip (with its configuration
+// personality) on the given clock (virtual when null).
 std::shared_ptr<SimBridge> MakeDefaultBridge(ChipFamily family,
                                              std::shared_ptr<SimClock> clock = nullptr,
                                              bool sharedModel = false);

@@ -68,11 +68,13 @@ void StreamBehaviour::OnCommandWrite(SimChip& chip, uint8_t cmd, uint8_t value) 
 
 uint8_t StreamBehaviour::OnFlagRead(SimChip& chip) {
   uint8_t flag = chip.Peek(flagAddress_);
-  if (streaming_ && !neverReady_ && flag == 0) {
+  const bool rises = streaming_ || static_cast<bool>(reportSource_);
+  if (rises && !neverReady_ && flag == 0) {
     if (++readsSinceClear_ >= readsUntilReady_) {
-      flag = kFlagReady;
-      chip.Poke(flagAddress_, flag);
       ++frameCounter_;
+      flag = reportSource_ ? static_cast<uint8_t>(reportSource_(frameCounter_) | kFlagReady)
+                           : kFlagReady;
+      chip.Poke(flagAddress_, flag);
     }
   }
   return flag;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "sim/ChipBehaviour.h"
 
@@ -26,6 +27,12 @@ class StreamBehaviour : public ChipBehaviour {
   void SetReadsUntilReady(unsigned reads) { readsUntilReady_ = reads == 0 ? 1 : reads; }
   void SetNeverReady(bool never) { neverReady_ = never; }
   uint64_t FrameCounter() const { return frameCounter_; }
+  // With a report source the flag also rises outside frame streaming (the
+  // chip then reports touches), and each time it rises it takes the value the
+  // source gives for the new frame number (bit 7 is always set). Empty: the
+  // flag rises only while streaming, to kFlagReady.
+  using ReportSource = std::function<uint8_t(uint64_t frame)>;
+  void SetReportSource(ReportSource source) { reportSource_ = std::move(source); }
 
  private:
   void InstallFlagHooks(SimChip& chip);
@@ -42,6 +49,7 @@ class StreamBehaviour : public ChipBehaviour {
   bool neverReady_ = false;
   unsigned readsSinceClear_ = 0;
   uint64_t frameCounter_ = 0;
+  ReportSource reportSource_;
 };
 
 }  // namespace sim

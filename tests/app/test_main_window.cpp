@@ -169,12 +169,21 @@ TEST_F(MainWindow, StartWithoutBridgeLeavesTheLampRedAndSaysTheReadFailed) {
 // bridge: its waits are scripted so that both happen at once.
 TEST_F(MainWindow, ConnectionMonitorReportsBothLinks) {
   AddBridge(sim::ChipFamily::RU9);
+  // The start delay ends only once the window is up, so the monitor's lines
+  // follow the window's own.
+  auto startDelay = std::make_shared<platform::Event>(true, false);
   auto calls = std::make_shared<std::atomic<int>>(0);
-  CKestranaDlg& w = Start([calls](const std::vector<platform::Event*>& events, uint32_t) {
-    if ((*calls)++ < 2) return platform::Event::WaitAny(events, 0);
+  CKestranaDlg& w = Start([calls, startDelay](const std::vector<platform::Event*>& events, uint32_t) {
+    const int call = (*calls)++;
+    if (call == 0) {
+      startDelay->Wait();
+      return platform::kWaitTimeout;
+    }
+    if (call == 1) return platform::Event::WaitAny(events, 0);
     events[0]->Wait();
     return 0;
   });
+  startDelay->Set();
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return LogLines(w.Log()).size() >= 5; }));
   const QStringList lines = LogLines(w.Log());
   EXPECT_EQ(lines.mid(2), (QStringList{QStringLiteral("IIC已连接"), QStringLiteral("USB已连接"),

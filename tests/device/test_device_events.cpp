@@ -25,6 +25,8 @@ class FakeStream : public IStreamControl {
   bool IsBusy() const override { return busy; }
   void RestartPage(int p) override { calls.push_back("restart " + std::to_string(p)); }
   void MarkPageStopped(int p) override { calls.push_back("stopped " + std::to_string(p)); }
+  bool StopPageStream(int) override { return false; }
+  void RestartPageStream(int) override {}
   int page = PAGE_RAW;
   bool busy = false;
   std::vector<std::string> calls;

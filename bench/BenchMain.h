@@ -1,0 +1,57 @@
+#pragma once
+// The shared entry of the benchmark programs: `--metrics` prints one
+// "name value unit" line per metric through a MetricsReporter; without it
+// Google Benchmark reports as usual.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+class MetricsReporter : public benchmark::BenchmarkReporter {
+ public:
+  bool ReportContext(const Context&) override { return true; }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (!Wanted(run)) continue;
+      if (run.error_occurred) {
+        std::printf("%s error %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
+        failed = true;
+        continue;
+      }
+      Print(run);
+    }
+  }
+  bool failed = false;
+
+ protected:
+  // Which runs carry the figures (e.g. only the median of repetitions).
+  virtual bool Wanted(const Run&) const { return true; }
+  virtual void Print(const Run& run) = 0;
+};
+
+inline int RunBenchmarkMain(int argc, char** argv, MetricsReporter& reporter) {
+  bool metrics = false;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::string(argv[i]) == "--metrics") {
+      metrics = true;
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (metrics) {
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+  } else {
+    benchmark::RunSpecifiedBenchmarks();
+  }
+  benchmark::Shutdown();
+  return metrics && reporter.failed ? 1 : 0;
+}
+
+}  // namespace bench

@@ -1,0 +1,240 @@
+#include "device/Config.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <utility>
+
+#include "device/ChipGlobals.h"
+#include "device/ChipIdentify.h"
+#include "device/ConfigError.h"
+#include "device/ConfigFamily.h"
+#include "device/HexStrToWord.h"
+#include "device/RegisterOps.h"
+#include "device/StreamControl.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+constexpr size_t kTextKeyBuffer = 260;
+constexpr size_t kMapKeyBuffer = 1024;
+constexpr uint32_t kReadTimeoutMs = 100;
+
+// The chip's configuration hand-shake.
+constexpr uint16_t kDe7ParamRegister = 0x8041;
+constexpr uint8_t kDe7Idle = 0xFF;
+constexpr uint16_t kDe7RequestParam = 0x0080;
+constexpr uint8_t kDe7Request = 0x80;
+constexpr uint8_t kDe7Acknowledge = 0x82;
+constexpr uint16_t kDe7CommitParam = 0x007D;
+constexpr uint8_t kDe7Commit = 0x83;
+constexpr uint32_t kDe7PollTries = 50;
+constexpr uint32_t kFreshFlagPollTries = 250;
+
+constexpr uint32_t kResetLeadMs = 1000;
+constexpr uint32_t kResetSettleMs = 600;
+
+uint8_t Complement(uint32_t sum) { return static_cast<uint8_t>(0x100 - (sum & 0xFF)); }
+
+uint32_t SumOf(const uint8_t* bytes, int from, int to) {
+  uint32_t sum = 0;
+  for (int i = from; i < to; ++i) sum += bytes[i];
+  return sum;
+}
+
+std::string Ini(const char* section, const char* key, const char* def, size_t buffer) {
+  return platform::IniGetString(section, key, def, GetChipIniPath(), buffer);
+}
+
+int IniInt(const char* section, const char* key) {
+  return platform::IniGetInt(section, key, 0, GetChipIniPath());
+}
+
+// The decimal reading of a settings text ("12abc" -> 12, "x" -> 0), with
+// values that do not fit an int kept out of range rather than wrapped.
+int DecimalPrefix(const std::string& text) {
+  size_t i = text.find_first_not_of(" \t");
+  if (i == std::string::npos) return 0;
+  bool negative = false;
+  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 0x7FFFFFFF) return negative ? -0x7FFFFFFF : 0x7FFFFFFF;
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+void ThrowSendFailed() { throw ConfigError(std::string(kCfgSendFailedText)); }
+
+}  // namespace
+
+std::string InvalidCfgLengthText(int length) {
+  return "配置长度无效(CfgLength=" + std::to_string(length) + ")";
+}
+
+CConfig::CConfig() {
+  const Layout layout = ReadLayoutKeys();
+  cfgAddr_ = layout.cfgAddr;
+  cfgLength_ = layout.cfgLength;
+  ReadChannelCounts();
+  const int drive = HexStrToWord(Ini("BasicData", "DrvStartAddr", "0x80d5", kTextKeyBuffer));
+  const int sense = HexStrToWord(Ini("BasicData", "SenStartAddr", "0x80B7", kTextKeyBuffer));
+  driveMapStart_ = drive - cfgAddr_;
+  senseMapStart_ = sense - cfgAddr_;
+}
+
+CConfig::CConfig(WithItems) : CConfig() {
+  try {
+    LoadScFile(GetScFilePath());
+  } catch (const ConfigError&) {
+    // The object is still usable without its items.
+  }
+}
+
+CConfig::Layout CConfig::ReadLayoutKeys() {
+  return Layout{HexStrToWord(Ini("Cfg", "CFGAddr", "0x8047", kTextKeyBuffer)),
+                DecimalPrefix(Ini("Cfg", "CfgLength", "186", kTextKeyBuffer))};
+}
+
+void CConfig::ReadChannelCounts() {
+  drvHalfNumber_ = IniInt("Channel", "DrvHalfNmuber");
+  senHalfNumber_ = IniInt("Channel", "SenHalfNumber");
+  senMaxNum_ = IniInt("Channel", "SenMaxNum");
+  drvMaxNum_ = IniInt("Channel", "DrvMaxNum");
+}
+
+void CConfig::ReadChannelLists() {
+  if (IniInt("Channel", "MapDisable") != 0) return;
+  auto fill = [](std::vector<int32_t>& list, const std::string& text) {
+    list.clear();
+    for (const std::string& piece : SplitByComma(text)) list.push_back(DecimalPrefix(piece));
+  };
+  fill(driveChannels_, Ini("Channel", "DrvMap", "0", kMapKeyBuffer));
+  fill(senseChannels_, Ini("Channel", "SenMap", "0", kMapKeyBuffer));
+}
+
+void CConfig::RequireValidLength(int length) {
+  const int minimum = ConfigFamilyIsDe7() ? kMinDe7Length : kMinLength;
+  if (length < minimum || length > static_cast<int>(kBlockBytes)) {
+    throw ConfigError(InvalidCfgLengthText(length));
+  }
+}
+
+std::optional<size_t> CConfig::MapOffset(int startOffset, int entries) const {
+  const int block = static_cast<int>(kBlockBytes);
+  if (startOffset < 0 || startOffset >= block || entries < 0 || startOffset + entries > block) {
+    return std::nullopt;
+  }
+  return static_cast<size_t>(startOffset);
+}
+
+std::optional<size_t> CConfig::DriveMapOffset() const {
+  return MapOffset(driveMapStart_, drvMaxNum_);
+}
+
+std::optional<size_t> CConfig::SenseMapOffset() const {
+  return MapOffset(senseMapStart_, senMaxNum_);
+}
+
+void CConfig::ComputeChecksum() {
+  RequireValidLength(cfgLength_);
+  uint8_t* b = block_.data();
+  const int n = cfgLength_;
+  if (ConfigFamilyIsDe7()) {
+    b[kDe7HeadSum] = Complement(SumOf(b, 0, kDe7HeadSum));
+    b[kDe7FirstSum] = Complement(SumOf(b, 0, kDe7FirstSum));
+    b[n - 1] = Complement(SumOf(b, kDe7FirstSum + 1, n - 1));
+  } else {
+    b[n - 2] = Complement(SumOf(b, 0, n - 2));
+    b[n - 1] = 1;
+  }
+}
+
+void CConfig::ReadConfig() {
+  const Layout layout = ReadLayoutKeys();
+  cfgAddr_ = layout.cfgAddr;
+  cfgLength_ = layout.cfgLength;
+  RequireValidLength(cfgLength_);
+  ReadChannelLists();
+  if (ReadChipRegs(g_pBridgeDevice.load(), cfgAddr_, block_.data(),
+                   static_cast<uint32_t>(cfgLength_), kReadTimeoutMs) == 0) {
+    throw ConfigError(std::string(kCfgReadFailedText));
+  }
+  RefreshItemValues();
+}
+
+void CConfig::SendConfig() {
+  RequireValidLength(cfgLength_);
+  ApplyItemValues();
+
+  IStreamControl& stream = StreamControl();
+  const int page = stream.CurrentPage();
+  const bool stopped = IsDataStreamPage(page) && stream.StopPageStream(page);
+  if (stopped) StopDataStream();
+
+  CHidDevice* device = g_pBridgeDevice.load();
+  const uint16_t syncFlag = g_wSyncFlagAddr.load();
+  const bool de7 = ConfigFamilyIsDe7();
+  WriteChipReg8(device, syncFlag, 0);
+  if (de7) {
+    // The chip must be idle, then asked to take a block; it answers 0x82.
+    PollChipReg8(kChipCommandRegister, kDe7Idle, kDe7PollTries);
+    WriteChipReg16(device, kDe7ParamRegister, kDe7RequestParam);
+    WriteChipReg8(device, kChipCommandRegister, kDe7Request);
+    WriteChipReg8(device, syncFlag, 0);
+    if (PollChipReg8(kChipCommandRegister, kDe7Acknowledge, kDe7PollTries) == 0) {
+      ThrowSendFailed();
+    }
+  }
+  if (WriteChipRegs(cfgAddr_, block_.data(), static_cast<uint32_t>(cfgLength_)) == 0) {
+    ThrowSendFailed();
+  }
+  if (de7) {
+    // Without the commit the chip never takes the block: a lost write fails
+    // the send. The chip's return to idle is not waited on beyond 50 reads.
+    if (WriteChipReg16(device, kDe7ParamRegister, kDe7CommitParam) == 0 ||
+        WriteChipReg8(device, kChipCommandRegister, kDe7Commit) == 0) {
+      ThrowSendFailed();
+    }
+    PollChipReg8(kChipCommandRegister, kDe7Idle, kDe7PollTries);
+  } else {
+    // The chip clears the fresh flag once it has checked and taken the block.
+    const auto freshFlag = static_cast<uint16_t>(cfgAddr_ + cfgLength_ - 1);
+    if (PollChipReg8(freshFlag, 0, kFreshFlagPollTries) == 0) ThrowSendFailed();
+  }
+
+  if (stopped && !stream.IsBusy()) {
+    StartDataStream(1);
+    stream.RestartPageStream(page);
+  }
+}
+
+void CConfig::SendWithChecksum() {
+  ComputeChecksum();
+  SendConfig();
+}
+
+void CConfig::SetSleep(SleepFn sleep) { sleep_ = std::move(sleep); }
+
+bool CConfig::CompareChipConfig(bool reset) {
+  CConfig chip;
+  if (reset) {
+    auto sleep = sleep_ ? sleep_ : [](uint32_t ms) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    };
+    sleep(kResetLeadMs);
+    ResetTouchChip();
+    sleep(kResetSettleMs);
+  }
+  try {
+    chip.ReadConfig();
+  } catch (const ConfigError&) {
+    return false;
+  }
+  // Byte 0 and the fresh flag (or DE7 sum) at the end are left out.
+  for (int i = 1; i <= chip.cfgLength_ - 2; ++i) {
+    if (block_[i] != chip.block_[i]) return false;
+  }
+  return true;
+}

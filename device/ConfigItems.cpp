@@ -1,0 +1,327 @@
+// Item values: the block's bytes shown as item texts and written back, the
+// items chosen by chip INI keys, and the axis commands.
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "device/ChipGlobals.h"
+#include "device/ChipIdentify.h"
+#include "device/Config.h"
+#include "device/ConfigError.h"
+#include "device/ConfigFamily.h"
+#include "device/HexStrToWord.h"
+#include "platform/AppPaths.h"
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+constexpr uint8_t kUnusedMapEntry = 0xFF;
+constexpr int kMaxTextDigits = 9;
+
+struct ChannelSet {
+  const std::vector<int32_t>* list;
+  int half;
+  int max;
+};
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A number as an operator types it: decimal digits, or for a hexadecimal
+// item hexadecimal digits with an optional "0x". Anything else is refused.
+std::optional<long> ParseNumber(const std::string& text, bool hex) {
+  std::string t = Trimmed(text);
+  if (hex && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
+  if (t.empty() || t.size() > kMaxTextDigits) return std::nullopt;
+  long value = 0;
+  for (char c : t) {
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (hex && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (hex && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return std::nullopt;
+    }
+    value = value * (hex ? 16 : 10) + digit;
+  }
+  return value;
+}
+
+std::optional<long> OptionIndex(const CfgItem& item, const std::string& text) {
+  auto it = std::find(item.options.begin(), item.options.end(), text);
+  if (it == item.options.end()) return std::nullopt;
+  return static_cast<long>(it - item.options.begin());
+}
+
+bool IsCombo(const CfgItem& item) {
+  return item.controlKind == kCfgComboBox && !item.options.empty();
+}
+
+int LowBit(const CfgItem& item) { return item.bitAddress % 8; }
+
+// Bits of a field that fit its byte (a field never reaches the next byte).
+int FieldBits(const CfgItem& item) { return std::min(item.bitWidth, 8 - LowBit(item)); }
+
+[[noreturn]] void Refuse(const CfgItem& item, const std::string& text, const char* why) {
+  throw ConfigError("配置项" + item.name + "的值\"" + text + "\"" + why);
+}
+
+}  // namespace
+
+struct CConfig::ItemWrite {
+  size_t offset = 0;
+  int count = 0;  // 1: the masked bits of one byte; 2: two whole bytes
+  uint8_t bytes[2] = {0, 0};
+  uint8_t mask = 0xFF;
+};
+
+std::optional<size_t> CConfig::ItemOffset(const CfgItem& item) const {
+  if (item.bitWidth <= 0 || item.bitAddress < 0) return std::nullopt;
+  const long offset = item.bitAddress / 8 - static_cast<long>(cfgAddr_);
+  const long bytes = item.bitWidth > 8 ? 2 : 1;
+  if (offset < 0 || offset + bytes > static_cast<long>(kBlockBytes)) return std::nullopt;
+  return static_cast<size_t>(offset);
+}
+
+std::string CConfig::NumberText(const CfgItem& item, int value) const {
+  char text[16];
+  std::snprintf(text, sizeof text, item.hex ? "%02X" : "%d", value);
+  return text;
+}
+
+std::string CConfig::ItemText(const CfgItem& item, size_t offset, bool de7) const {
+  const uint8_t b = block_[offset];
+  int v;
+  if (item.bitWidth > 8) {
+    v = b | block_[offset + 1] << 8;
+  } else if (item.bitWidth == 8) {
+    v = b;
+    const CfgChannelList which = item.channelList();
+    if (which != CfgChannelList::kNone) {
+      const bool drive = which == CfgChannelList::kDrive;
+      const std::vector<int32_t>& list = drive ? driveChannels_ : senseChannels_;
+      const int half = drive ? drvHalfNumber_ : senHalfNumber_;
+      const int max = drive ? drvMaxNum_ : senMaxNum_;
+      const int size = static_cast<int>(list.size());
+      int from = 0;
+      int to = std::min(size, max);
+      int shift = 0;
+      if (de7) {
+        if (item.channelNumber() < half) {
+          to = std::min(size, half);
+          shift = half;
+        } else {
+          from = std::max(half, 0);
+          shift = -half;
+        }
+      }
+      for (int k = from; k < to; ++k) {
+        if (list[k] == b) {
+          v = k + shift;
+          break;
+        }
+      }
+    }
+  } else {
+    v = (b >> LowBit(item)) & ((1 << item.bitWidth) - 1);
+  }
+  if (IsCombo(item)) {
+    return v >= 0 && v < static_cast<int>(item.options.size()) ? item.options[v]
+                                                               : item.options.front();
+  }
+  return NumberText(item, v);
+}
+
+void CConfig::RefreshItemValues() {
+  ReadChannelCounts();
+  const bool de7 = ConfigFamilyIsDe7();
+  for (CfgItem& item : items_) {
+    const std::optional<size_t> offset = ItemOffset(item);
+    item.value = offset ? ItemText(item, *offset, de7) : std::string();
+    item.refreshedValue = item.value;
+    if (item.initialValue.empty()) item.initialValue = item.value;
+  }
+}
+
+CConfig::ItemWrite CConfig::PlanItemWrite(const CfgItem& item, size_t offset, bool de7) const {
+  const std::optional<long> parsed =
+      IsCombo(item) ? OptionIndex(item, item.value) : ParseNumber(item.value, item.hex);
+  if (!parsed) Refuse(item, item.value, "无效");
+  long v = *parsed;
+
+  ItemWrite write;
+  write.offset = offset;
+  if (item.bitWidth > 8) {
+    if (v > 0xFFFF) Refuse(item, item.value, "超出范围");
+    write.count = 2;
+    write.bytes[0] = static_cast<uint8_t>(v);
+    write.bytes[1] = static_cast<uint8_t>(v >> 8);
+    return write;
+  }
+  write.count = 1;
+  if (item.bitWidth == 8) {
+    // A whole byte, as the refresh reads it.
+    if (v > 0xFF) Refuse(item, item.value, "超出范围");
+    const CfgChannelList which = IsCombo(item) ? CfgChannelList::kNone : item.channelList();
+    if (which != CfgChannelList::kNone) {
+      const bool drive = which == CfgChannelList::kDrive;
+      const std::vector<int32_t>& list = drive ? driveChannels_ : senseChannels_;
+      const long half = drive ? drvHalfNumber_ : senHalfNumber_;
+      const long max = drive ? drvMaxNum_ : senMaxNum_;
+      long index = -1;
+      if (!de7) {
+        index = v < max ? v : -1;
+      } else if (v < half) {
+        index = half + v;
+      } else if (v < max) {
+        index = v - half;
+      }
+      // A position without a chip channel in the list stays as it is.
+      if (index >= 0 && index < static_cast<long>(list.size())) {
+        v = list[index];
+        if (v < 0 || v > 0xFF) Refuse(item, item.value, "超出范围");
+      }
+    }
+    write.bytes[0] = static_cast<uint8_t>(v);
+    return write;
+  }
+  const int bits = FieldBits(item);
+  if (v >= (1L << bits)) Refuse(item, item.value, "超出范围");
+  write.mask = static_cast<uint8_t>(((1 << bits) - 1) << LowBit(item));
+  write.bytes[0] = static_cast<uint8_t>(v << LowBit(item));
+  return write;
+}
+
+void CConfig::ApplyItemValues() {
+  ReadChannelCounts();
+  const bool de7 = ConfigFamilyIsDe7();
+  // Every text is checked before the block changes.
+  std::vector<ItemWrite> writes;
+  std::vector<CfgItem*> written;
+  for (CfgItem& item : items_) {
+    if (item.value == item.refreshedValue) continue;
+    const std::optional<size_t> offset = ItemOffset(item);
+    if (!offset) continue;
+    writes.push_back(PlanItemWrite(item, *offset, de7));
+    written.push_back(&item);
+  }
+  for (const ItemWrite& w : writes) {
+    if (w.count == 2) {
+      block_[w.offset] = w.bytes[0];
+      block_[w.offset + 1] = w.bytes[1];
+    } else {
+      block_[w.offset] = static_cast<uint8_t>((block_[w.offset] & ~w.mask) | (w.bytes[0] & w.mask));
+    }
+  }
+  // The block now holds these texts: a later change back is a change again.
+  for (CfgItem* item : written) item->refreshedValue = item->value;
+  ComputeChecksum();
+}
+
+const CfgItem* CConfig::FindItemByKey(const std::string& key) const {
+  const std::string text = platform::IniGetString("Cfg", key, "", GetChipIniPath(), 260);
+  if (text.empty()) {
+    for (const CfgItem& item : items_) {
+      if (platform::EqualsIgnoringAsciiCase(item.name, key)) return &item;
+    }
+    return nullptr;
+  }
+  const std::vector<std::string> fields = SplitByComma(text);
+  if (fields.size() < 2) return nullptr;
+  const std::optional<long> bit = ParseNumber(fields[1], false);
+  if (!bit) return nullptr;
+  const long bitAddress = static_cast<long>(HexStrToWord(fields[0])) * 8 + *bit;
+  for (const CfgItem& item : items_) {
+    if (item.bitAddress == bitAddress) return &item;
+  }
+  return nullptr;
+}
+
+CfgItem* CConfig::FindItemByKey(const std::string& key) {
+  return const_cast<CfgItem*>(std::as_const(*this).FindItemByKey(key));
+}
+
+int CConfig::ItemNumber(const CfgItem& item) const {
+  const std::optional<long> v =
+      IsCombo(item) ? OptionIndex(item, item.value) : ParseNumber(item.value, item.hex);
+  if (!v) Refuse(item, item.value, "无效");
+  return static_cast<int>(*v);
+}
+
+bool CConfig::GetItemValue(const std::string& key, int& value) const {
+  const CfgItem* item = FindItemByKey(key);
+  if (item == nullptr) throw ConfigError(std::string(kCfgItemNotFoundText) + key);
+  value = ItemNumber(*item);
+  return true;
+}
+
+void CConfig::SetItemValue(const std::string& key, int value) {
+  if (items_.empty()) {
+    const std::string name = GetChipName();
+    const auto matches =
+        IsPlainFileName(name)
+            ? platform::AppPaths::FindFiles("..\\System\\CfgItem\\" + name + "_*.sc")
+            : std::vector<std::filesystem::path>{};
+    if (matches.empty()) throw ConfigError(std::string(kCfgScMissingText));
+    LoadScFile(matches.front());
+    RefreshItemValues();
+  }
+  CfgItem* item = FindItemByKey(key);
+  if (item == nullptr) throw ConfigError(std::string(kCfgItemNotFoundText) + key);
+  const std::string asText = std::to_string(value);
+  if (IsCombo(*item)) {
+    if (value < 0 || value >= static_cast<int>(item->options.size())) {
+      Refuse(*item, asText, "超出范围");
+    }
+    item->value = item->options[value];
+    return;
+  }
+  const int bits = item->bitWidth > 8 ? 16 : item->bitWidth == 8 ? 8 : FieldBits(*item);
+  if (value < 0 || value >= (1 << bits)) Refuse(*item, asText, "超出范围");
+  item->value = NumberText(*item, value);
+}
+
+void CConfig::ToggleItem(const std::string& key) {
+  CfgItem* item = FindItemByKey(key);
+  if (item == nullptr) return;
+  const int v = ItemNumber(*item);
+  SetItemValue(key, 1 - v);
+}
+
+void CConfig::ApplyX2Y() { ToggleItem("X2Y"); }
+
+void CConfig::ReverseMap(std::optional<size_t> offset, int entries) {
+  if (!offset) return;
+  uint8_t* map = block_.data() + *offset;
+  int last = entries - 1;
+  while (last >= 0 && map[last] == kUnusedMapEntry) --last;
+  if (last < 1) return;
+  std::reverse(map, map + last + 1);
+  RefreshItemValues();
+}
+
+void CConfig::ApplyX2X() {
+  if (ConfigFamilyIsDe7()) {
+    ToggleItem("X2X");
+    return;
+  }
+  ReadChannelCounts();
+  ReverseMap(DriveMapOffset(), drvMaxNum_);
+}
+
+void CConfig::ApplyY2Y() {
+  if (ConfigFamilyIsDe7()) {
+    ToggleItem("Y2Y");
+    return;
+  }
+  ReadChannelCounts();
+  ReverseMap(SenseMapOffset(), senMaxNum_);
+}

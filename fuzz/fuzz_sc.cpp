@@ -1,0 +1,36 @@
+// ".sc" item descriptions come with chip packages from outside: any bytes,
+// stored or already decoded, must parse without a crash into items whose
+// fields stay in bounds.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "device/ScFile.h"
+
+namespace {
+
+void CheckItems(const ScDescription& d, size_t inputSize) {
+  if (!d.ok) {
+    if (inputSize <= kItemFileMaxBytes || !d.items.empty()) std::abort();
+    return;
+  }
+  for (const CfgItem& item : d.items) {
+    if (item.bitWidth < 1 || item.bitWidth > 16) std::abort();
+    if (item.controlKind == kCfgComboBox && (item.options.empty() || item.options.size() > 256)) {
+      std::abort();
+    }
+    if (item.bitAddress < 0) std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  // The decoded text directly, so the fuzzer need not learn the stored form.
+  CheckItems(ParseScText(bytes, 186), 0);
+  CheckItems(ParseScFile(bytes, 1024), size);
+  return 0;
+}

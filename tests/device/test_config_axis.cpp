@@ -1,0 +1,107 @@
+// The axis commands on the simulated chip: read, change, send.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ConfigTestUtil.h"
+
+namespace {
+
+using sim::ChipFamily;
+using testing::ElementsAre;
+
+constexpr size_t kDriveMap = 142;  // 0x80d5 - 0x8047
+constexpr size_t kSenseMap = 112;  // 0x80B7 - 0x8047
+
+class ConfigAxisTest : public ConfigTest {
+ protected:
+  std::vector<uint8_t> StoredWithMaps(std::vector<uint8_t> drive, std::vector<uint8_t> sense) {
+    std::vector<uint8_t> block = PatternBlock(186);
+    std::copy(drive.begin(), drive.end(), block.begin() + kDriveMap);
+    std::copy(sense.begin(), sense.end(), block.begin() + kSenseMap);
+    return WithValidSums(ChipFamily::RU9, block);
+  }
+  std::vector<uint8_t> ChipBytes(size_t offset, size_t n) {
+    const std::vector<uint8_t> block = ChipBlock();
+    return {block.begin() + offset, block.begin() + offset + n};
+  }
+};
+
+TEST_F(ConfigAxisTest, MirroringReversesTheMapInTheChip) {
+  WriteChipIni(std::string(kRu9ChipIni) +
+               "[Channel]\r\nDrvMaxNum=5\r\nSenMaxNum=4\r\nDrvMap=3,1,2\r\nSenMap=9,8,7,6\r\n");
+  ConnectChip(ChipFamily::RU9, StoredWithMaps({3, 1, 2, 0xFF, 0xFF}, {9, 8, 7, 6}));
+  CConfig cfg;
+  CfgItem channel;
+  channel.name = "Driver_CH0";
+  channel.bitAddress = (0x8047 + 142) * 8;
+  channel.bitWidth = 8;
+  cfg.Items().push_back(channel);
+  cfg.ReadConfig();
+  EXPECT_EQ("0", cfg.Items()[0].value);  // chip channel 3 is position 0
+
+  cfg.ApplyX2X();
+  EXPECT_EQ("2", cfg.Items()[0].value);
+  cfg.SendConfig();
+  EXPECT_THAT(ChipBytes(kDriveMap, 5), ElementsAre(2, 1, 3, 0xFF, 0xFF));
+  EXPECT_EQ(1u, Personality().TakenCount());
+
+  cfg.ApplyY2Y();
+  cfg.SendConfig();
+  EXPECT_THAT(ChipBytes(kSenseMap, 4), ElementsAre(6, 7, 8, 9));
+  EXPECT_THAT(ChipBytes(kDriveMap, 5), ElementsAre(2, 1, 3, 0xFF, 0xFF));
+}
+
+TEST_F(ConfigAxisTest, MapsWithFewerThanTwoEntriesOrOutsideTheBlockStayAsTheyAre) {
+  struct Case {
+    const char* name;
+    const char* channel;
+    std::vector<uint8_t> drive;
+  } cases[] = {
+      {"one entry", "[Channel]\r\nDrvMaxNum=4\r\n", {7, 0xFF, 0xFF, 0xFF}},
+      {"all unused", "[Channel]\r\nDrvMaxNum=3\r\n", {0xFF, 0xFF, 0xFF}},
+      {"no entries", "[Channel]\r\nDrvMaxNum=0\r\n", {1, 2}},
+      {"map past the block", "[Channel]\r\nDrvMaxNum=900\r\n", {1, 2}},
+  };
+  for (const Case& c : cases) {
+    WriteChipIni(std::string(kRu9ChipIni) + c.channel);
+    CConfig cfg;
+    std::copy(c.drive.begin(), c.drive.end(), cfg.Block().begin() + kDriveMap);
+    const std::vector<uint8_t> before(cfg.Block().begin(), cfg.Block().end());
+    cfg.ApplyX2X();
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), cfg.Block().begin())) << c.name;
+  }
+}
+
+TEST_F(ConfigAxisTest, SwapAndDe7MirrorsToggleTheirItems) {
+  WriteChipIni("[Cfg]\r\nCFGAddr=0x8050\r\nCfgLength=340\r\nX2Y=8060,0\r\nX2X=8060,1\r\nY2Y=\r\n");
+  std::vector<uint8_t> stored = PatternBlock(340);
+  stored[0x10] = 0x01;  // X2Y set, X2X clear
+  ConnectChip(ChipFamily::DE7, WithValidSums(ChipFamily::DE7, stored));
+  CConfig cfg;
+  for (int bit : {0, 1}) {
+    CfgItem item;
+    item.name = bit == 0 ? "swap" : "mirror";
+    item.bitAddress = 0x8060 * 8 + bit;
+    item.bitWidth = 1;
+    item.controlKind = kCfgCheckBox;
+    cfg.Items().push_back(item);
+  }
+  cfg.ReadConfig();
+
+  cfg.ApplyX2Y();
+  cfg.ApplyX2X();
+  cfg.ApplyY2Y();  // no item named Y2Y: nothing changes
+  cfg.SendConfig();
+  EXPECT_EQ(0x02, ChipBlock()[0x10] & 0x03);
+  EXPECT_EQ(1u, Personality().TakenCount());
+
+  cfg.ApplyX2Y();
+  cfg.SendConfig();
+  EXPECT_EQ(0x03, ChipBlock()[0x10] & 0x03);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// An ILogSink that keeps every line for the test to look at.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/LogSink.h"
+
+namespace views_test {
+
+class RecordingLog : public ILogSink {
+ public:
+  void AddLog(const std::string& text, LogLevel level) override {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(text);
+    levels_.push_back(level);
+  }
+  std::vector<std::string> Lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+  std::string All() const {
+    std::string out;
+    for (const std::string& line : Lines()) out += line + "\n";
+    return out;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::vector<LogLevel> levels_;
+};
+
+}  // namespace views_test

@@ -1,0 +1,90 @@
+#include "views/DataFormat.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint8_t kMaxUnit = 2;
+
+size_t MaxNodes(DataKind kind, size_t unitBytes) {
+  const size_t byBytes = kMaxFrameBytes / unitBytes;
+  return kind == DataKind::Raw ? std::min(byBytes, kMaxRawNodes) : byBytes;
+}
+
+}  // namespace
+
+const char* DataKindName(DataKind kind) {
+  switch (kind) {
+    case DataKind::Raw:
+      return "Raw";
+    case DataKind::Diff:
+      return "Diff";
+    case DataKind::Observe:
+      return "Observe";
+    case DataKind::Stylus:
+      return "Stylus";
+  }
+  return "?";
+}
+
+size_t DataFormat::NodeCount() const {
+  if (rows <= 0 || cols <= 0) return 0;
+  return static_cast<size_t>(rows) * static_cast<size_t>(cols);
+}
+
+DataFormat DefaultFormat(DataKind kind) {
+  DataFormat f;
+  f.rows = 30;
+  f.cols = 42;
+  f.isSigned = 0;
+  f.littleEndian = 1;
+  switch (kind) {
+    case DataKind::Raw:
+      f.address = 0x8B98;
+      f.unit = 1;
+      break;
+    case DataKind::Diff:
+      f.address = 0xBB10;
+      f.unit = 0;
+      break;
+    case DataKind::Observe:
+      f.address = 0x81C0;
+      f.unit = 1;
+      break;
+    case DataKind::Stylus:
+      f.address = 0xC530;
+      f.unit = 0;
+      break;
+  }
+  return f;
+}
+
+std::string CheckFormat(DataKind kind, const DataFormat& format) {
+  const std::string name = DataKindName(kind);
+  if (format.rows < 1 || format.cols < 1) {
+    return name + ": rows and columns must be at least 1 (" + std::to_string(format.rows) + " x " +
+           std::to_string(format.cols) + ")";
+  }
+  if (format.unit > kMaxUnit) {
+    return name + ": value width must be 8, 16 or 32 bit (unit " + std::to_string(format.unit) +
+           ")";
+  }
+  const size_t nodes = format.NodeCount();
+  const size_t bytes = nodes * format.UnitBytes();
+  if (bytes > kMaxFrameBytes) {
+    return name + ": " + std::to_string(format.rows) + " x " + std::to_string(format.cols) + " x " +
+           std::to_string(format.UnitBytes()) + " bytes exceeds " + std::to_string(kMaxFrameBytes) +
+           " bytes";
+  }
+  if (kind == DataKind::Raw && nodes > kMaxRawNodes) {
+    return name + ": " + std::to_string(nodes) + " values exceed " + std::to_string(kMaxRawNodes);
+  }
+  return {};
+}
+
+FrameRequestSize PlanFrameRequest(DataKind kind, const DataFormat& format) {
+  if (format.unit > kMaxUnit) return {};
+  const size_t unitBytes = format.UnitBytes();
+  const size_t nodes = std::min(format.NodeCount(), MaxNodes(kind, unitBytes));
+  return {nodes, nodes * unitBytes};
+}

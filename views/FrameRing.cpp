@@ -1,0 +1,6 @@
+#include "views/FrameRing.h"
+
+FrameRing& GetFrameRing() {
+  static FrameRing ring;
+  return ring;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// What a frame read hands to a view's render thread: its own copy of the
+// frame bytes and the format they were read with, so a ring slot that is
+// refilled meanwhile, or a format changed after the request, cannot change
+// what gets drawn.
+
+#include <cstdint>
+#include <vector>
+
+#include "views/DataFormat.h"
+
+struct FramePayload {
+  std::vector<uint8_t> bytes;
+  DataFormat format;
+  uint32_t generation = 0;  // the read chain that fetched it
+};
