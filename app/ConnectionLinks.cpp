@@ -27,10 +27,12 @@ int LampStateOf(LampColour colour) {
 
 }  // namespace
 
-ConnectionLinks::ConnectionLinks(Widgets widgets, IPrompts& prompts, QObject* parent)
+ConnectionLinks::ConnectionLinks(Widgets widgets, IPrompts& prompts, IStreamControl& pages,
+                                 QObject* parent)
     : QObject(parent),
       widgets_(widgets),
       prompts_(prompts),
+      pages_(pages),
       ops_(DeviceConnectionOps()),
       deviceEvents_(HooksForThis()) {
   if (widgets_.chipType != nullptr) {
@@ -45,7 +47,7 @@ ConnectionLinks::~ConnectionLinks() { Stop(); }
 
 DeviceEventHooks ConnectionLinks::HooksForThis() {
   DeviceEventHooks hooks;
-  hooks.stream = this;
+  hooks.stream = &pages_;
   hooks.view = this;
   hooks.bridgeArrived = &bridgeArrived_;
   hooks.programmingArrived = &programmingArrived_;
@@ -54,10 +56,19 @@ DeviceEventHooks ConnectionLinks::HooksForThis() {
   return hooks;
 }
 
+void ConnectionLinks::SetChipInfoSteps(std::function<void()> rebuildDataOptions,
+                                       std::function<void()> afterPanelGeometry) {
+  ops_.rebuildDataOptions = std::move(rebuildDataOptions);
+  std::function<void()> read = DeviceConnectionOps().readPanelGeometry;
+  ops_.readPanelGeometry = [read, after = std::move(afterPanelGeometry)] {
+    read();
+    if (after) after();
+  };
+}
+
 void ConnectionLinks::StartMonitor(ConnectionMonitor::WaitFn wait) {
   SetChipEvents(this);
   SetUserNotifier(this);
-  SetStreamControl(this);
   if (monitor_) return;
   monitor_ = std::make_unique<ConnectionMonitor>(
       *this, ops_, [this] { return !busy_ && !programmingPresent_; }, std::move(wait));
@@ -81,7 +92,6 @@ void ConnectionLinks::Stop() {
   watcher_.reset();
   SetChipEvents(nullptr);
   SetUserNotifier(nullptr);
-  SetStreamControl(nullptr);
 }
 
 void ConnectionLinks::HandleDeviceEvent(const platform::HotplugEvent& event) {
@@ -140,27 +150,6 @@ int ConnectionLinks::CheckConnectionStatus(const ConnectionProbe& probe) {
     result = decision.result;
   });
   return ran ? result : 0;
-}
-
-void ConnectionLinks::RestartPage(int page) {
-  if (page >= 0 && page < static_cast<int>(pageStopped_.size())) pageStopped_[page] = false;
-}
-
-void ConnectionLinks::MarkPageStopped(int page) {
-  if (page >= 0 && page < static_cast<int>(pageStopped_.size())) pageStopped_[page] = true;
-}
-
-bool ConnectionLinks::StopPageStream(int page) {
-  if (!IsDataStreamPage(page)) return false;
-  return !pageStopped_[page].exchange(true);
-}
-
-void ConnectionLinks::RestartPageStream(int page) {
-  if (IsDataStreamPage(page)) pageStopped_[page] = false;
-}
-
-bool ConnectionLinks::PageStopped(int page) const {
-  return page >= 0 && page < static_cast<int>(pageStopped_.size()) && pageStopped_[page];
 }
 
 void ConnectionLinks::OnChipChanged() {

@@ -27,7 +27,6 @@ class UdevDeviceWatcher;
 
 class ConnectionLinks : public QObject,
                         public IConnectionView,
-                        public IStreamControl,
                         public IChipEvents,
                         public IUserNotifier {
   Q_OBJECT
@@ -40,9 +39,17 @@ class ConnectionLinks : public QObject,
     QComboBox* chipType = nullptr;
   };
 
-  ConnectionLinks(Widgets widgets, IPrompts& prompts, QObject* parent = nullptr);
+  // pages: the window's page switching, told of arrivals and removals.
+  ConnectionLinks(Widgets widgets, IPrompts& prompts, IStreamControl& pages,
+                  QObject* parent = nullptr);
   // Stops the monitor and unregisters the hooks.
   ~ConnectionLinks() override;
+
+  // What a chip change rebuilds besides the chip information (the data
+  // options dialog) and what follows the panel-geometry read; before
+  // StartMonitor.
+  void SetChipInfoSteps(std::function<void()> rebuildDataOptions,
+                        std::function<void()> afterPanelGeometry);
 
   // Starts the connection monitor's worker; its waits come from wait (tests
   // put in their own). Registers the chip hooks too.
@@ -76,16 +83,6 @@ class ConnectionLinks : public QObject,
   void SetLampText(Indicator lamp, const std::string& text) override;
   int CheckConnectionStatus(const ConnectionProbe& probe) override;
 
-  // IStreamControl: the pages that stream land with the data views; until
-  // then only the stopped marks are kept.
-  int CurrentPage() const override { return currentPage_; }
-  bool IsBusy() const override { return busy_; }
-  void RestartPage(int page) override;
-  void MarkPageStopped(int page) override;
-  bool StopPageStream(int page) override;
-  void RestartPageStream(int page) override;
-  bool PageStopped(int page) const;
-
   // IChipEvents
   bool IsReady() override { return ready_; }
   void OnChipChanged() override;
@@ -100,6 +97,7 @@ class ConnectionLinks : public QObject,
 
   Widgets widgets_;
   IPrompts& prompts_;
+  IStreamControl& pages_;  // before deviceEvents_, whose hooks point at it
   ConnectionOps ops_;
   ConnectionStatus status_;
   DeviceEvents deviceEvents_;
@@ -109,8 +107,6 @@ class ConnectionLinks : public QObject,
   std::atomic<bool> ready_{false};
   std::atomic<bool> busy_{false};
   std::atomic<bool> programmingPresent_{false};
-  std::atomic<int> currentPage_{PAGE_DEMO};
-  std::array<std::atomic<bool>, 4> pageStopped_{};
   platform::Event bridgeArrived_{true, false};
   platform::Event programmingArrived_{true, false};
 };

@@ -19,6 +19,7 @@
 #include "app/AppSettings.h"
 #include "app/ConnectionLinks.h"
 #include "app/ControlIds.h"
+#include "app/PageSwitcher.h"
 #include "app/DeviceBackend.h"
 #include "app/DeviceTeardown.h"
 #include "app/LogWindow.h"
@@ -32,6 +33,13 @@
 #include "device/HidDevice.h"
 #include "device/PanelGeometry.h"
 #include "device/RegisterOps.h"
+#include "platform/AppPaths.h"
+#include "views/DataFormatStore.h"
+#include "views/widgets/DiffDataLayout.h"
+#include "views/widgets/Demo.h"
+#include "views/widgets/ObserveDataLayout.h"
+#include "views/widgets/OptionDlg.h"
+#include "views/widgets/RawDataLayout.h"
 
 namespace {
 
@@ -98,7 +106,9 @@ QWidget* CKestranaDlg::BuildPageColumn() {
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
 
-  // Until their pages land these buttons do nothing.
+  // The demo and data-view buttons switch pages (wired once the pages
+  // exist); the configuration editor, the noise view and the module test
+  // page come with later work.
   m_demoButton = MakePageButton(CONTROL_NAME(IDC_DEMO), QStringLiteral("触控演示"));
   m_rawButton = MakePageButton(CONTROL_NAME(IDC_RAW_DATA), QStringLiteral("原始值"));
   m_diffButton = MakePageButton(CONTROL_NAME(IDC_DIFF_DATA), QStringLiteral("差值"));
@@ -223,16 +233,21 @@ bool CKestranaDlg::Initialize() {
 
   ApplySettings(LoadAppSettings(settingsFile));
   OpenDevices();
-  m_links = new ConnectionLinks({m_log, m_bridgeLamp, m_touchIcLamp, m_chipType}, m_prompts, this);
+  CreatePages();
+  m_links = new ConnectionLinks({m_log, m_bridgeLamp, m_touchIcLamp, m_chipType}, m_prompts,
+                                *m_pages, this);
+  m_links->SetChipInfoSteps([this] { RebuildOptionDlg(); },
+                            [] { GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry()); });
   m_links->StartMonitor(m_monitorWait);
   OnBnClickedTouchIc();
   m_links->WatchDevices(MakeDeviceEventSource(m_backend));
 
   m_registerPanel = new RegisterPanel(*m_log, settingsFile, this);
   m_registerPanelSlot->addWidget(m_registerPanel);
-  // The pages (demo, data views, module test) are created here as they land;
-  // from now on a chip change refreshes the chip information.
+  // From now on a chip change refreshes the chip information. At start the
+  // demo page is shown and running.
   m_links->SetReady(true);
+  m_pages->OnPageButton(PAGE_DEMO);
   return true;
 }
 
@@ -275,7 +290,44 @@ void CKestranaDlg::SetBusy(bool busy) {
     button->setEnabled(!busy);
   }
   if (m_registerPanel != nullptr) m_registerPanel->SetBusy(busy);
+  if (m_pages != nullptr) m_pages->SetBusy(busy);
   if (m_links != nullptr) m_links->SetBusy(busy);
+}
+
+void CKestranaDlg::CreatePages() {
+  DataFormatStore& store = GetDataFormatStore();
+  m_demo = new CDemo(m_prompts, m_pageArea);
+  m_demo->SetRecordPath(platform::AppPaths::BaseDir() / "PointFile.csv");
+  m_rawView = new CRawDataLayout(store, m_log, m_pageArea);
+  m_diffView = new CDiffDataLayout(store, m_log, m_pageArea);
+  m_observeView = new CObserveDataLayout(store, m_log, m_pageArea);
+  for (QWidget* page : std::initializer_list<QWidget*>{m_demo, m_rawView, m_diffView, m_observeView}) {
+    m_pageArea->addWidget(page);
+  }
+  for (CDataLayout* view : std::initializer_list<CDataLayout*>{m_rawView, m_diffView, m_observeView}) {
+    view->SetStopped(true);
+  }
+  m_pageArea->setCurrentWidget(m_demo);
+  m_pages = new PageSwitcher({m_pageArea, m_demo, m_rawView, m_diffView, m_observeView}, this);
+
+  connect(m_demoButton, &QAbstractButton::clicked, this, [this] { m_pages->OnPageButton(PAGE_DEMO); });
+  connect(m_rawButton, &QAbstractButton::clicked, this, [this] { m_pages->OnPageButton(PAGE_RAW); });
+  connect(m_diffButton, &QAbstractButton::clicked, this, [this] { m_pages->OnPageButton(PAGE_DIFF); });
+  connect(m_observeButton, &QAbstractButton::clicked, this,
+          [this] { m_pages->OnPageButton(PAGE_OBSERVE); });
+  connect(m_optionsButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedOptions);
+}
+
+void CKestranaDlg::RebuildOptionDlg() {
+  m_optionDlg.reset();
+  m_optionDlg = std::make_unique<COptionDlg>(GetDataFormatStore(), m_prompts, m_log);
+}
+
+void CKestranaDlg::OnBnClickedOptions() {
+  if (!m_optionDlg) RebuildOptionDlg();
+  m_optionDlg->OnBnClickedCancel();
+  m_optionDlg->show();
+  m_optionDlg->raise();
 }
 
 // ---------------------------------------------------------------------------
@@ -321,6 +373,8 @@ void CKestranaDlg::Shutdown() {
   // Pages, the connection monitor and the update worker stop here, before
   // the devices go.
   if (m_links != nullptr) m_links->Stop();
+  if (m_pages != nullptr) m_pages->HaltAll();
+  m_optionDlg.reset();
 
   m_teardown =
       std::make_unique<DeviceTeardown>(std::move(m_bridgeDevice), std::move(m_touchHidDevice));

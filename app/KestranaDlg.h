@@ -18,6 +18,12 @@
 
 class CHidDevice;
 class ConnectionLinks;
+class COptionDlg;
+class CDemo;
+class CRawDataLayout;
+class CDiffDataLayout;
+class CObserveDataLayout;
+class PageSwitcher;
 class CMyButton;
 class CMyEditBrowseCtrl;
 class CMyRichEditCtrl;
@@ -57,6 +63,8 @@ class CKestranaDlg : public CMyDialog {
   // The connection monitor's waits (tests put in their own); before Initialize.
   void SetMonitorWait(ConnectionMonitor::WaitFn wait) { m_monitorWait = std::move(wait); }
   ConnectionLinks& Links() { return *m_links; }
+  PageSwitcher& Pages() { return *m_pages; }
+  COptionDlg* OptionDlg() { return m_optionDlg.get(); }
   // true once the devices are destroyed (false before Shutdown).
   bool TeardownFinished() const;
   // Waits up to limit for a teardown that outlasted the budget.
@@ -89,6 +97,11 @@ class CKestranaDlg : public CMyDialog {
   void ApplyUpdateFile(const UpdateFileSetting& setting, CMyEditBrowseCtrl* edit, QCheckBox* enable,
                        const QString& filter);
   void OpenDevices();
+  // The demo and the data views in the page area, and their buttons.
+  void CreatePages();
+  // The data-options dialog for the chip in force (formats loaded anew).
+  void RebuildOptionDlg();
+  void OnBnClickedOptions();
 
   IPrompts& m_prompts;
   std::shared_ptr<platform::IHidBackend> m_backend;
@@ -96,6 +109,13 @@ class CKestranaDlg : public CMyDialog {
   ConnectionMonitor::WaitFn m_monitorWait = &platform::Event::WaitAny;
   // Lamps, lines and chip selection driven by the connection logic.
   ConnectionLinks* m_links = nullptr;
+  PageSwitcher* m_pages = nullptr;
+  CDemo* m_demo = nullptr;
+  CRawDataLayout* m_rawView = nullptr;
+  CDiffDataLayout* m_diffView = nullptr;
+  CObserveDataLayout* m_observeView = nullptr;
+  // A separate window, rebuilt when the chip changes.
+  std::unique_ptr<COptionDlg> m_optionDlg;
 
   std::unique_ptr<CHidDevice> m_bridgeDevice;
   std::unique_ptr<CHidDevice> m_touchHidDevice;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -16,6 +17,7 @@
 
 #include "app/ConnectionLinks.h"
 #include "app/ControlIds.h"
+#include "app/PageSwitcher.h"
 #include "app/KestranaDlg.h"
 #include "app/LogWindow.h"
 #include "app/MyButton.h"
@@ -27,6 +29,7 @@
 #include "device/RegisterOps.h"
 #include "device/RequestQueue.h"
 #include "platform/AppPaths.h"
+#include "sim/DataPlane.h"
 #include "sim/SimHidBackend.h"
 #include "tests/app/FakePrompts.h"
 #include "tests/app/QtTestUtil.h"
@@ -66,8 +69,8 @@ class MainWindow : public ::testing::Test {
     g_nResolutionY = 0;
     SetChipName("");
     platform::AppPaths::SetBaseDir(root_.path());
-    WriteBytes(root_ / "System" / "AppConfigInit.ini",
-               ReadBytes(kShippedRuntime / "System" / "AppConfigInit.ini"));
+    // The runtime tree the program ships: settings, chip profiles, item files.
+    fs::copy(kShippedRuntime, root_.path(), fs::copy_options::recursive);
   }
   void TearDown() override {
     window_.reset();
@@ -207,12 +210,12 @@ TEST_F(MainWindow, FollowsTheSimulatedBridgeBeingUnpluggedAndReplugged) {
 
   bridge->Unplug();
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !g_pBridgeDevice.load()->IsConnected(); }));
-  EXPECT_TRUE(w.Links().PageStopped(PAGE_DEMO));
+  EXPECT_TRUE(w.Pages().IsPageStopped(PAGE_DEMO));
 
   bridge->Replug();
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return g_pBridgeDevice.load()->IsConnected(); }));
   EXPECT_EQ(bridgeLamp->State(), LAMP_GREEN);
-  EXPECT_FALSE(w.Links().PageStopped(PAGE_DEMO));
+  EXPECT_FALSE(w.Pages().IsPageStopped(PAGE_DEMO));
   EXPECT_TRUE(w.Links().BridgeArrived().IsSet());
   EXPECT_NE(ReadChipReg8(0x8140), kFailedReadByte);
   w.close();
@@ -227,14 +230,14 @@ TEST_F(MainWindow, BusyDisablesWhatWouldSendRequests) {
   w.SetBusy(true);
   EXPECT_FALSE(read->isEnabled());
   EXPECT_FALSE(raw->isEnabled());
-  EXPECT_TRUE(w.Links().IsBusy());
+  EXPECT_TRUE(w.Pages().IsBusy());
   EXPECT_FALSE(w.close()) << "a busy window refuses to close";
   EXPECT_EQ(prompts_.warnings, QStringList{QStringLiteral("需等烧录或测试完成才能关闭！")});
   EXPECT_FALSE(w.TeardownFinished());
   w.SetBusy(false);
   EXPECT_TRUE(read->isEnabled());
   EXPECT_TRUE(raw->isEnabled());
-  EXPECT_FALSE(w.Links().IsBusy());
+  EXPECT_FALSE(w.Pages().IsBusy());
   EXPECT_TRUE(w.close());
   EXPECT_TRUE(w.TeardownFinished());
 }
@@ -275,10 +278,9 @@ TEST_F(MainWindow, SettingsFillTheControls) {
   EXPECT_FALSE(v64er->isEnabled());
 }
 
-TEST_F(MainWindow, PageButtonsAreInPlaceAndDoNothingYet) {
+TEST_F(MainWindow, PageButtonsAreInPlace) {
   AddBridge(sim::ChipFamily::RU9);
-  CKestranaDlg& w = Start();
-  const QStringList before = LogLines(w.Log());
+  Start();
   const std::pair<QString, QString> buttons[] = {
       {CONTROL_NAME(IDC_DEMO), "触控演示"},    {CONTROL_NAME(IDC_RAW_DATA), "原始值"},
       {CONTROL_NAME(IDC_DIFF_DATA), "差值"},   {CONTROL_NAME(IDC_OBSERVE_DATA), "其它数据"},
@@ -289,10 +291,58 @@ TEST_F(MainWindow, PageButtonsAreInPlaceAndDoNothingYet) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), text);
     EXPECT_EQ(button->FaceStyle(), CMyButton::FACE_PAGE);
-    button->click();
   }
-  EXPECT_EQ(Control<QStackedWidget>(CONTROL_NAME(IDC_PAGE_AREA))->count(), 0);
-  EXPECT_EQ(LogLines(w.Log()), before);
+}
+
+// The toggling page buttons: which page shows, which one streams, and what
+// the chip is told.
+TEST_F(MainWindow, PageButtonsToggleTheirPages) {
+  auto bridge = AddBridge(sim::ChipFamily::RU9);
+  CKestranaDlg& w = Start();
+  auto* area = Control<QStackedWidget>(CONTROL_NAME(IDC_PAGE_AREA));
+  PageSwitcher& pages = w.Pages();
+  auto shownPage = [&] {
+    const QWidget* current = area->currentWidget();
+    for (int page : {PAGE_DEMO, PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE}) {
+      if (current == area->widget(page)) return page;
+    }
+    return -1;
+  };
+  auto running = [&] {
+    std::vector<int> list;
+    for (int page : {PAGE_DEMO, PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE}) {
+      if (!pages.IsPageStopped(page)) list.push_back(page);
+    }
+    return list;
+  };
+  // At start the demo shows and runs.
+  EXPECT_EQ(shownPage(), PAGE_DEMO);
+  EXPECT_EQ(running(), std::vector<int>{PAGE_DEMO});
+
+  struct Step {
+    QString button;
+    int current;
+    int shown;
+    std::vector<int> running;
+    bool chipStreaming;
+  } steps[] = {
+      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {PAGE_RAW}, true},
+      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {}, false},  // second press stops, page stays
+      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {PAGE_RAW}, true},
+      {CONTROL_NAME(IDC_DIFF_DATA), PAGE_DIFF, PAGE_DIFF, {PAGE_DIFF}, true},
+      {CONTROL_NAME(IDC_OBSERVE_DATA), PAGE_OBSERVE, PAGE_OBSERVE, {PAGE_OBSERVE}, true},
+      {CONTROL_NAME(IDC_DEMO), PAGE_DEMO, PAGE_DEMO, {PAGE_DEMO}, false},  // touch reporting, no frames
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.button.toStdString());
+    Control<QPushButton>(step.button)->click();
+    EXPECT_EQ(pages.CurrentPage(), step.current);
+    EXPECT_EQ(shownPage(), step.shown);
+    EXPECT_EQ(running(), step.running);
+    EXPECT_EQ(bridge->Chip().IsStreaming(), step.chipStreaming);
+  }
+  w.close();
+  EXPECT_TRUE(w.TeardownFinished());
 }
 
 // A request stuck in the bridge (silent chip, ten-minute time-out) and a
@@ -340,7 +390,8 @@ TEST_F(MainWindow, Screenshot) {
   const char* target = std::getenv("KESTRANA_SCREENSHOT");
   if (target == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT not set";
   // As the program runs: a real clock and the monitor's own rhythm.
-  AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+  auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+  sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
   CKestranaDlg& w = Start(&platform::Event::WaitAny);
   w.resize(1280, 760);
   w.show();
@@ -349,6 +400,11 @@ TEST_F(MainWindow, Screenshot) {
   }));
   Control<QComboBox>(CONTROL_NAME(IDC_ADDRESS))->setCurrentText(QStringLiteral("8140"));
   Control<QPushButton>(CONTROL_NAME(IDC_READ))->click();
+  // The raw view streaming, with its statistics after a few frames.
+  Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA))->click();
+  QElapsedTimer streaming;
+  streaming.start();
+  qttest::ProcessEventsUntil([&] { return streaming.elapsed() > 1500; });
   QCoreApplication::processEvents();
   EXPECT_TRUE(w.grab().save(QString::fromLocal8Bit(target)));
   w.close();

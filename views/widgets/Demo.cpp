@@ -82,9 +82,11 @@ void CDemo::ReadTouchData() {
 }
 
 void CDemo::StopStream() {
-  stream_->Stop();
+  HaltStream();
   StopDataStream();
 }
+
+void CDemo::HaltStream() { stream_->Stop(); }
 
 bool CDemo::IsStopped() const { return stream_->IsStopped(); }
 

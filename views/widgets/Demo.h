@@ -42,6 +42,9 @@ class CDemo : public QWidget {
   // contacts lifted first. StopStream ends the chain and the chip's stream.
   void ReadTouchData();
   void StopStream();
+  // Ends the read chain only; the chip's stream is left to whoever closes
+  // the device (closing must not wait on the bus from the UI thread).
+  void HaltStream();
   bool IsStopped() const;
 
   // Where the record command writes; "PointFile.csv" in the current folder

@@ -1,0 +1,120 @@
+#include "app/PageSwitcher.h"
+
+#include <QStackedWidget>
+
+#include "app/UiBridge.h"
+#include "views/widgets/DataLayout.h"
+#include "views/widgets/Demo.h"
+
+namespace {
+
+constexpr int kToggledPages[] = {PAGE_DEMO, PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE};
+
+bool IsToggledPage(int page) { return page >= PAGE_DEMO && page <= PAGE_OBSERVE; }
+
+// Runs fn on the UI thread and waits for it; false when the program closes
+// before it could run.
+bool OnUi(const std::function<void()>& fn) { return UiBridge::call(fn); }
+
+}  // namespace
+
+PageSwitcher::PageSwitcher(Pages pages, QObject* parent) : QObject(parent), pages_(pages) {
+  SetStreamControl(this);
+}
+
+PageSwitcher::~PageSwitcher() {
+  if (&StreamControl() == this) SetStreamControl(nullptr);
+}
+
+QWidget* PageSwitcher::PageWidget(int page) const {
+  if (page == PAGE_DEMO) return pages_.demo;
+  return DataLayout(page);
+}
+
+CDataLayout* PageSwitcher::DataLayout(int page) const {
+  switch (page) {
+    case PAGE_RAW:
+      return pages_.raw;
+    case PAGE_DIFF:
+      return pages_.diff;
+    case PAGE_OBSERVE:
+      return pages_.observe;
+    default:
+      return nullptr;
+  }
+}
+
+bool PageSwitcher::IsPageStopped(int page) const {
+  if (page == PAGE_DEMO) return pages_.demo == nullptr || pages_.demo->IsStopped();
+  const CDataLayout* layout = DataLayout(page);
+  return layout == nullptr || layout->IsStopped();
+}
+
+void PageSwitcher::MarkStoppedOnUi(int page) {
+  if (page == PAGE_DEMO) {
+    // The demo has no mark of its own apart from its chain.
+    if (pages_.demo != nullptr && !pages_.demo->IsStopped()) pages_.demo->StopStream();
+  } else if (CDataLayout* layout = DataLayout(page)) {
+    layout->SetStopped(true);
+  }
+}
+
+void PageSwitcher::OnPageButton(int page) {
+  if (!IsToggledPage(page) || PageWidget(page) == nullptr) return;
+  currentPage_ = page;
+  if (!IsPageStopped(page)) {
+    // The running page: its stream ends, the page stays shown.
+    if (page == PAGE_DEMO) {
+      pages_.demo->StopStream();
+    } else {
+      DataLayout(page)->StopStream();
+    }
+    return;
+  }
+  for (int other : kToggledPages) {
+    if (other != page) MarkStoppedOnUi(other);
+  }
+  if (pages_.area != nullptr) pages_.area->setCurrentWidget(PageWidget(page));
+  if (page == PAGE_DEMO) {
+    pages_.demo->ReadTouchData();
+  } else {
+    DataLayout(page)->StartStream();
+  }
+}
+
+void PageSwitcher::HaltAll() {
+  if (pages_.demo != nullptr) pages_.demo->HaltStream();
+  for (int page : {PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE}) {
+    if (CDataLayout* layout = DataLayout(page)) layout->SetStopped(true);
+  }
+}
+
+void PageSwitcher::RestartPage(int page) {
+  OnUi([this, page] {
+    if (IsToggledPage(page) && IsPageStopped(page)) OnPageButton(page);
+  });
+}
+
+void PageSwitcher::MarkPageStopped(int page) {
+  OnUi([this, page] { MarkStoppedOnUi(page); });
+}
+
+bool PageSwitcher::StopPageStream(int page) {
+  bool wasStreaming = false;
+  OnUi([&] {
+    CDataLayout* layout = DataLayout(page);
+    if (layout == nullptr || layout->IsStopped()) return;
+    layout->SetStopped(true);
+    wasStreaming = true;
+  });
+  return wasStreaming;
+}
+
+void PageSwitcher::RestartPageStream(int page) {
+  OnUi([this, page] {
+    CDataLayout* layout = DataLayout(page);
+    if (layout == nullptr) return;
+    layout->SetStopped(false);
+    layout->RequestFrame();
+  });
+}
