@@ -6,6 +6,13 @@
 //                        the statistics box, at 1280 x 800 and zoom 1; the
 //                        95th percentile over the iterations
 //
+//   frames_per_s_sim0_2520          the raw view's frame chain (30 x 42, 16 bit =
+//                                   2520 bytes) on the zero-latency simulated
+//                                   bridge, frames handed to a sink that drops them
+//   frame_period_ms_wire_2520       the same chain on the wire-timed simulator
+//                                   (1 ms per report each way): mean frame period
+//   frame_period_wire_limit_ms_2520 the time the same reports need on the wire
+//
 // Run as `kestrana_views_bench --metrics` for "name value unit" lines, or
 // with the usual Google Benchmark flags.
 
@@ -24,7 +31,15 @@
 #include <string>
 #include <vector>
 
+#include "device/ChipGlobals.h"
+#include "device/HidDevice.h"
+#include "device/RegisterOps.h"
+#include "platform/Event.h"
+#include "sim/DataPlane.h"
+#include "sim/SimHidBackend.h"
+#include "views/DataFormatStore.h"
 #include "views/RawStatistics.h"
+#include "views/widgets/FrameChain.h"
 #include "views/widgets/FramePayload.h"
 #include "views/widgets/RawGridRenderer.h"
 
@@ -95,12 +110,94 @@ void BM_RenderRaw3520(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderRaw3520)->Unit(benchmark::kMillisecond)->Iterations(200);
 
+// Runs the raw frame chain for `frames` frames on a simulated RU9 bridge with
+// the given wire time per report; returns seconds, and the reports per frame.
+struct ChainRun {
+  double seconds = 0;
+  double reportsPerFrame = 0;
+  bool ok = false;
+};
+
+ChainRun RunRawChain(int64_t reportWireUs, int frames) {
+  ChainRun run;
+  auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+  bridge->SetReportWireUs(reportWireUs);
+  bridge->Chip().SetAccessLogEnabled(false);
+  sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  auto backend = std::make_shared<sim::SimHidBackend>();
+  backend->AddBridge(bridge);
+  CHidDevice device(CHidDevice::kModeCommand, backend);
+  g_pBridgeDevice = &device;
+  g_wSyncFlagAddr = bridge->Chip().SyncFlagAddress();
+  if (OpenDevice() != 1 || StartDataStream(1) != 1) {
+    g_pBridgeDevice = nullptr;
+    return run;
+  }
+  DataFormatStore store;
+  std::atomic<int> seen{0};
+  platform::Event done(true, false);
+  auto chain = FrameChain::Create(DataKind::Raw, store, nullptr, [&](FramePayload&& frame) {
+    benchmark::DoNotOptimize(frame.bytes.data());
+    if (seen.fetch_add(1) + 1 == frames) done.Set();
+  });
+  bridge->Trace().Clear();
+  const auto start = std::chrono::steady_clock::now();
+  chain->SetStopped(false);
+  chain->RequestFrame();
+  run.ok = done.Wait(60000);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.reportsPerFrame = static_cast<double>(bridge->Trace().Size()) / frames;
+  chain->SetStopped(true);
+  StopDataStream();
+  g_pBridgeDevice = nullptr;
+  return run;
+}
+
+void BM_RawChainSim0(benchmark::State& state) {
+  for (auto _ : state) {
+    const ChainRun run = RunRawChain(0, 2000);
+    if (!run.ok) {
+      state.SkipWithError("frame chain stalled");
+      break;
+    }
+    state.SetIterationTime(run.seconds);
+    state.counters["frames_per_s"] = 2000 / run.seconds;
+  }
+}
+BENCHMARK(BM_RawChainSim0)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_RawChainWire(benchmark::State& state) {
+  constexpr int kWireFrames = 40;
+  for (auto _ : state) {
+    const ChainRun run = RunRawChain(1000, kWireFrames);
+    if (!run.ok) {
+      state.SkipWithError("frame chain stalled");
+      break;
+    }
+    state.SetIterationTime(run.seconds);
+    state.counters["period_ms"] = run.seconds * 1000 / kWireFrames;
+    // Every report takes 1 ms on the wire.
+    state.counters["wire_limit_ms"] = run.reportsPerFrame;
+  }
+}
+BENCHMARK(BM_RawChainWire)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 class ViewsMetrics : public bench::MetricsReporter {
  protected:
   void Print(const Run& run) override {
-    if (run.run_name.function_name != "BM_RenderRaw3520") return;
-    auto p95 = run.counters.find("p95_ms");
-    if (p95 != run.counters.end()) std::printf("render_ms_p95_3520 %.2f ms\n", p95->second.value);
+    const std::string name = run.run_name.function_name;
+    auto counter = [&](const char* key) {
+      auto it = run.counters.find(key);
+      return it == run.counters.end() ? 0.0 : it->second.value;
+    };
+    if (name == "BM_RenderRaw3520") {
+      std::printf("render_ms_p95_3520 %.2f ms\n", counter("p95_ms"));
+    } else if (name == "BM_RawChainSim0") {
+      std::printf("frames_per_s_sim0_2520 %.0f frames/s\n", counter("frames_per_s"));
+    } else if (name == "BM_RawChainWire") {
+      std::printf("frame_period_ms_wire_2520 %.2f ms\n", counter("period_ms"));
+      std::printf("frame_period_wire_limit_ms_2520 %.2f ms\n", counter("wire_limit_ms"));
+    }
   }
 };
 
