@@ -20,7 +20,7 @@ PanelGeometry g_geometry;
 constexpr uint32_t kGeometryReadTimeoutMs = 100;
 
 uint16_t AddressFromChipIni(const char* key, const char* def) {
-  return ParseRegisterAddress(platform::IniGetString("Cfg", key, def, GetChipIniPath()));
+  return ParseChipIniAddress(platform::IniGetString("Cfg", key, def, GetChipIniPath()));
 }
 
 bool ReadFour(CHidDevice* device, uint16_t address, uint8_t (&bytes)[4]) {
@@ -71,7 +71,7 @@ void SetPanelGeometry(const PanelGeometry& geometry) {
   g_geometry = geometry;
 }
 
-uint16_t ParseRegisterAddress(const std::string& text) {
+uint16_t ParseChipIniAddress(const std::string& text) {
   size_t start = 0;
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) start = 2;
   return HexStrToWord(text.substr(start, 4));

@@ -48,4 +48,4 @@ void ReadPanelGeometry();
 
 // A register address as the chip INI writes it ("0x81CC"); the "0x" is
 // optional, and only the first four digits after it count.
-uint16_t ParseRegisterAddress(const std::string& text);
+uint16_t ParseChipIniAddress(const std::string& text);

@@ -422,13 +422,13 @@ TEST_F(PanelGeometryTest, UnlistedChipOnlyReappliesTheDigitizerSetting) {
   }
 }
 
-TEST(RegisterAddressText, PrefixOptionalFourDigits) {
+TEST(ChipIniAddressText, PrefixOptionalFourDigits) {
   struct Case {
     const char* text;
     uint16_t value;
   } cases[] = {{"0x81CC", 0x81CC},  {"0X8062", 0x8062}, {"81CC", 0x81CC},
                {"0x81CC5", 0x81CC}, {"8", 0x0008},      {"", 0}};
-  for (const Case& c : cases) EXPECT_EQ(c.value, ParseRegisterAddress(c.text)) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(c.value, ParseChipIniAddress(c.text)) << c.text;
 }
 
 }  // namespace
