@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -58,10 +59,18 @@ struct NodeArrays {
   std::array<int32_t, kNodes> NodeJitter{};
   std::array<int32_t, kNodes> NodeAdjDev{};  // percent
   std::array<uint16_t, kNodes> NodeFailFlags{};
-  // Limits from the test settings or the node thresholds.
-  std::array<int32_t, kNodes> NodeMaxLimit{};
-  std::array<int32_t, kNodes> NodeMinLimit{};
-  std::array<int32_t, kNodes> NodeAdjDevLimit{};
+  // Limits from the test settings or the node thresholds. Until those are
+  // loaded nothing is limited: zero limits would mark every node as failing.
+  std::array<int32_t, kNodes> NodeMaxLimit = Filled(std::numeric_limits<int32_t>::max());
+  std::array<int32_t, kNodes> NodeMinLimit = Filled(std::numeric_limits<int32_t>::min());
+  std::array<int32_t, kNodes> NodeAdjDevLimit = Filled(std::numeric_limits<int32_t>::max());
+
+ private:
+  static constexpr std::array<int32_t, kNodes> Filled(int32_t value) {
+    std::array<int32_t, kNodes> a{};
+    a.fill(value);
+    return a;
+  }
 };
 
 // Whole-panel figures of the raw view.

@@ -75,6 +75,21 @@ TEST(ComputeRawStats, HandComputedThreeByThreeStack) {
   EXPECT_EQ(s, want);
 }
 
+// Before any limits are loaded the same stack has the same figures but no
+// node fails: a limit nobody set cannot be exceeded.
+TEST(ComputeRawStats, NoLimitsLoadedMarksNoNode) {
+  Buffers b;
+  Put(*b.stack, 0, {100, 110, 0, 120, 100, 90, 100, 100, 100});
+  Put(*b.stack, 1, {104, 110, 0, 120, 50, 90, 100, 100, 100});
+  const std::vector<int32_t> current = {100, 100, 0, 100, 80, 100, 100, 100, 100};
+
+  const RawPanelStats s =
+      ComputeRawStats(*b.stack, 2, 3, 3, current.data(), current.size(), *b.nodes);
+
+  EXPECT_EQ(s.maxAdjDev, 140);
+  for (size_t n = 0; n < 9; ++n) EXPECT_EQ(b.nodes->NodeFailFlags[n], 0) << "node " << n;
+}
+
 TEST(ComputeRawStats, NothingBeforeTheSecondFrame) {
   Buffers b;
   Put(*b.stack, 0, {5, 6, 7, 8});
