@@ -23,6 +23,8 @@
 #include "app/MyButton.h"
 #include "app/MyEditBrowseCtrl.h"
 #include "app/UiBridge.h"
+#include "views/widgets/Demo.h"
+#include "views/widgets/RawDataLayout.h"
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
 #include "device/PanelGeometry.h"
@@ -384,30 +386,69 @@ TEST_F(MainWindow, CloseIsBoundedWithARequestStuckInTheBridge) {
   EXPECT_FALSE(GetRequestQueue().HasDispatcher());
 }
 
-// Not a check: with KESTRANA_SCREENSHOT=<file.png> this saves a picture of
-// the window started on the simulated bridge (docs/images/main-window.png).
-TEST_F(MainWindow, Screenshot) {
-  const char* target = std::getenv("KESTRANA_SCREENSHOT");
-  if (target == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT not set";
-  // As the program runs: a real clock and the monitor's own rhythm.
-  auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
-  sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
-  CKestranaDlg& w = Start(&platform::Event::WaitAny);
-  w.resize(1280, 760);
-  w.show();
-  ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
-    return w.isVisible() && LogLines(w.Log()).contains(QStringLiteral("USB已连接"));
-  }));
+// Not checks: with KESTRANA_SCREENSHOT_DIR=<folder> these save the pictures
+// of docs/images (the window as the program runs on the simulated bridge).
+class Screenshot : public MainWindow {
+ protected:
+  // The window on a real clock, shown and connected.
+  CKestranaDlg* Open() {
+    const char* dir = std::getenv("KESTRANA_SCREENSHOT_DIR");
+    if (dir == nullptr) return nullptr;
+    dir_ = fs::path(dir);
+    auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+    sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+    CKestranaDlg& w = Start(&platform::Event::WaitAny);
+    w.resize(1280, 760);
+    w.show();
+    EXPECT_TRUE(qttest::ProcessEventsUntil([&] {
+      return w.isVisible() && LogLines(w.Log()).contains(QStringLiteral("USB已连接"));
+    }));
+    return &w;
+  }
+  static void Run(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    qttest::ProcessEventsUntil([&] { return timer.elapsed() > ms; });
+    QCoreApplication::processEvents();
+  }
+  void Save(CKestranaDlg& w, const char* name) {
+    EXPECT_TRUE(w.grab().save(QString::fromStdString((dir_ / name).string())));
+    w.close();
+  }
+  fs::path dir_;
+};
+
+TEST_F(Screenshot, MainWindowWithTheRawView) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
   Control<QComboBox>(CONTROL_NAME(IDC_ADDRESS))->setCurrentText(QStringLiteral("8140"));
   Control<QPushButton>(CONTROL_NAME(IDC_READ))->click();
-  // The raw view streaming, with its statistics after a few frames.
   Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA))->click();
-  QElapsedTimer streaming;
-  streaming.start();
-  qttest::ProcessEventsUntil([&] { return streaming.elapsed() > 1500; });
-  QCoreApplication::processEvents();
-  EXPECT_TRUE(w.grab().save(QString::fromLocal8Bit(target)));
-  w.close();
+  Run(1500);
+  Save(*w, "main-window.png");
+}
+
+TEST_F(Screenshot, RawViewColourScaleWithStatistics) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA))->click();
+  CRawDataLayout* raw = w->findChild<CRawDataLayout*>();
+  ASSERT_NE(raw, nullptr);
+  raw->RunCommand(CRawDataLayout::kCmdRawColourScale);
+  Run(2000);
+  Save(*w, "raw-view.png");
+}
+
+TEST_F(Screenshot, DemoWithTrails) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  CDemo* demo = w->findChild<CDemo*>();
+  ASSERT_NE(demo, nullptr);
+  demo->SetMode(DemoDrawMode::PointsAndLines);
+  demo->SetAutoClear(false);
+  // The demo is the start page and streams from the start.
+  Run(6000);
+  Save(*w, "demo-trails.png");
 }
 
 }  // namespace
