@@ -1,29 +1,39 @@
 #include "views/widgets/DemoWorker.h"
 
+#include <optional>
+#include <utility>
+
 #include "device/PanelGeometry.h"
 
 DemoWorker::DemoWorker(Hooks hooks) : hooks_(std::move(hooks)) {
   latest_ = renderer_.Shown();
-  thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+  thread_ = std::jthread([this] { Run(); });
 }
 
 DemoWorker::~DemoWorker() { Quit(); }
 
 bool DemoWorker::Offer(TouchFrame&& frame, std::chrono::milliseconds wait) {
-  std::unique_lock lock(mutex_);
-  const bool idle =
-      changed_.wait_for(lock, wait, [&] { return quit_ || (!busy_ && !pending_.has_value()); });
-  if (!idle || quit_) return false;
-  pending_ = std::move(frame);
-  changed_.notify_all();
-  return true;
+  {
+    std::lock_guard lock(mutex_);
+    if (quit_) return false;
+    ++framesInFlight_;
+  }
+  if (mailbox_.Offer(std::move(frame), wait)) return true;
+  {
+    std::lock_guard lock(mutex_);
+    --framesInFlight_;
+  }
+  idle_.notify_all();
+  return false;
 }
 
 void DemoWorker::Post(Command command) {
-  std::lock_guard lock(mutex_);
-  if (quit_) return;
-  commands_.push_back(std::move(command));
-  changed_.notify_all();
+  {
+    std::lock_guard lock(mutex_);
+    if (quit_) return;
+    commands_.push_back(std::move(command));
+  }
+  mailbox_.RequestRedraw();
 }
 
 void DemoWorker::Quit() {
@@ -31,16 +41,16 @@ void DemoWorker::Quit() {
     std::lock_guard lock(mutex_);
     quit_ = true;
     commands_.clear();
-    pending_.reset();
-    changed_.notify_all();
   }
+  idle_.notify_all();
+  mailbox_.Quit();
   if (thread_.joinable()) thread_.join();
 }
 
 bool DemoWorker::WaitIdle(std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(
-      lock, limit, [&] { return quit_ || (!busy_ && !pending_.has_value() && commands_.empty()); });
+  return idle_.wait_for(
+      lock, limit, [&] { return quit_ || (!busy_ && framesInFlight_ == 0 && commands_.empty()); });
 }
 
 QImage DemoWorker::Latest() const {
@@ -61,34 +71,46 @@ void DemoWorker::Publish(const QImage& image) {
   if (hooks_.published) hooks_.published();
 }
 
-void DemoWorker::Run(std::stop_token stop) {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [&] {
-      return quit_ || stop.stop_requested() || pending_.has_value() || !commands_.empty();
-    });
-    if (quit_ || stop.stop_requested()) return;
+void DemoWorker::Draw(const TouchFrame& frame) {
+  renderer_.TakeFrame(frame, g_nResolutionX.load(), g_nResolutionY.load());
+  std::string error;
+  if (!recorder_.Record(renderer_.Tracker().ChipPoints(), &error) && hooks_.recordFailed) {
+    hooks_.recordFailed(error);
+  }
+}
 
-    std::deque<Command> commands;
-    commands.swap(commands_);
+void DemoWorker::Run() {
+  for (;;) {
+    const Mailbox::Wake wake = mailbox_.Wait();
+    if (wake == Mailbox::Wake::Quit) return;
+
+    // The frame is taken before the commands are: taking it consumes a
+    // redraw request, so a command posted from here on still wakes the
+    // thread again, and every command posted before the frame runs first.
     std::optional<TouchFrame> frame;
-    frame.swap(pending_);
-    busy_ = true;
-    lock.unlock();
+    if (wake == Mailbox::Wake::Frame) frame = mailbox_.TakeFrame();
+    std::deque<Command> commands;
+    {
+      std::lock_guard lock(mutex_);
+      commands.swap(commands_);
+      busy_ = true;
+    }
 
     for (Command& command : commands) command(renderer_);
-    if (frame) {
-      renderer_.TakeFrame(*frame, g_nResolutionX.load(), g_nResolutionY.load());
-      std::string error;
-      if (!recorder_.Record(renderer_.Tracker().ChipPoints(), &error) && hooks_.recordFailed) {
-        hooks_.recordFailed(error);
-      }
-    }
-    Publish(renderer_.Shown());
+    if (frame) Draw(*frame);
+    // A wake left over from commands an earlier round already ran has
+    // nothing new to show.
+    if (frame || !commands.empty()) Publish(renderer_.Shown());
 
-    lock.lock();
-    busy_ = false;
-    processed_ += commands.size() + (frame ? 1 : 0);
-    changed_.notify_all();
+    // Idle for the read chain before idle for WaitIdle, so an offer made
+    // once WaitIdle returned goes straight through.
+    if (wake == Mailbox::Wake::Frame) mailbox_.MarkDone();
+    {
+      std::lock_guard lock(mutex_);
+      busy_ = false;
+      processed_ += commands.size() + (frame ? 1 : 0);
+      if (frame) --framesInFlight_;
+    }
+    idle_.notify_all();
   }
 }

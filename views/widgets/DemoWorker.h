@@ -1,11 +1,13 @@
 #pragma once
-// The touch demo's render thread and its hand-off. The read chain offers each
-// frame and waits up to 100 ms for the thread to be idle, dropping the frame
-// otherwise; the UI thread posts commands (mode changes, clears, resizes) that
-// run on the same thread in order, before the next frame. After each frame or
-// command the finished picture is published and `published` is called (from
-// the render thread); the widget then paints the latest picture and never
-// waits for a render.
+// The touch demo's render thread. Frames come through the same one-frame
+// hand-off as the data views: the read chain offers each frame and waits up
+// to 100 ms for the thread to be idle, dropping the frame otherwise. The UI
+// thread posts commands (mode changes, clears, resizes) to a queue of their
+// own and wakes the thread through the hand-off's redraw request, so the
+// thread waits on one thing; commands run in order, and those posted before
+// a frame run before it. After each frame or batch of commands the finished
+// picture is published and `published` is called (from the render thread);
+// the widget then paints the latest picture and never waits for a render.
 //
 // Owned through a shared_ptr: the read chain reaches it by a weak reference.
 
@@ -15,20 +17,21 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
 #include "views/PointRecorder.h"
 #include "views/TouchStream.h"
 #include "views/widgets/DemoRenderer.h"
+#include "views/widgets/HandOffMailbox.h"
 #include "views/widgets/TrailPictureList.h"
 
 class DemoWorker {
+  using Mailbox = HandOffMailbox<TouchFrame>;
+
  public:
-  static constexpr std::chrono::milliseconds kHandOffWait{100};
+  static constexpr std::chrono::milliseconds kHandOffWait = Mailbox::kHandOffWait;
 
   using Command = std::function<void(DemoRenderer&)>;
   // Hooks called on the render thread.
@@ -62,7 +65,8 @@ class DemoWorker {
   PointRecorder& Recorder() { return recorder_; }
 
  private:
-  void Run(std::stop_token stop);
+  void Run();
+  void Draw(const TouchFrame& frame);
   void Publish(const QImage& image);
 
   const Hooks hooks_;
@@ -70,11 +74,13 @@ class DemoWorker {
   PointRecorder recorder_;
   DemoRenderer renderer_{pictures_};
 
+  Mailbox mailbox_;
+
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::optional<TouchFrame> pending_;
+  std::condition_variable idle_;
   std::deque<Command> commands_;
-  bool busy_ = false;
+  uint64_t framesInFlight_ = 0;  // offered, and neither dropped nor drawn yet
+  bool busy_ = false;            // running a batch of commands and/or a frame
   bool quit_ = false;
   uint64_t processed_ = 0;
 
