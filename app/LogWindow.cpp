@@ -56,7 +56,7 @@ void CMyRichEditCtrl::AddLog(const std::string& text, LogLevel level) {
   if (QThread::currentThread() == thread()) {
     Drain();
   } else if (wake) {
-    QMetaObject::invokeMethod(this, &CMyRichEditCtrl::Drain, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
   }
 }
 

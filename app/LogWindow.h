@@ -48,7 +48,9 @@ class CMyRichEditCtrl : public QTextEdit, public ILogSink {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void Drain();
+  // Queued by name from other threads: the queued call then carries no data
+  // of ours, and the lines themselves pass under the queue's lock.
+  Q_INVOKABLE void Drain();
   void ShowLine(const QString& text, LogLevel level);
   void ApplyLevel(LogLevel level);
 

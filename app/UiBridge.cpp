@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -23,8 +23,26 @@ struct CallState {
   Stage stage = Stage::kQueued;
 };
 
-// Bumped by every post from another thread and read by every queued run.
-std::atomic<unsigned> g_postedWork{0};
+// Work posted from other threads, in order. Qt's queued call carries only a
+// wake-up, and the work itself passes under this mutex: Qt's own event lock is
+// invisible to the thread sanitizer, so work handed over inside the queued
+// call would look like a race, and everything it runs would go unchecked.
+std::mutex g_queueMutex;
+std::deque<std::function<void()>> g_queue;
+
+// One queued wake runs one piece of work.
+void RunNextQueued() {
+  std::function<void()> fn;
+  {
+    std::lock_guard lock(g_queueMutex);
+    if (g_queue.empty()) {
+      return;
+    }
+    fn = std::move(g_queue.front());
+    g_queue.pop_front();
+  }
+  fn();
+}
 
 }  // namespace
 
@@ -42,17 +60,17 @@ bool UiBridge::post(std::function<void()> fn) {
     fn();
     return true;
   }
-  // Qt's event queue already orders everything written before the post before
-  // the run, but its lock is invisible to the thread sanitizer; this pair
-  // restates that order in a form it sees, so the work stays checked.
-  g_postedWork.fetch_add(1, std::memory_order_release);
-  return QMetaObject::invokeMethod(
-      app,
-      [fn = std::move(fn)] {
-        g_postedWork.load(std::memory_order_acquire);
-        fn();
-      },
-      Qt::QueuedConnection);
+  // The lock is held across the post so the wake cannot run before its work
+  // is queued, and no work is queued without a wake. The wake captures
+  // nothing: the UI thread reads nothing of the posted call before it has
+  // taken the lock.
+  std::lock_guard lock(g_queueMutex);
+  if (!QMetaObject::invokeMethod(
+          app, [] { RunNextQueued(); }, Qt::QueuedConnection)) {
+    return false;
+  }
+  g_queue.push_back(std::move(fn));
+  return true;
 }
 
 bool UiBridge::call(std::function<void()> fn) {

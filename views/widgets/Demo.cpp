@@ -38,23 +38,14 @@ CDemo::CDemo(IPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(pro
   setAttribute(Qt::WA_OpaquePaintEvent);
 
   DemoWorker::Hooks hooks;
+  // Queued by name, so the call carries no data of ours from the render
+  // thread (Qt copies the argument itself); dropped by Qt if the page is gone.
   hooks.published = [this] {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          override_ = QImage();
-          update();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "OnPublished", Qt::QueuedConnection);
   };
   hooks.recordFailed = [this](const std::string& error) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, error] {
-          prompts_.warn(kRecordWriteFailedText + QStringLiteral("\n") +
-                        QString::fromStdString(error));
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "OnRecordFailed", Qt::QueuedConnection,
+                              Q_ARG(QString, QString::fromStdString(error)));
   };
   worker_ = std::make_shared<DemoWorker>(std::move(hooks));
 
@@ -65,6 +56,7 @@ CDemo::CDemo(IPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(pro
 
   floatingBtn_ = new CFloatingBtn(*this);
 
+  timer_.setObjectName(QStringLiteral("demoTickTimer"));
   timer_.setInterval(kTimerMs);
   connect(&timer_, &QTimer::timeout, this, &CDemo::OnTimer);
   timer_.start();
@@ -73,6 +65,15 @@ CDemo::CDemo(IPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(pro
 CDemo::~CDemo() {
   stream_->Stop();
   worker_->Quit();
+}
+
+void CDemo::OnPublished() {
+  override_ = QImage();
+  update();
+}
+
+void CDemo::OnRecordFailed(const QString& error) {
+  prompts_.warn(kRecordWriteFailedText + QStringLiteral("\n") + error);
 }
 
 void CDemo::ReadTouchData() {

@@ -91,6 +91,10 @@ class CDemo : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // Run on the UI thread, queued by the render thread's hooks.
+  Q_INVOKABLE void OnPublished();
+  Q_INVOKABLE void OnRecordFailed(const QString& error);
+
   void PostView();
   void RunMenuCommand(int id);
   void EnterFullScreen();
@@ -99,7 +103,7 @@ class CDemo : public QWidget {
   IPrompts& prompts_;
   std::shared_ptr<DemoWorker> worker_;
   std::shared_ptr<TouchStream> stream_;
-  QTimer timer_;
+  QTimer timer_{this};  // "demoTickTimer"
   int ticks_ = 0;
 
   // UI-side copies of the modes; the render thread gets them by command.
