@@ -27,6 +27,20 @@ const char* DataKindName(DataKind kind) {
   return "?";
 }
 
+const char* DataKindCaption(DataKind kind) {
+  switch (kind) {
+    case DataKind::Raw:
+      return "原始值";
+    case DataKind::Diff:
+      return "差值";
+    case DataKind::Observe:
+      return "其它数据";
+    case DataKind::Stylus:
+      return "Stylus";
+  }
+  return "?";
+}
+
 size_t DataFormat::NodeCount() const {
   if (rows <= 0 || cols <= 0) return 0;
   return static_cast<size_t>(rows) * static_cast<size_t>(cols);

@@ -15,6 +15,9 @@ inline constexpr std::array<DataKind, kDataKindCount> kAllDataKinds = {
 
 // "Raw", "Diff", "Observe", "Stylus" (for log lines).
 const char* DataKindName(DataKind kind);
+// The caption of the kind's page, as the page buttons show it ("原始值", ...);
+// the stylus has no page of its own and is named "Stylus".
+const char* DataKindCaption(DataKind kind);
 
 // Largest frame read into one FrameRing slot, and the largest raw frame the
 // statistics arrays hold.

@@ -206,6 +206,7 @@ TEST_F(StreamingViewTest, RawViewStreamsStopsOnAFailedReadAndRestarts) {
   const auto lines = log_.Lines();
   ASSERT_EQ(1u, lines.size());
   EXPECT_EQ(LOG_ERROR, lines[0].second);
+  EXPECT_EQ("原始值：读取数据帧失败，数据流已停止", lines[0].first);
   const size_t readsWhenStopped = FrameReads().size();
   WaitForQueuedRequests();
   EXPECT_EQ(readsWhenStopped, FrameReads().size());

@@ -117,7 +117,7 @@ void CDataLayout::StopRenderThread() {
   // own reference to everything it uses.
   renderThread_.detach();
   if (log_ != nullptr) {
-    log_->AddLog(std::string(DataKindName(kind_)) + " view: drawing did not finish", LOG_ERROR);
+    log_->AddLog(std::string(DataKindCaption(kind_)) + "：绘图线程未能结束", LOG_ERROR);
   }
 }
 

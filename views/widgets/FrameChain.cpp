@@ -41,8 +41,7 @@ void FrameChain::StopGeneration(uint32_t generation, const char* why) {
     stopped_.store(true);
   }
   if (log_ != nullptr) {
-    log_->AddLog(std::string(DataKindName(kind_)) + " data: " + why + "; stream stopped",
-                 LOG_ERROR);
+    log_->AddLog(std::string(DataKindCaption(kind_)) + "：" + why + "，数据流已停止", LOG_ERROR);
   }
 }
 
@@ -52,7 +51,7 @@ void FrameChain::Push(uint32_t generation) {
   const DataFormat format = store_.Format(kind_);
   const FrameRequestSize size = PlanFrameRequest(kind_, format);
   if (size.bytes == 0) {
-    StopGeneration(generation, "the data format describes no frame");
+    StopGeneration(generation, "数据格式不构成数据帧");
     return;
   }
   const unsigned slot = slot_.fetch_add(1) + 1;
@@ -71,7 +70,7 @@ void FrameChain::Push(uint32_t generation) {
 void FrameChain::OnCompleted(CHidRequest& request, const DataFormat& format) {
   if (stopped_.load() || request.tag != generation_.load()) return;  // a retired chain ends here
   if (request.result != 1) {
-    StopGeneration(request.tag, "frame read failed");
+    StopGeneration(request.tag, "读取数据帧失败");
     return;
   }
   FramePayload payload;
