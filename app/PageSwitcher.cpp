@@ -52,8 +52,9 @@ bool PageSwitcher::IsPageStopped(int page) const {
 
 void PageSwitcher::MarkStoppedOnUi(int page) {
   if (page == PAGE_DEMO) {
-    // The demo has no mark of its own apart from its chain.
-    if (pages_.demo != nullptr && !pages_.demo->IsStopped()) pages_.demo->StopStream();
+    // The demo's mark is its chain ending; no stop command goes to the chip
+    // (the next page starts its own stream, and a removed device has none).
+    if (pages_.demo != nullptr) pages_.demo->HaltStream();
   } else if (CDataLayout* layout = DataLayout(page)) {
     layout->SetStopped(true);
   }

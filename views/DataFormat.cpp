@@ -16,13 +16,13 @@ size_t MaxNodes(DataKind kind, size_t unitBytes) {
 const char* DataKindName(DataKind kind) {
   switch (kind) {
     case DataKind::Raw:
-      return "Raw";
+      return "RawData";
     case DataKind::Diff:
-      return "Diff";
+      return "DiffData";
     case DataKind::Observe:
-      return "Observe";
+      return "OtherData";
     case DataKind::Stylus:
-      return "Stylus";
+      return "StylusData";
   }
   return "?";
 }
@@ -74,24 +74,23 @@ DataFormat DefaultFormat(DataKind kind) {
 }
 
 std::string CheckFormat(DataKind kind, const DataFormat& format) {
-  const std::string name = DataKindName(kind);
+  const std::string name = std::string(DataKindName(kind)) + "：";
   if (format.rows < 1 || format.cols < 1) {
-    return name + ": rows and columns must be at least 1 (" + std::to_string(format.rows) + " x " +
-           std::to_string(format.cols) + ")";
+    return name + "行数和列数至少为 1（" + std::to_string(format.rows) + " x " +
+           std::to_string(format.cols) + "）";
   }
   if (format.unit > kMaxUnit) {
-    return name + ": value width must be 8, 16 or 32 bit (unit " + std::to_string(format.unit) +
-           ")";
+    return name + "数据位宽只能是 8、16 或 32 位（Bit " + std::to_string(format.unit) + "）";
   }
   const size_t nodes = format.NodeCount();
   const size_t bytes = nodes * format.UnitBytes();
   if (bytes > kMaxFrameBytes) {
-    return name + ": " + std::to_string(format.rows) + " x " + std::to_string(format.cols) + " x " +
-           std::to_string(format.UnitBytes()) + " bytes exceeds " + std::to_string(kMaxFrameBytes) +
-           " bytes";
+    return name + std::to_string(format.rows) + " x " + std::to_string(format.cols) + " x " +
+           std::to_string(format.UnitBytes()) + " 字节超过 " + std::to_string(kMaxFrameBytes) +
+           " 字节";
   }
   if (kind == DataKind::Raw && nodes > kMaxRawNodes) {
-    return name + ": " + std::to_string(nodes) + " values exceed " + std::to_string(kMaxRawNodes);
+    return name + std::to_string(nodes) + " 个数值超过 " + std::to_string(kMaxRawNodes) + " 个";
   }
   return {};
 }

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr size_t kValueBufferChars = 260;
-constexpr char kLogPrefix[] = "[Data format] ";
+constexpr char kLogPrefix[] = "[数据格式] ";
 
 // The keys of one kind. The stylus borrows the raw width key (with its own
 // default) and the difference sign key.
@@ -58,15 +58,15 @@ class Reader {
 // A count below 1 would leave the view without a grid.
 int32_t BoundedCount(const Reader& in, DataKind kind, const char* key, int32_t value, int32_t def) {
   if (value >= 1) return value;
-  in.Log(std::string(DataKindName(kind)) + ": " + key + "=" + std::to_string(value) +
-         " is below 1; using " + std::to_string(def));
+  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + std::to_string(value) +
+         " 小于 1，改用 " + std::to_string(def));
   return def;
 }
 
 uint8_t BoundedUnit(const Reader& in, DataKind kind, const char* key, int32_t value, uint8_t def) {
   if (value >= 1 && value <= 3) return static_cast<uint8_t>(value - 1);
-  in.Log(std::string(DataKindName(kind)) + ": " + key + "=" + std::to_string(value) +
-         " is not 1, 2 or 3; using " + std::to_string(8 << def) + " bit");
+  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + std::to_string(value) +
+         " 不是 1、2 或 3，改用 " + std::to_string(8 << def) + " 位");
   return def;
 }
 
@@ -74,7 +74,7 @@ uint8_t BoundedUnit(const Reader& in, DataKind kind, const char* key, int32_t va
 // clears it.
 uint8_t InvertedFlag(const Reader& in, const char* key, int32_t value) {
   if (value != 0 && value != 1) {
-    in.Log(std::string(key) + "=" + std::to_string(value) + " is not 0 or 1; taken as 1");
+    in.Log(std::string(key) + "=" + std::to_string(value) + " 不是 0 或 1，按 1 处理");
   }
   return value == 0 ? 1 : 0;
 }
@@ -96,8 +96,8 @@ DataFormatSet ReadDataFormats(const std::filesystem::path& chipIni, ILogSink* lo
   const int32_t stylusLength = in.Int("Stylus", "DataLen", 144);
   if (stylusLength < 0 || stylusLength > kStylusSlotBytes) {
     const int32_t bounded = stylusLength < 0 ? 0 : kStylusSlotBytes;
-    in.Log("Stylus: DataLen=" + std::to_string(stylusLength) + " is outside 0.." +
-           std::to_string(kStylusSlotBytes) + "; using " + std::to_string(bounded));
+    in.Log("StylusData：DataLen=" + std::to_string(stylusLength) + " 超出 0.." +
+           std::to_string(kStylusSlotBytes) + "，改用 " + std::to_string(bounded));
     set.stylusLength = bounded;
   } else {
     set.stylusLength = stylusLength;
@@ -133,7 +133,7 @@ DataFormatSet ReadDataFormats(const std::filesystem::path& chipIni, ILogSink* lo
     const std::string problem = CheckFormat(k.kind, f);
     if (problem.empty()) continue;
     const DataFormat def = DefaultFormat(k.kind);
-    in.Log(problem + "; using " + std::to_string(def.rows) + " x " + std::to_string(def.cols));
+    in.Log(problem + "，改用 " + std::to_string(def.rows) + " x " + std::to_string(def.cols));
     f.rows = def.rows;
     f.cols = def.cols;
   }

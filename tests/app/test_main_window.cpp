@@ -320,6 +320,15 @@ TEST_F(MainWindow, PageButtonsToggleTheirPages) {
   // At start the demo shows and runs.
   EXPECT_EQ(shownPage(), PAGE_DEMO);
   EXPECT_EQ(running(), std::vector<int>{PAGE_DEMO});
+  // Only a running page's own button stops the chip's stream: leaving a page
+  // for another sends no stop command.
+  auto stopCommands = [&] {
+    int n = 0;
+    for (const sim::ChipAccess& a : bridge->Chip().AccessLog()) {
+      n += a.op == sim::AccessOp::Write && a.cmd == BridgeCmdStreamStop;
+    }
+    return n;
+  };
 
   struct Step {
     QString button;
@@ -327,17 +336,22 @@ TEST_F(MainWindow, PageButtonsToggleTheirPages) {
     int shown;
     std::vector<int> running;
     bool chipStreaming;
+    int stopCommands;
   } steps[] = {
-      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {PAGE_RAW}, true},
-      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {}, false},  // second press stops, page stays
-      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {PAGE_RAW}, true},
-      {CONTROL_NAME(IDC_DIFF_DATA), PAGE_DIFF, PAGE_DIFF, {PAGE_DIFF}, true},
-      {CONTROL_NAME(IDC_OBSERVE_DATA), PAGE_OBSERVE, PAGE_OBSERVE, {PAGE_OBSERVE}, true},
-      {CONTROL_NAME(IDC_DEMO), PAGE_DEMO, PAGE_DEMO, {PAGE_DEMO}, false},  // touch reporting, no frames
+      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {PAGE_RAW}, true, 0},  // from the demo
+      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {}, false, 1},  // second press stops, page stays
+      {CONTROL_NAME(IDC_RAW_DATA), PAGE_RAW, PAGE_RAW, {PAGE_RAW}, true, 0},
+      {CONTROL_NAME(IDC_DIFF_DATA), PAGE_DIFF, PAGE_DIFF, {PAGE_DIFF}, true, 0},
+      {CONTROL_NAME(IDC_OBSERVE_DATA), PAGE_OBSERVE, PAGE_OBSERVE, {PAGE_OBSERVE}, true, 0},
+      // Touch reporting, no frames.
+      {CONTROL_NAME(IDC_DEMO), PAGE_DEMO, PAGE_DEMO, {PAGE_DEMO}, false, 0},
+      {CONTROL_NAME(IDC_OBSERVE_DATA), PAGE_OBSERVE, PAGE_OBSERVE, {PAGE_OBSERVE}, true, 0},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.button.toStdString());
+    bridge->Chip().ClearAccessLog();
     Control<QPushButton>(step.button)->click();
+    EXPECT_EQ(stopCommands(), step.stopCommands);
     EXPECT_EQ(pages.CurrentPage(), step.current);
     EXPECT_EQ(shownPage(), step.shown);
     EXPECT_EQ(running(), step.running);

@@ -107,7 +107,7 @@ TEST(ReadDataFormats, OutOfRangeValuesFallBackToTheKindDefaultWithALogLine) {
        "DiffDataCols=-5"},
       // 100 x 100 x 2 bytes is far over one slot.
       {"[Option]\nRawDataRows=100\nRawDataCols=100\n", DataKind::Raw,
-       Format(0x8B98, 30, 42, 1, 0, 1), "exceeds 7040"},
+       Format(0x8B98, 30, 42, 1, 0, 1), "超过 7040"},
       // 7040 bytes exactly fit; 3520 raw values too.
       {"[Option]\nRawDataRows=80\nRawDataCols=44\n", DataKind::Raw, Format(0x8B98, 80, 44, 1, 0, 1),
        nullptr},
@@ -115,10 +115,10 @@ TEST(ReadDataFormats, OutOfRangeValuesFallBackToTheKindDefaultWithALogLine) {
        Format(0xBB10, 160, 44, 0, 0, 1), nullptr},
       // 8-bit raw: the bytes would fit, the statistics arrays would not.
       {"[BasicData]\nRawUnitOfByte=1\n[Option]\nRawDataRows=81\nRawDataCols=44\n", DataKind::Raw,
-       Format(0x8B98, 30, 42, 0, 0, 1), "3564 values exceed 3520"},
+       Format(0x8B98, 30, 42, 0, 0, 1), "3564 个数值超过 3520"},
       // The DE7 grid with 32-bit raw values needs 12672 bytes.
       {"[BasicData]\nRawUnitOfByte=3\n[Option]\nRawDataRows=72\nRawDataCols=44\n", DataKind::Raw,
-       Format(0x8B98, 30, 42, 2, 0, 1), "exceeds 7040"},
+       Format(0x8B98, 30, 42, 2, 0, 1), "超过 7040"},
   };
   for (const Case& c : cases) {
     ScratchDir dir;

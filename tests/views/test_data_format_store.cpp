@@ -30,9 +30,9 @@ TEST(DataFormatStore, ApplyTakesAllFourOrNone) {
     const char* why;
   };
   const Case refused[] = {
-      {DataKind::Diff, 0, 42, 0, "at least 1"},     {DataKind::Observe, 30, -1, 1, "at least 1"},
-      {DataKind::Stylus, 30, 42, 3, "8, 16 or 32"}, {DataKind::Raw, 72, 44, 2, "exceeds 7040"},
-      {DataKind::Diff, 161, 44, 0, "exceeds 7040"}, {DataKind::Raw, 81, 44, 0, "exceed 3520"},
+      {DataKind::Diff, 0, 42, 0, "至少为 1"},     {DataKind::Observe, 30, -1, 1, "至少为 1"},
+      {DataKind::Stylus, 30, 42, 3, "8、16 或 32"}, {DataKind::Raw, 72, 44, 2, "超过 7040"},
+      {DataKind::Diff, 161, 44, 0, "超过 7040"}, {DataKind::Raw, 81, 44, 0, "超过 3520"},
   };
   for (const Case& c : refused) {
     auto bad = formats;
@@ -77,7 +77,7 @@ TEST(DataFormatStore, PanelGeometryReplacesRawDiffAndStylusRowsWithinBounds) {
   ASSERT_TRUE(store.Apply(formats));
   std::string error;
   EXPECT_FALSE(store.AdoptPanelGeometry(g, &error));
-  EXPECT_THAT(error, ::testing::HasSubstr("Raw"));
+  EXPECT_THAT(error, ::testing::HasSubstr("RawData："));
   set = store.Snapshot().set;
   EXPECT_EQ(set.Of(DataKind::Raw).rows, 30);
   EXPECT_EQ(set.Of(DataKind::Raw).cols, 42);
@@ -98,7 +98,7 @@ TEST(DataFormatStore, ReplaceRefusesUnboundedKindsOnly) {
   EXPECT_EQ(stored.Of(DataKind::Diff).address, 0xA600);
   EXPECT_EQ(stored.syncFlagAddr, 0x824E);
   EXPECT_EQ(stored.stylusLength, 144);
-  EXPECT_THAT(error, ::testing::HasSubstr("Raw"));
+  EXPECT_THAT(error, ::testing::HasSubstr("RawData："));
   EXPECT_THAT(error, ::testing::HasSubstr("Stylus"));
 }
 

@@ -146,6 +146,10 @@ TEST_F(DemoRendererTest, ClearingKeepsDrawnTrailsOnly) {
   renderer_.ClearForMode();
   renderer_.ClearTrailPicture();
   EXPECT_EQ(0, pictures_.Count());  // nothing drawn, nothing kept
+  renderer_.TakeFrame(Frame({}), 0, 0);  // reports of an untouched panel
+  renderer_.TakeFrame(Frame({}, 0x1), 0, 0);
+  renderer_.ClearTrailPicture();
+  EXPECT_EQ(0, pictures_.Count());
 
   for (int i = 0; i < TrailPictureList::kMaxPictures + 2; ++i) {
     renderer_.TakeFrame(Frame({{1, static_cast<uint16_t>(100 + i), 100, 30}}), 0, 0);

@@ -339,7 +339,7 @@ TEST_P(OptionDlgRefuse, KeepsTheStoreAndTheFileAndSaysWhy) {
   EXPECT_EQ(after.version, before.version);
   EXPECT_EQ(ReadAll(ini), fileBefore);
   ASSERT_EQ(prompts_.warnings.size(), 1);
-  EXPECT_TRUE(prompts_.warnings[0].contains(QString(DataKindName(c.kind)) + ":"))
+  EXPECT_TRUE(prompts_.warnings[0].contains(QString::fromUtf8(DataKindName(c.kind)) + QStringLiteral("：")))
       << prompts_.warnings[0].toStdString();
   // What was typed stays, to be corrected or cancelled.
   for (const Edit& e : c.edits) {

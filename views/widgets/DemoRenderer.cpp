@@ -69,7 +69,9 @@ void DemoRenderer::TakeFrame(const TouchFrame& frame, uint32_t resolutionX, uint
   const QRect area = Area();
   tracker_.Update(report, CoordinateScale{resolutionX, resolutionY, area.left(), area.top(),
                                           area.width(), area.height()});
-  somethingDrawn_ = true;
+  // Only a report with contacts draws something: an untouched panel must not
+  // fill the picture list with empty trails at every auto clear.
+  if (report.count > 0) somethingDrawn_ = true;
 
   if (!DrawsLines(mode_)) {
     DrawPoints();
