@@ -91,7 +91,9 @@ void TouchStream::OnCompleted(CHidRequest& request, unsigned slot) {
     }
   }
 
+  // The hand-off (up to 100 ms while the picture is still being drawn) comes
+  // before the next read, so the demo reads at the pace it can draw.
   ClearSyncFlagAsync();
-  RequestReport(generation);
   if (handOff_) handOff_(std::move(frame));
+  RequestReport(generation);
 }

@@ -127,6 +127,10 @@ TEST_F(FloatingBtnWidgetTest, ZoneActionsFollowTheDrawingMode) {
   EXPECT_EQ("iPaint1.bmp", prompts_.saveCalls[0].proposedName);
   EXPECT_EQ("bmp", prompts_.saveCalls[0].defaultSuffix);
   EXPECT_TRUE(prompts_.warnings.isEmpty());  // cancelled: nothing to tell
+
+  // Top from "points and lines": the trails' other side, points only.
+  Click(QPoint(67, 10));
+  EXPECT_EQ(DemoDrawMode::Points, demo_.Mode());
 }
 
 TEST_F(FloatingBtnWidgetTest, BottomAndEscapeLeaveFullScreen) {

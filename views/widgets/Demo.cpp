@@ -112,7 +112,8 @@ void CDemo::SetMode(DemoDrawMode mode) {
 }
 
 void CDemo::SwitchPointsLines() {
-  SetMode(mode_ == DemoDrawMode::Lines ? DemoDrawMode::Points : DemoDrawMode::Lines);
+  // "Points and lines" draws trails, so its other side is points only.
+  SetMode(DrawsLines(mode_) ? DemoDrawMode::Points : DemoDrawMode::Lines);
 }
 
 bool CDemo::ActivePen() const { return stream_->ActivePen(); }
