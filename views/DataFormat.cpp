@@ -13,33 +13,32 @@ size_t MaxNodes(DataKind kind, size_t unitBytes) {
 
 }  // namespace
 
-const char* DataKindName(DataKind kind) {
-  switch (kind) {
-    case DataKind::Raw:
-      return "RawData";
-    case DataKind::Diff:
-      return "DiffData";
-    case DataKind::Observe:
-      return "OtherData";
-    case DataKind::Stylus:
-      return "StylusData";
-  }
-  return "?";
+namespace {
+
+// By kind: the options dialog's row name and the page button's caption (the
+// stylus has no page of its own).
+struct KindNames {
+  const char* name;
+  const char* caption;
+};
+constexpr std::array<KindNames, kDataKindCount> kKindNames = {{
+    {"RawData", "原始值"},
+    {"DiffData", "差值"},
+    {"OtherData", "其它数据"},
+    {"StylusData", "Stylus"},
+}};
+
+const KindNames& NamesOf(DataKind kind) {
+  const auto i = static_cast<size_t>(kind);
+  static constexpr KindNames kUnknown{"?", "?"};
+  return i < kKindNames.size() ? kKindNames[i] : kUnknown;
 }
 
-const char* DataKindCaption(DataKind kind) {
-  switch (kind) {
-    case DataKind::Raw:
-      return "原始值";
-    case DataKind::Diff:
-      return "差值";
-    case DataKind::Observe:
-      return "其它数据";
-    case DataKind::Stylus:
-      return "Stylus";
-  }
-  return "?";
-}
+}  // namespace
+
+const char* DataKindName(DataKind kind) { return NamesOf(kind).name; }
+
+const char* DataKindCaption(DataKind kind) { return NamesOf(kind).caption; }
 
 size_t DataFormat::NodeCount() const {
   if (rows <= 0 || cols <= 0) return 0;
