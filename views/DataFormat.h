@@ -13,7 +13,8 @@ inline constexpr size_t kDataKindCount = 4;
 inline constexpr std::array<DataKind, kDataKindCount> kAllDataKinds = {
     DataKind::Raw, DataKind::Diff, DataKind::Observe, DataKind::Stylus};
 
-// "Raw", "Diff", "Observe", "Stylus" (for log lines).
+// The options dialog's row names "RawData", "DiffData", "OtherData",
+// "StylusData" (messages and log lines name the kinds by them).
 const char* DataKindName(DataKind kind);
 // The caption of the kind's page, as the page buttons show it ("原始值", ...);
 // the stylus has no page of its own and is named "Stylus".
