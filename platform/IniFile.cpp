@@ -230,8 +230,13 @@ bool IniWriteString(const std::string& section, const std::string& key, const st
   return IniWriteString(section, key, value, file, nullptr);
 }
 
-bool IniWriteString(const std::string& section, const std::string& key, const std::string& value,
-                    const std::filesystem::path& file, std::string* error) {
+namespace {
+
+// Sets one key in the file's text (read from `file`, named in messages);
+// false with the reason when the key or value cannot be stored.
+bool SetKeyInText(std::string& bytes, const std::string& section, const std::string& key,
+                  const std::string& value, const std::filesystem::path& file,
+                  std::string* error) {
   const std::string_view sectionName = Trim(section);
   const std::string_view keyName = Trim(key);
   if (const char* problem = WhyNotWritable(sectionName, keyName, value)) {
@@ -239,15 +244,6 @@ bool IniWriteString(const std::string& section, const std::string& key, const st
     return false;
   }
 
-  std::lock_guard lock(g_writeMutex);
-  std::string bytes;
-  bool missing = false;
-  std::string readError;
-  if (!ReadFileBytes(file, &bytes, kMaxIniBytes, &readError, &missing) && !missing) {
-    // Writing now would replace a file we could not read with a one-key file.
-    if (error) *error = readError;
-    return false;
-  }
   IniText ini;
   ParseText(bytes, &ini);
   const std::string_view mark = ByteOrderMark(ini.encoding);
@@ -314,7 +310,33 @@ bool IniWriteString(const std::string& section, const std::string& key, const st
     }
     return false;
   }
-  return WriteFileAtomic(file, out, error);
+  bytes = std::move(out);
+  return true;
+}
+
+}  // namespace
+
+bool IniWriteString(const std::string& section, const std::string& key, const std::string& value,
+                    const std::filesystem::path& file, std::string* error) {
+  return IniWriteStrings(section, {{key, value}}, file, error);
+}
+
+bool IniWriteStrings(const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& keyValues,
+                     const std::filesystem::path& file, std::string* error) {
+  std::lock_guard lock(g_writeMutex);
+  std::string bytes;
+  bool missing = false;
+  std::string readError;
+  if (!ReadFileBytes(file, &bytes, kMaxIniBytes, &readError, &missing) && !missing) {
+    // Writing now would replace a file we could not read with a one-key file.
+    if (error) *error = readError;
+    return false;
+  }
+  for (const auto& [key, value] : keyValues) {
+    if (!SetKeyInText(bytes, section, key, value, file, error)) return false;
+  }
+  return WriteFileAtomic(file, bytes, error);
 }
 
 }  // namespace platform

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
+#include <utility>
 
 namespace platform {
 
@@ -39,5 +41,10 @@ bool IniWriteString(const std::string& section, const std::string& key,
 // encoding lacks).
 bool IniWriteString(const std::string& section, const std::string& key, const std::string& value,
                     const std::filesystem::path& file, std::string* error);
+// Several keys of one section in one read and one atomic write, in order:
+// either all are written or, on any failure, none (the old file is kept).
+bool IniWriteStrings(const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& keyValues,
+                     const std::filesystem::path& file, std::string* error);
 
 }  // namespace platform

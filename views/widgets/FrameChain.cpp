@@ -46,8 +46,11 @@ void FrameChain::StopGeneration(uint32_t generation, const char* why) {
 }
 
 void FrameChain::Push(uint32_t generation) {
-  CHidDevice* device = g_pBridgeDevice.load();
-  if (device == nullptr) return;
+  if (g_pBridgeDevice.load() == nullptr) {
+    // Nothing can be read: the page must not look as if it streamed.
+    StopGeneration(generation, "未连接设备");
+    return;
+  }
   const DataFormat format = store_.Format(kind_);
   const FrameRequestSize size = PlanFrameRequest(kind_, format);
   if (size.bytes == 0) {

@@ -43,7 +43,7 @@ class FrameChain : public std::enable_shared_from_this<FrameChain> {
   bool IsStopped() const { return stopped_.load(); }
 
   // Starts a new chain with the kind's current format; nothing while
-  // stopped, nothing queued without a bridge device.
+  // stopped. Without a bridge device the chain stops and says so.
   void RequestFrame();
 
   uint32_t Generation() const { return generation_.load(); }

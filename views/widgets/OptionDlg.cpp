@@ -248,18 +248,20 @@ COptionDlg::ApplyResult COptionDlg::OnBnClickedApply() {
       {"DataEndian",
        [](const Texts&, const DataFormat& f) { return std::to_string(f.littleEndian); }},
   };
+  std::vector<std::pair<std::string, std::string>> record;
   for (const RecordField& field : kRecord) {
     for (const KindSpec& spec : KindSpecs()) {
       const size_t i = static_cast<size_t>(spec.kind);
-      const std::string key = spec.keyPrefix + field.suffix;
-      if (!WriteOption(key.c_str(), field.value(texts[i], formats[i]))) {
-        return ApplyResult::WriteFailed;
-      }
+      record.emplace_back(spec.keyPrefix + field.suffix, field.value(texts[i], formats[i]));
     }
   }
-  return ApplyResult::Saved;
+  // One write for the whole record: never half of it on disk.
+  return WriteOptions(record) ? ApplyResult::Saved : ApplyResult::WriteFailed;
 }
 
+// The choice stands even when the bridge refused it (the failure is logged):
+// every panel-geometry read, such as the one after the bridge arrives, applies
+// it again.
 void COptionDlg::OnBnClickedDisableDigitizer(bool checked) {
   if (checked) {
     if (DisableDigitizer() == 0 && log_ != nullptr)
@@ -281,8 +283,12 @@ void COptionDlg::OnBnClickedDisableDigitizer(bool checked) {
 }
 
 bool COptionDlg::WriteOption(const char* key, const std::string& value) {
+  return WriteOptions({{key, value}});
+}
+
+bool COptionDlg::WriteOptions(const std::vector<std::pair<std::string, std::string>>& keyValues) {
   std::string error;
-  if (platform::IniWriteString(kSection, key, value, chipIni_, &error)) return true;
+  if (platform::IniWriteStrings(kSection, keyValues, chipIni_, &error)) return true;
   prompts_.warn(kSaveFailedText + QString::fromStdString(chipIni_.string()) + QStringLiteral("\n") +
                 QString::fromStdString(error));
   return false;

@@ -77,6 +77,7 @@ class COptionDlg : public QDialog {
   void BuildControls();
   void ShowSelections();
   bool WriteOption(const char* key, const std::string& value);
+  bool WriteOptions(const std::vector<std::pair<std::string, std::string>>& keyValues);
   KindRow& Row(DataKind kind) { return rows_[static_cast<size_t>(kind)]; }
 
   DataFormatStore& store_;
