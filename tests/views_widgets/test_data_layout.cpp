@@ -9,6 +9,7 @@
 #include <climits>
 #include <memory>
 
+#include "device/ChipGlobals.h"
 #include "platform/Event.h"
 #include "tests/app/QtTestUtil.h"
 #include "tests/device/SimDevice.h"
@@ -112,6 +113,17 @@ TEST_F(RawViewTest, DoubleClickLogsTheNodesLimitFailures) {
   EXPECT_FALSE(view_->LogNodeFailures(QPoint(2, CellRect(*pic, 5, 3).center().y())));
   EXPECT_FALSE(view_->LogNodeFailures(QPoint(CellRect(*pic, 5, 3).center().x(), 599)));
   EXPECT_EQ(1u, log_.Lines().size());
+}
+
+// Without a bridge nothing can stream: the page must not look as if it did.
+TEST_F(RawViewTest, WithoutABridgeTheStreamStopsAndSaysSo) {
+  ASSERT_EQ(g_pBridgeDevice.load(), nullptr);
+  view_->StartStream();
+  EXPECT_TRUE(view_->IsStopped());
+  const auto lines = log_.Lines();
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ("原始值：未连接设备，数据流已停止", lines[0].first);
+  EXPECT_EQ(LOG_ERROR, lines[0].second);
 }
 
 TEST_F(RawViewTest, ContextMenuSwitchesTheColourMode) {
