@@ -97,15 +97,17 @@ void BM_FrameReadWire(benchmark::State& state) {
                                      BridgeCmdFrameRead, 100);
     request->flagAddress = g_wSyncFlagAddr;
     const auto start = Clock::now();
-    GetRequestQueue().PushBack(request);
-    request->event.Wait();
+    const bool read = PushAndWait(request);
     state.SetIterationTime(SecondsSince(start));
-    if (request->result != 1) {
+    if (!read) {
       state.SkipWithError("frame read failed");
       break;
     }
     wireMs = rig.WireMs();
-    WriteChipReg8(g_pBridgeDevice, g_wSyncFlagAddr, 0);  // next frame
+    if (WriteChipReg8(g_pBridgeDevice, g_wSyncFlagAddr, 0) != 1) {  // next frame
+      state.SkipWithError("clearing the ready flag failed");
+      break;
+    }
   }
   StopDataStream();
   state.counters["wire_limit_ms"] = wireMs;

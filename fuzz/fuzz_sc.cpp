@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "device/ScFile.h"
+#include "fuzz/ItemBounds.h"
 
 namespace {
 
@@ -16,13 +17,7 @@ void CheckItems(const ScDescription& d, size_t inputSize) {
     if (inputSize <= kItemFileMaxBytes || !d.items.empty()) std::abort();
     return;
   }
-  for (const CfgItem& item : d.items) {
-    if (item.bitWidth < 1 || item.bitWidth > 16) std::abort();
-    if (item.controlKind == kCfgComboBox && (item.options.empty() || item.options.size() > 256)) {
-      std::abort();
-    }
-    if (item.bitAddress < 0) std::abort();
-  }
+  fuzz::CheckItemBounds(d.items);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "device/UiFile.h"
+#include "fuzz/ItemBounds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -16,10 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (d.error.empty() || !d.items.empty()) std::abort();
     return 0;
   }
-  for (const CfgItem& item : d.items) {
-    if (item.bitWidth < 1 || item.bitWidth > 16) std::abort();
-    if (item.controlKind == kCfgComboBox && item.options.empty()) std::abort();
-    if (item.bitAddress < 0) std::abort();
-  }
+  fuzz::CheckItemBounds(d.items);
   return 0;
 }

@@ -23,8 +23,6 @@ const FamilyLayout& LayoutOf(ChipFamily family);
 inline constexpr uint16_t kCommandRegister = 0x8040;
 inline constexpr uint16_t kDe7StreamParam0 = 0x8041;
 inline constexpr uint16_t kDe7StreamParam1 = 0x8042;
-inline constexpr uint16_t kRu9StreamMode = 0x8046;
-inline constexpr uint16_t kConnectionCheckRegister = 0x8000;
 inline constexpr uint16_t kRawFrameAddress = 0x8B98;
 inline constexpr uint16_t kDiffFrameAddress = 0xBB10;
 inline constexpr uint16_t kObserveAddress = 0x81C0;

@@ -28,10 +28,10 @@ void DataPlane::Attach(SimChip& chip) {
 
   const std::vector<uint8_t> channels(config_.channelBytes.begin(), config_.channelBytes.end());
   chip.SetPowerOnBytes(config_.channelAddress, channels);
-  chip.SetPowerOnBytes(
-      config_.resolutionAddress,
-      {static_cast<uint8_t>(config_.resolutionX), static_cast<uint8_t>(config_.resolutionX >> 8),
-       static_cast<uint8_t>(config_.resolutionY), static_cast<uint8_t>(config_.resolutionY >> 8)});
+  std::vector<uint8_t> resolution(4);
+  EncodeValue(config_.resolutionX, 2, true, resolution.data());
+  EncodeValue(config_.resolutionY, 2, true, resolution.data() + 2);
+  chip.SetPowerOnBytes(config_.resolutionAddress, resolution);
 }
 
 void DataPlane::InstallRegion(SimChip& chip, uint16_t base, size_t length, Builder build) {
@@ -48,11 +48,6 @@ void DataPlane::InstallRegion(SimChip& chip, uint16_t base, size_t length, Build
 void DataPlane::ScriptTouches(TouchState state) {
   std::lock_guard lock(scriptMutex_);
   script_ = std::move(state);
-}
-
-void DataPlane::ResumeMotion() {
-  std::lock_guard lock(scriptMutex_);
-  script_.reset();
 }
 
 TouchState DataPlane::Touches(uint64_t frame) const {

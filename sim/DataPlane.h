@@ -35,10 +35,8 @@ class DataPlane : public ChipBehaviour {
 
   const DataPlaneConfig& Config() const { return config_; }
 
-  // Every later report shows exactly these touches (a count over 10 too);
-  // ResumeMotion returns to the moving ones.
+  // Every later report shows exactly these touches (a count over 10 too).
   void ScriptTouches(TouchState state);
-  void ResumeMotion();
 
   // What frame `frame` holds.
   TouchState Touches(uint64_t frame) const;

@@ -62,8 +62,8 @@ HidIoResult SimBridge::HostWrite(uint64_t generation, const uint8_t* report, siz
     // host's wake-up lateness does not add up over a long write.
     const int64_t now = clock_->NowUs();
     const bool queued = !clock_->IsVirtual() && now < outputWireFreeUs_ + config_.reportWireUs;
-    const int64_t sent = (queued ? outputWireFreeUs_ : std::max(now, outputWireFreeUs_)) +
-                         config_.reportWireUs;
+    const int64_t sent =
+        (queued ? outputWireFreeUs_ : std::max(now, outputWireFreeUs_)) + config_.reportWireUs;
     outputWireFreeUs_ = sent;
     while (clock_->NowUs() < sent) {
       if (HidIoResult state = PortStateLocked(generation, nullptr); state != HidIoResult::Ok) {
@@ -176,7 +176,6 @@ void SimBridge::ProcessLocked(const uint8_t* report, size_t length) {
       // a programming device turns up instead.
       plugged_ = false;
       input_.clear();
-      ++programmingArrivals_;
       AddEventLocked(BridgeEventKind::Unplugged);
       AddEventLocked(BridgeEventKind::ProgrammingDeviceArrived);
       break;
@@ -328,17 +327,15 @@ bool SimBridge::DigitizerEnabled() const {
 
 unsigned SimBridge::ProgrammingDeviceArrivals() const {
   std::lock_guard lock(mutex_);
-  return programmingArrivals_;
+  return static_cast<unsigned>(
+      std::count_if(events_.begin(), events_.end(), [](const BridgeEvent& event) {
+        return event.kind == BridgeEventKind::ProgrammingDeviceArrived;
+      }));
 }
 
 std::vector<BridgeEvent> SimBridge::Events() const {
   std::lock_guard lock(mutex_);
   return events_;
-}
-
-void SimBridge::ClearEvents() {
-  std::lock_guard lock(mutex_);
-  events_.clear();
 }
 
 size_t SimBridge::PendingInputReports() const {

@@ -60,10 +60,19 @@ enum BridgeCommand : uint8_t {
   kCmdDigitizerOff = 18,
 };
 
+// Product ids of the simulated bridge models (listed in the shipped settings'
+// bridge model table).
+inline constexpr uint16_t kSimVendorId = 0x27C0;
+inline constexpr uint16_t kSimRu9BridgePid = 0x0101;
+inline constexpr uint16_t kSimDe7BridgePid = 0x0201;
+inline constexpr uint16_t kSimSharedBridgePid = 0x0301;
+inline constexpr uint16_t kSimBridgeBcd = 0x0110;
+
+// Defaults: the RU9 family's own bridge model.
 struct BridgeConfig {
-  uint16_t vendorId = 0x27C0;
-  uint16_t productId = 0x0101;
-  uint16_t bcdDevice = 0x0110;
+  uint16_t vendorId = kSimVendorId;
+  uint16_t productId = kSimRu9BridgePid;
+  uint16_t bcdDevice = kSimBridgeBcd;
   std::string versionText = "Kestrana SimBridge V1.10";  // cmd 3 answer, NUL-padded
   int64_t reportWireUs = 0;     // time of one 64-byte report on the wire, each way
   int64_t answerLatencyUs = 0;  // from the request's arrival to the answer's start
@@ -98,8 +107,6 @@ class SimBridge {
 
   BridgeConfig Config() const;
   SimChip& Chip() { return chip_; }
-  SimClock& Clock() { return *clock_; }
-  const std::shared_ptr<SimClock>& ClockPtr() const { return clock_; }
   SimTrace& Trace() { return trace_; }
 
   // --- Host side (SimBridgePort). `generation` is the plug generation the
@@ -146,7 +153,6 @@ class SimBridge {
   bool DigitizerEnabled() const;
   unsigned ProgrammingDeviceArrivals() const;
   std::vector<BridgeEvent> Events() const;
-  void ClearEvents();
   // Input reports queued and not yet read or discarded.
   size_t PendingInputReports() const;
   // Output reports the bridge could not parse (wrong id, bad length, unknown
@@ -189,7 +195,6 @@ class SimBridge {
   platform::HidIoResult failResult_ = platform::HidIoResult::Error;
 
   bool digitizerEnabled_ = true;
-  unsigned programmingArrivals_ = 0;
   std::vector<BridgeEvent> events_;
   size_t malformed_ = 0;
 };

@@ -27,7 +27,6 @@ class SimClock {
   static std::shared_ptr<SimClock> MakeVirtual();
   static std::shared_ptr<SimClock> MakeReal();
 
-  Kind GetKind() const { return kind_; }
   bool IsVirtual() const { return kind_ == Kind::Virtual; }
 
   int64_t NowUs() const;

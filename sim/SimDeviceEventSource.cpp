@@ -38,8 +38,6 @@ std::optional<platform::HotplugEvent> SimDeviceEventSource::ReadEvent() {
   std::lock_guard lock(mutex_);
   if (pending_.empty()) {
     const std::vector<BridgeEvent> events = bridge_->Events();
-    // A cleared list starts over.
-    if (events.size() < seen_) seen_ = 0;
     for (; seen_ < events.size(); ++seen_) Translate(events[seen_]);
   }
   if (pending_.empty()) return std::nullopt;

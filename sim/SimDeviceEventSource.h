@@ -3,8 +3,6 @@
 // events a real bridge would cause, so the window follows the simulator the
 // way it follows udev. The bridge keeps no listeners, so the source has no
 // descriptor and is asked at short intervals.
-//
-// The bridge's event list must not be cleared while a source reads it.
 
 #include <cstddef>
 #include <deque>

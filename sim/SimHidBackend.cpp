@@ -11,15 +11,12 @@ constexpr int kCommandInterface = 1;
 }  // namespace
 
 BridgeConfig DefaultBridgeConfig(ChipFamily family, bool sharedModel) {
-  BridgeConfig config;
-  config.vendorId = kSimVendorId;
+  BridgeConfig config;  // vendor, release and version text as every model has them
   if (sharedModel) {
     config.productId = kSimSharedBridgePid;
-  } else {
-    config.productId = family == ChipFamily::DE7 ? kSimDe7BridgePid : kSimRu9BridgePid;
+  } else if (family == ChipFamily::DE7) {
+    config.productId = kSimDe7BridgePid;
   }
-  config.bcdDevice = kSimBridgeBcd;
-  config.versionText = "Kestrana SimBridge V1.10";
   return config;
 }
 

@@ -13,14 +13,6 @@
 
 namespace sim {
 
-// Product ids of the simulated bridge models (listed in the shipped settings'
-// bridge model table).
-inline constexpr uint16_t kSimVendorId = 0x27C0;
-inline constexpr uint16_t kSimRu9BridgePid = 0x0101;
-inline constexpr uint16_t kSimDe7BridgePid = 0x0201;
-inline constexpr uint16_t kSimSharedBridgePid = 0x0301;
-inline constexpr uint16_t kSimBridgeBcd = 0x0110;
-
 // Bridge settings of the default model for a family (shared: the model used
 // by boards of both families).
 BridgeConfig DefaultBridgeConfig(ChipFamily family, bool sharedModel = false);

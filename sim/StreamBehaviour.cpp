@@ -1,14 +1,10 @@
 #include "sim/StreamBehaviour.h"
 
 #include "sim/ChipFamily.h"
+#include "sim/SimBridge.h"
 #include "sim/SimChip.h"
 
 namespace sim {
-
-namespace {
-// Bridge command that always stops streaming, whatever value it carries.
-constexpr uint8_t kStopCommand = 7;
-}  // namespace
 
 StreamBehaviour::StreamBehaviour(uint16_t flagAddress, unsigned readsUntilReady, size_t frameBytes,
                                  size_t observeBytes)
@@ -59,7 +55,8 @@ void StreamBehaviour::InstallFrameSource(SimChip& chip, uint16_t base, size_t le
 
 void StreamBehaviour::OnCommandWrite(SimChip& chip, uint8_t cmd, uint8_t value) {
   chip.Poke(kCommandRegister, value);
-  if (cmd == kStopCommand || value == 0) {
+  // The stop command stops streaming whatever value it carries.
+  if (cmd == kCmdStreamStop || value == 0) {
     streaming_ = false;
   } else if (value == 1) {
     streaming_ = true;

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <numbers>
 
+#include "sim/ChipFamily.h"
+#include "sim/ValueEncoding.h"
+
 namespace sim {
 
 namespace {
 
-constexpr uint8_t kStatusReady = 0x80;
 constexpr uint8_t kStatusKey = 0x10;
 constexpr size_t kMaxCountNibble = 15;
 constexpr size_t kRecordBytes = 8;
@@ -25,11 +27,6 @@ double PingPong(uint64_t frame, uint64_t period) {
 
 uint16_t SizeAt(uint64_t frame, uint64_t period) {
   return static_cast<uint16_t>(20 + std::lround(40 * PingPong(frame, period)));
-}
-
-void PutLe16(uint8_t* out, uint16_t value) {
-  out[0] = static_cast<uint8_t>(value);
-  out[1] = static_cast<uint8_t>(value >> 8);
 }
 
 }  // namespace
@@ -63,14 +60,14 @@ CoordinateReport BuildCoordinateReport(const TouchState& state) {
   CoordinateReport report{};
   const size_t count = std::min(state.contacts.size(), kMaxCountNibble);
   const size_t records = std::min(count, kMaxReportedPoints);
-  report[0] = static_cast<uint8_t>(kStatusReady | count | (state.keys != 0 ? kStatusKey : 0));
+  report[0] = static_cast<uint8_t>(kFlagReady | count | (state.keys != 0 ? kStatusKey : 0));
   for (size_t i = 0; i < records; ++i) {
     const Contact& c = state.contacts[i];
     uint8_t* rec = report.data() + 1 + kRecordBytes * i;
     rec[0] = c.id & 0x7F;
-    PutLe16(rec + 1, c.x);
-    PutLe16(rec + 3, c.y);
-    PutLe16(rec + 5, c.size);
+    EncodeValue(c.x, 2, true, rec + 1);
+    EncodeValue(c.y, 2, true, rec + 3);
+    EncodeValue(c.size, 2, true, rec + 5);
   }
   if (state.keys != 0) report[1 + kRecordBytes * records] = state.keys & 0x0F;
   return report;

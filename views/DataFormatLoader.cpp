@@ -1,5 +1,6 @@
 #include "views/DataFormatLoader.h"
 
+#include <cstdio>
 #include <string>
 
 #include "device/ChipGlobals.h"
@@ -11,13 +12,13 @@ namespace {
 constexpr size_t kValueBufferChars = 260;
 constexpr char kLogPrefix[] = "[数据格式] ";
 
-// The keys of one kind. The stylus borrows the raw width key (with its own
-// default) and the difference sign key.
+// The keys of one kind; a missing address key gives DefaultFormat's address.
+// The stylus borrows the raw width key (with its own default) and the
+// difference sign key.
 struct KindKeys {
   DataKind kind;
   const char* addrSection;
   const char* addrKey;
-  const char* addrDefault;
   const char* rowsKey;
   const char* colsKey;
   const char* unitKey;
@@ -26,22 +27,35 @@ struct KindKeys {
 };
 
 constexpr KindKeys kKeys[kDataKindCount] = {
-    {DataKind::Raw, "BasicData", "RawDataAddr", "8B98", "RawDataRows", "RawDataCols",
-     "RawUnitOfByte", 2, "bRawSigned"},
-    {DataKind::Diff, "BasicData", "DiffDataAddr", "BB10", "DiffDataRows", "DiffDataCols",
-     "DiffUnitOfByte", 1, "bDiffSigned"},
-    {DataKind::Observe, "BasicData", "RefDataAddr", "81C0", "ObserveDataRows", "ObserveDataCols",
+    {DataKind::Raw, "BasicData", "RawDataAddr", "RawDataRows", "RawDataCols", "RawUnitOfByte", 2,
+     "bRawSigned"},
+    {DataKind::Diff, "BasicData", "DiffDataAddr", "DiffDataRows", "DiffDataCols", "DiffUnitOfByte",
+     1, "bDiffSigned"},
+    {DataKind::Observe, "BasicData", "RefDataAddr", "ObserveDataRows", "ObserveDataCols",
      "RefUnitOfByte", 2, "bRefSigned"},
-    {DataKind::Stylus, "Stylus", "DataAddr", "0xC530", "StylusDataRows", "StylusDataCols",
-     "RawUnitOfByte", 1, "bDiffSigned"},
+    {DataKind::Stylus, "Stylus", "DataAddr", "StylusDataRows", "StylusDataCols", "RawUnitOfByte", 1,
+     "bDiffSigned"},
 };
+// Rows are looked up by kind.
+static_assert([] {
+  for (size_t i = 0; i < kDataKindCount; ++i) {
+    if (static_cast<size_t>(kKeys[i].kind) != i) return false;
+  }
+  return true;
+}());
 
 class Reader {
  public:
   Reader(const std::filesystem::path& file, ILogSink* log) : file_(file), log_(log) {}
 
-  uint16_t Address(const char* section, const char* key, const char* def) const {
-    return HexStrToWord(platform::IniGetString(section, key, def, file_, kValueBufferChars));
+  // The default goes through the same text path as a value from the file.
+  uint16_t Address(const char* section, const char* key, uint16_t def) const {
+    char defText[8];
+    std::snprintf(defText, sizeof defText, "0x%04X", static_cast<unsigned>(def));
+    return HexStrToWord(platform::IniGetString(section, key, defText, file_, kValueBufferChars));
+  }
+  uint16_t Address(const KindKeys& keys) const {
+    return Address(keys.addrSection, keys.addrKey, DefaultFormat(keys.kind).address);
   }
   int32_t Int(const char* section, const char* key, int32_t def) const {
     return platform::IniGetInt(section, key, def, file_);
@@ -86,12 +100,11 @@ DataFormatSet ReadDataFormats(const std::filesystem::path& chipIni, ILogSink* lo
   DataFormatSet set = DefaultDataFormats();
 
   // Key order as the chip INI readers have always gone through them.
-  for (size_t i = 0; i < 3; ++i) {
-    set.Of(kKeys[i].kind).address =
-        in.Address(kKeys[i].addrSection, kKeys[i].addrKey, kKeys[i].addrDefault);
+  for (DataKind kind : {DataKind::Raw, DataKind::Diff, DataKind::Observe}) {
+    set.Of(kind).address = in.Address(kKeys[static_cast<size_t>(kind)]);
   }
-  set.syncFlagAddr = in.Address("BasicData", "SynFlagAddr", "0x814E");
-  set.Of(DataKind::Stylus).address = in.Address("Stylus", "DataAddr", "0xC530");
+  set.syncFlagAddr = in.Address("BasicData", "SynFlagAddr", set.syncFlagAddr);
+  set.Of(DataKind::Stylus).address = in.Address(kKeys[static_cast<size_t>(DataKind::Stylus)]);
 
   const int32_t stylusLength = in.Int("Stylus", "DataLen", 144);
   if (stylusLength < 0 || stylusLength > kStylusSlotBytes) {

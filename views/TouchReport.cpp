@@ -2,13 +2,16 @@
 
 #include <algorithm>
 
+#include "views/ValueDecode.h"
+
 namespace {
 
 constexpr size_t kPointStride = 8;
 constexpr uint8_t kCountMask = 0x0F;
 constexpr uint8_t kKeyPresent = 0x10;
 
-int32_t Le16(const uint8_t* p) { return static_cast<int32_t>(p[0] | p[1] << 8); }
+// Coordinates and sizes are unsigned 16-bit values, low byte first.
+int32_t Le16(const uint8_t* p) { return DecodeValue(p, 2, false, true); }
 
 }  // namespace
 

@@ -23,7 +23,6 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -86,9 +85,6 @@ void BM_RenderRaw3520(benchmark::State& state) {
   const std::vector<FramePayload> frames = NoisyFrames(format);
   RawFrameStack stack;
   auto nodes = std::make_unique<NodeArrays>();
-  nodes->NodeMaxLimit.fill(INT32_MAX);
-  nodes->NodeMinLimit.fill(INT32_MIN);
-  nodes->NodeAdjDevLimit.fill(INT32_MAX);
   std::mutex lock;
   RawGridRenderer renderer(format, stack, *nodes, lock);
   ViewParams params;
