@@ -24,6 +24,11 @@ void TouchStream::Start() {
   RequestReport(generation);
 }
 
+void TouchStream::Stop() {
+  stopped_ = true;
+  generation_.fetch_add(1);  // a read still in flight is no longer current
+}
+
 bool TouchStream::Current(uint32_t generation) const {
   return (generation_.load() & kGenerationMask) == generation;
 }
@@ -69,6 +74,7 @@ void TouchStream::OnCompleted(CHidRequest& request, unsigned slot) {
   if (!Current(generation)) return;  // a chain from before the last Start ends here
   if (request.result != 1) {
     stopped_ = true;
+    if (ILogSink* log = log_.load()) log->AddLog("触控演示：读取坐标失败，数据流已停止", LOG_ERROR);
     return;
   }
 

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "device/LogSink.h"
 #include "views/DataFormatStore.h"
 #include "views/TouchReport.h"
 
@@ -45,10 +46,13 @@ class TouchStream : public std::enable_shared_from_this<TouchStream> {
 
   static std::shared_ptr<TouchStream> Create(HandOff handOff);
 
+  // Where a failed read is reported (may be null; must outlive the chain).
+  void SetLog(ILogSink* log) { log_ = log; }
+
   // Begins a new chain (ending any older one at its next completion).
   void Start();
-  // The chain ends at its next completion.
-  void Stop() { stopped_ = true; }
+  // The chain ends at its next completion, which hands nothing on.
+  void Stop();
   bool IsStopped() const { return stopped_; }
 
   void SetActivePen(bool on) { activePen_ = on; }
@@ -78,6 +82,7 @@ class TouchStream : public std::enable_shared_from_this<TouchStream> {
   std::atomic<bool> stopped_{true};
   std::atomic<bool> activePen_{false};
   std::atomic<uint32_t> generation_{0};
+  std::atomic<ILogSink*> log_{nullptr};
   std::atomic<unsigned> slot_{0};
   // The coordinate report waiting for its stylus read; dispatcher thread only.
   TouchFrame held_;

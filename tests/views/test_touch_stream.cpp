@@ -12,6 +12,7 @@
 
 #include "sim/DataPlane.h"
 #include "tests/device/SimDevice.h"
+#include "tests/views/RecordingLog.h"
 #include "views/TouchStream.h"
 
 namespace {
@@ -146,11 +147,16 @@ TEST_F(TouchStreamTest, PenReadFollowsEachReport) {
 TEST_F(TouchStreamTest, FailedReadEndsTheChain) {
   ConnectWithPanel(sim::ChipFamily::RU9);
   MakeStream();
+  views_test::RecordingLog log;
+  stream_->SetLog(&log);
   Bridge().SilenceNextReads(1000);
   stream_->Start();
   WaitForQueuedRequests();
   EXPECT_TRUE(stream_->IsStopped());
   EXPECT_TRUE(frames_.empty());
+  // Said once, so the frozen picture has a reason.
+  ASSERT_EQ(1u, log.Lines().size());
+  EXPECT_EQ("触控演示：读取坐标失败，数据流已停止", log.Lines()[0]);
   Bridge().ClearFaults();
   // Nothing is left running: the queue stays empty.
   Bridge().Trace().Clear();
@@ -181,6 +187,26 @@ TEST_F(TouchStreamTest, RestartWhileAReadIsInFlightLeavesOneChain) {
   EXPECT_EQ(BridgeCmdFrameRead, commands[0]);
   commands.erase(commands.begin());
   ExpectRepeats(commands, {BridgeCmdFrameRead, BridgeCmdAsyncWrite});
+}
+
+TEST_F(TouchStreamTest, StopWhileAReadIsInFlightHandsNothingOn) {
+  ConnectWithPanel(sim::ChipFamily::RU9);
+  MakeStream();
+  ForwardingLink link(*device_);
+  bool stopped = false;
+  link.before_ = [&](CHidRequest& request) {
+    if (!stopped && request.bridgeCmd == BridgeCmdFrameRead) {
+      stopped = true;  // the first read is on its way
+      stream_->Stop();
+    }
+  };
+  GetRequestQueue().SelectLink(&link);
+  stream_->Start();
+  WaitForQueuedRequests();
+  GetRequestQueue().SelectLink(nullptr);
+  EXPECT_TRUE(stopped);
+  EXPECT_TRUE(frames_.empty());
+  EXPECT_EQ(std::vector<int>{BridgeCmdFrameRead}, ChainCommands());
 }
 
 TEST_F(TouchStreamTest, WithoutADeviceTheChainStopsAtOnce) {

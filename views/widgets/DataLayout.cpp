@@ -92,14 +92,18 @@ void CDataLayout::Redraw() {
 
 std::shared_ptr<const RenderedPicture> CDataLayout::Picture() const { return worker_->Picture(); }
 
-uint64_t CDataLayout::RenderCount() const { return worker_->RenderCount(); }
-
 bool CDataLayout::WaitForRenderCount(uint64_t n, uint32_t limitMs) const {
   return worker_->WaitForRenderCount(n, limitMs);
 }
 
 void CDataLayout::EnsureRenderThread() {
   if (renderThread_.joinable()) return;
+  // A thread let go while still drawing owns the renderer until it ends; it
+  // ends at its next wait, since the mailbox stays closed until then.
+  if (renderThreadLost_) {
+    if (!worker_->Finished().IsSet()) return;
+    renderThreadLost_ = false;
+  }
   worker_->Finished().Reset();
   worker_->Mailbox().Reopen();
   PushParams();
@@ -116,6 +120,7 @@ void CDataLayout::StopRenderThread() {
   // A drawing that does not end must not hang the UI; the thread keeps its
   // own reference to everything it uses.
   renderThread_.detach();
+  renderThreadLost_ = true;
   if (log_ != nullptr) {
     log_->AddLog(std::string(DataKindCaption(kind_)) + "：绘图线程未能结束", LOG_ERROR);
   }
@@ -154,6 +159,7 @@ void CDataLayout::resizeEvent(QResizeEvent* event) {
   params_.client = size();
   params_.scroll = QPoint(0, 0);
   PushParams();
+  markedCell_ = kUnknownCell;
   Redraw();
 }
 
@@ -170,6 +176,7 @@ void CDataLayout::wheelEvent(QWheelEvent* event) {
   params_.zoom = zoom;
   params_.client = size();
   PushParams();
+  markedCell_ = kUnknownCell;
   Redraw();
   event->accept();
 }
@@ -188,14 +195,29 @@ void CDataLayout::mouseMoveEvent(QMouseEvent* event) {
   lastMouse_ = p;
   params_.cursor = p;
   PushParams();
-  // The cursor's row and column labels are marked in the picture.
-  Redraw();
+  // The cursor's row and column labels are marked in the picture: only a
+  // move into another cell needs a new drawing.
+  const QPoint cell = CellUnder(p);
+  if (cell != markedCell_) {
+    markedCell_ = cell;
+    Redraw();
+  }
   update();
+}
+
+QPoint CDataLayout::CellUnder(QPoint clientPoint) const {
+  const std::shared_ptr<const RenderedPicture> shown = worker_->Picture();
+  if (!shown) return kNoCell;
+  const QPoint p = clientPoint + params_.scroll;
+  const int row = BandIndex(shown->rowLines, p.y());
+  const int col = BandIndex(shown->colLines, p.x());
+  return row < 0 || col < 0 ? kNoCell : QPoint(col, row);
 }
 
 void CDataLayout::leaveEvent(QEvent* event) {
   QWidget::leaveEvent(event);
   params_.cursor = QPoint(-1, -1);
   PushParams();
+  markedCell_ = kNoCell;
   if (renderThread_.joinable()) Redraw();
 }

@@ -40,8 +40,6 @@ class CDataLayout : public QWidget {
   CDataLayout(DataKind kind, DataFormatStore& store, ILogSink* log, QWidget* parent = nullptr);
   ~CDataLayout() override;
 
-  DataKind Kind() const { return kind_; }
-
   // --- Stream control, UI thread. ---
   // The page button's start: clears the stopped mark, starts the chip's data
   // stream and the first read.
@@ -62,7 +60,6 @@ class CDataLayout : public QWidget {
   void Redraw();
 
   std::shared_ptr<const RenderedPicture> Picture() const;
-  uint64_t RenderCount() const;
   // Waits (bounded) for the render thread to publish its n-th picture.
   bool WaitForRenderCount(uint64_t n, uint32_t limitMs) const;
   bool IsRenderThreadRunning() const { return renderThread_.joinable(); }
@@ -89,6 +86,12 @@ class CDataLayout : public QWidget {
   void EnsureRenderThread();
   void StopRenderThread();
   void PushParams();
+  // The (column, row) of the grid cell under a client point in the picture
+  // shown; kNoCell outside the grid.
+  QPoint CellUnder(QPoint clientPoint) const;
+
+  static constexpr QPoint kNoCell{-1, -1};
+  static constexpr QPoint kUnknownCell{-2, -2};  // the layout changed since
 
   const DataKind kind_;
   ILogSink* const log_;
@@ -97,4 +100,6 @@ class CDataLayout : public QWidget {
   std::jthread renderThread_;
   ViewParams params_;  // the UI thread's copy
   QPoint lastMouse_;
+  QPoint markedCell_ = kUnknownCell;
+  bool renderThreadLost_ = false;  // detached while drawing, not yet ended
 };

@@ -91,6 +91,8 @@ void CDemo::HaltStream() { stream_->Stop(); }
 
 bool CDemo::IsStopped() const { return stream_->IsStopped(); }
 
+void CDemo::SetLog(ILogSink* log) { stream_->SetLog(log); }
+
 void CDemo::PostView() {
   const QSize size = this->size();
   const bool fullScreen = fullScreen_;
@@ -276,10 +278,9 @@ void CDemo::EnterFullScreen() {
                            ? QGuiApplication::primaryScreen()->geometry()
                            : QRect(0, 0, 1920, 1080);
   setGeometry(screen);
-  showFullScreen();
+  showFullScreen();  // its show event lays the picture out for the new size
   activateWindow();
   setFocus();
-  PostView();
   floatingBtn_->setGeometry(screen.right() + 1 - 240, 200, CFloatingBtn::kSize,
                             CFloatingBtn::kSize);
   floatingBtn_->show();
@@ -302,8 +303,7 @@ void CDemo::LeaveFullScreen() {
     savedParent_->window()->show();
   }
   setGeometry(savedGeometry_);
-  show();
-  PostView();
+  show();  // its show event lays the picture out for the new size
 }
 
 void CDemo::paintEvent(QPaintEvent*) {

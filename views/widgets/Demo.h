@@ -21,6 +21,7 @@
 #include "views/widgets/DemoRenderer.h"
 
 class CFloatingBtn;
+class ILogSink;
 class DemoWorker;
 class IPrompts;
 class QMenu;
@@ -46,6 +47,8 @@ class CDemo : public QWidget {
   // the device (closing must not wait on the bus from the UI thread).
   void HaltStream();
   bool IsStopped() const;
+  // Where a failed read is reported (may be null; must outlive the page).
+  void SetLog(ILogSink* log);
 
   // Where the record command writes; "PointFile.csv" in the current folder
   // unless set.

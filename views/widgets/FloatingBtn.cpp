@@ -3,9 +3,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
+#include <array>
 #include <cstdlib>
 
 #include "app/ControlIds.h"

@@ -9,7 +9,6 @@
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
-#include <array>
 
 class CDemo;
 
@@ -34,7 +33,6 @@ class CFloatingBtn : public QWidget {
   int RingWidth() const { return ringWidth_; }
   bool IsCollapsed() const { return collapsed_; }
   bool IsDragging() const { return dragging_; }
-  int HoveredZone() const { return hovered_; }
   bool IsAnimating() const { return timer_.isActive(); }
   // One step of the ring animation (the 15 ms timer).
   void AnimationStep();

@@ -36,8 +36,6 @@ class FrameChain : public std::enable_shared_from_this<FrameChain> {
   static std::shared_ptr<FrameChain> Create(DataKind kind, DataFormatStore& store, ILogSink* log,
                                             Sink sink);
 
-  DataKind Kind() const { return kind_; }
-
   // true retires the chain in flight; false lets the next RequestFrame start.
   void SetStopped(bool stopped);
   bool IsStopped() const { return stopped_.load(); }
@@ -45,8 +43,6 @@ class FrameChain : public std::enable_shared_from_this<FrameChain> {
   // Starts a new chain with the kind's current format; nothing while
   // stopped. Without a bridge device the chain stops and says so.
   void RequestFrame();
-
-  uint32_t Generation() const { return generation_.load(); }
 
  private:
   FrameChain(DataKind kind, DataFormatStore& store, ILogSink* log, Sink sink);

@@ -12,5 +12,4 @@
 struct FramePayload {
   std::vector<uint8_t> bytes;
   DataFormat format;
-  uint32_t generation = 0;  // the read chain that fetched it
 };

@@ -86,8 +86,6 @@ std::shared_ptr<const RenderedPicture> GridRenderer::Render(const ViewParams& pa
   EnsureGrid(params);
 
   auto out = std::make_shared<RenderedPicture>();
-  out->client = params.client;
-  out->zoom = params.zoom;
   out->gridRect = layout_.gridRect;
   out->rowLines = layout_.rowLines;
   out->colLines = layout_.colLines;

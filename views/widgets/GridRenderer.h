@@ -43,8 +43,6 @@ class GridRenderer {
   std::shared_ptr<const RenderedPicture> Render(const ViewParams& params,
                                                 const FramePayload* frame);
 
-  const DataFormat& Format() const { return format_; }
-
  protected:
   struct CellStyle {
     std::optional<QRgb> fill;  // cell background; none: the grid shows through
@@ -64,8 +62,6 @@ class GridRenderer {
   // The picture to lay over the bottom band, `width` wide.
   virtual QImage DrawOverlay(int /*width*/, int /*labelHeight*/) { return {}; }
 
-  int32_t Rows() const { return format_.rows; }
-  int32_t Cols() const { return format_.cols; }
   size_t Nodes() const { return values_.size(); }
 
  private:

@@ -46,7 +46,6 @@ class HandOffMailbox {
 
   // Ends Wait() and makes every offer fail until Reopen().
   void Quit();
-  bool IsQuit() const { return quit_.IsSet(); }
   // A fresh mailbox for a new render thread: idle, nothing waiting.
   void Reopen();
 

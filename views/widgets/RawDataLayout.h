@@ -5,7 +5,6 @@
 // statistics box. A double-click on a node with limit failures logs them.
 
 #include <QPoint>
-#include <memory>
 #include <mutex>
 
 #include "views/RawStatistics.h"

@@ -68,7 +68,8 @@ void RawGridRenderer::ApplyCommands() {
     // The frame drawn last: the slot before the one the next frame goes into.
     const size_t last = (stack_.Index() + RawFrameStack::kFrames - 1) % RawFrameStack::kFrames;
     const RawFrameStack::Frame& frame = stack_.At(last);
-    reference_.assign(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(Nodes()));
+    const size_t nodes = std::min(Nodes(), frame.size());
+    reference_.assign(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(nodes));
     mode_ = RawColourMode::ManualDifference;
   }
 }

@@ -21,11 +21,6 @@ std::shared_ptr<const RenderedPicture> RenderWorker::Picture() const {
   return picture_;
 }
 
-uint64_t RenderWorker::RenderCount() const {
-  std::lock_guard lock(pictureMutex_);
-  return renders_;
-}
-
 bool RenderWorker::WaitForRenderCount(uint64_t n, uint32_t limitMs) const {
   std::unique_lock lock(pictureMutex_);
   return pictureCv_.wait_for(lock, std::chrono::milliseconds(limitMs),

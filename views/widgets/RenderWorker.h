@@ -27,7 +27,6 @@ class RenderWorker {
   void SetParams(const ViewParams& params);
 
   std::shared_ptr<const RenderedPicture> Picture() const;
-  uint64_t RenderCount() const;
   // Waits (bounded) until at least n pictures were published.
   bool WaitForRenderCount(uint64_t n, uint32_t limitMs) const;
 

@@ -4,15 +4,12 @@
 
 #include <QImage>
 #include <QRect>
-#include <QSize>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 struct RenderedPicture {
-  QImage picture;  // the whole picture at `zoom`: grid, labels, values
-  QSize client;    // the widget size it was drawn for
-  double zoom = 1.0;
+  QImage picture;  // the whole picture: grid, labels, values
 
   QRect gridRect;             // cells; the label bands lie left of and below it
   std::vector<int> rowLines;  // y of the rows + 1 horizontal lines
