@@ -7,17 +7,11 @@
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
+#include "platform/TextTrim.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 UpdateFileSetting LoadUpdateFile(const fs::path& ini, const char* pathKey, const char* enableKey) {
   UpdateFileSetting setting;
@@ -49,9 +43,9 @@ bool EnsureSettingsFile(const fs::path& file, std::string* error) {
 AppSettings LoadAppSettings(const fs::path& file) {
   AppSettings settings;
   const std::string chipList =
-      platform::IniGetString("CHIP LIST", "chip list", std::string(kDefaultChipTypes), file);
+      platform::IniGetString(kChipListSection, kChipListKey, std::string(kDefaultChipTypes), file);
   for (const std::string& piece : SplitByComma(chipList)) {
-    const std::string_view name = Trim(piece);
+    const std::string_view name = platform::TrimChars(piece);
     if (!name.empty()) settings.chipTypes.insert(settings.chipTypes.begin(), std::string(name));
   }
 
@@ -67,7 +61,7 @@ AppSettings LoadAppSettings(const fs::path& file) {
 }
 
 std::optional<std::array<uint8_t, 4>> ParseIpv4(std::string_view text) {
-  text = Trim(text);
+  text = platform::TrimChars(text);
   std::array<uint8_t, 4> address{};
   for (size_t part = 0; part < address.size(); ++part) {
     const size_t end = part + 1 < address.size() ? text.find('.') : text.size();

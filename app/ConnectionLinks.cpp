@@ -71,7 +71,7 @@ void ConnectionLinks::StartMonitor(ConnectionMonitor::WaitFn wait) {
   SetUserNotifier(this);
   if (monitor_) return;
   monitor_ = std::make_unique<ConnectionMonitor>(
-      *this, ops_, [this] { return !busy_ && !programmingPresent_; }, std::move(wait));
+      *this, ops_, [this] { return !pages_.IsBusy() && !programmingPresent_; }, std::move(wait));
   monitor_->Start();
 }
 
@@ -142,7 +142,7 @@ int ConnectionLinks::CheckConnectionStatus(const ConnectionProbe& probe) {
   const bool ran = UiBridge::call([&] {
     StatusInputs in;
     in.programmingPresent = programmingPresent_;
-    in.busy = busy_;
+    in.busy = pages_.IsBusy();
     in.probe = probe;
     in.touchIcText = widgets_.touchIcLamp->text().toStdString();
     const StatusDecision decision = status_.Check(in);

@@ -7,7 +7,6 @@
 // threads; every widget change is handed to the UI thread.
 
 #include <QObject>
-#include <array>
 #include <atomic>
 #include <memory>
 
@@ -63,7 +62,6 @@ class ConnectionLinks : public QObject,
   // From now on a chip change refreshes the chip information (the window's
   // pages exist).
   void SetReady(bool ready) { ready_ = ready; }
-  void SetBusy(bool busy) { busy_ = busy; }
 
   // Identifies the chip and shows it (TouchIC lamp, chip-type selection),
   // then reads the panel geometry. UI thread.
@@ -105,7 +103,6 @@ class ConnectionLinks : public QObject,
   std::unique_ptr<UdevDeviceWatcher> watcher_;
 
   std::atomic<bool> ready_{false};
-  std::atomic<bool> busy_{false};
   std::atomic<bool> programmingPresent_{false};
   platform::Event bridgeArrived_{true, false};
   platform::Event programmingArrived_{true, false};

@@ -7,28 +7,31 @@
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
 
-DeviceBackendChoice MakeDeviceBackend(const char* deviceEnv) {
-  DeviceBackendChoice choice;
-  if (deviceEnv != nullptr && std::string_view(deviceEnv) == "sim") {
-    auto simulated = std::make_shared<sim::SimHidBackend>();
-    // Real time, so the program feels like it does on a real bridge.
-    auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
-    // Panel frames, touches and pen data for the data views and the demo.
-    sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
-    simulated->AddBridge(bridge);
-    choice.backend = simulated;
-    choice.simulated = true;
-  } else {
-    choice.backend = std::make_shared<platform::HidrawBackend>();
+std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) {
+  if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
+    return std::make_shared<platform::HidrawBackend>();
   }
-  return choice;
+  auto simulated = std::make_shared<sim::SimHidBackend>();
+  // Real time, so the program feels like it does on a real bridge.
+  auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+  // The report trace and the chip's access log are for tests; kept on, they
+  // grow with every streamed frame for as long as the program runs.
+  bridge->Chip().SetAccessLogEnabled(false);
+  bridge->Trace().SetEnabled(false);
+  // Panel frames, touches and pen data for the data views and the demo.
+  sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  simulated->AddBridge(bridge);
+  return simulated;
 }
 
 std::unique_ptr<IDeviceEventSource> MakeDeviceEventSource(
-    const std::shared_ptr<platform::IHidBackend>& backend) {
+    const std::shared_ptr<platform::IHidBackend>& backend, bool* udevUnreachable) {
+  if (udevUnreachable != nullptr) *udevUnreachable = false;
   if (auto* simulated = dynamic_cast<sim::SimHidBackend*>(backend.get())) {
     if (simulated->BridgeCount() == 0) return nullptr;
     return std::make_unique<sim::SimDeviceEventSource>(simulated->Bridge(0));
   }
-  return MakeUdevEventSource();
+  std::unique_ptr<IDeviceEventSource> udev = MakeUdevEventSource();
+  if (!udev && udevUnreachable != nullptr) *udevUnreachable = true;
+  return udev;
 }

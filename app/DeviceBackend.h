@@ -5,20 +5,17 @@
 // into the simulator.
 
 #include <memory>
+#include <string>
 
 #include "device/DeviceEventSource.h"
 #include "platform/HidPort.h"
 
-struct DeviceBackendChoice {
-  std::shared_ptr<platform::IHidBackend> backend;
-  bool simulated = false;
-};
-
 // deviceEnv: the value of KESTRANA_DEVICE (nullptr when unset).
-DeviceBackendChoice MakeDeviceBackend(const char* deviceEnv);
+std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv);
 
 // Where the arrivals and removals of the backend's devices come from: the
-// simulated bridge's own events for the simulator, else the udev monitor
-// (null when udev cannot be reached).
+// simulated bridge's own events for the simulator, else the udev monitor.
+// Null when there is none; for the real devices that means udev cannot be
+// reached, and *udevUnreachable (when given) is set.
 std::unique_ptr<IDeviceEventSource> MakeDeviceEventSource(
-    const std::shared_ptr<platform::IHidBackend>& backend);
+    const std::shared_ptr<platform::IHidBackend>& backend, bool* udevUnreachable = nullptr);

@@ -1,5 +1,6 @@
 #include "app/KestranaApp.h"
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -9,6 +10,14 @@
 
 namespace {
 const QString kAlreadyRunningText = QStringLiteral("应用程序已经运行!");
+
+// A lock that could not be taken for another reason than a running instance.
+QString LockFailedText(const SingleInstanceGuard& guard) {
+  const QString why = guard.Error() == QLockFile::PermissionError ? QStringLiteral("没有权限")
+                                                                  : QStringLiteral("未知错误");
+  return QStringLiteral("无法创建锁文件 %1：%2").arg(guard.LockFilePath(), why);
+}
+
 }  // namespace
 
 CKestranaApp::CKestranaApp(IPrompts& prompts, const QString& lockDir)
@@ -19,7 +28,11 @@ CKestranaApp::~CKestranaApp() { Finish(); }
 std::optional<int> CKestranaApp::Start(const RuntimeRootInputs& rootInputs,
                                        std::shared_ptr<platform::IHidBackend> backend) {
   if (!m_guard.TryAcquire()) {
-    m_prompts.info(kAlreadyRunningText);
+    if (m_guard.Error() == QLockFile::LockFailedError) {
+      m_prompts.info(kAlreadyRunningText);
+    } else {
+      m_prompts.warn(LockFailedText(m_guard));
+    }
     return kExitRefused;
   }
   // A root that could not be prepared shows up as the settings-file failure
@@ -28,7 +41,11 @@ std::optional<int> CKestranaApp::Start(const RuntimeRootInputs& rootInputs,
   const bool rootReady = PrepareRuntimeRoot(rootInputs, nullptr, &rootError);
 
   auto window = std::make_unique<CKestranaDlg>(m_prompts, std::move(backend));
-  if (!rootReady) window->Log().AddLog(rootError, LOG_ERROR);
+  if (!rootReady) {
+    // The window is never shown when the start fails below.
+    std::fprintf(stderr, "kestrana: %s\n", rootError.c_str());
+    window->Log().AddLog(rootError, LOG_ERROR);
+  }
   if (!window->Initialize()) return kExitRefused;
   m_window = std::move(window);
   return std::nullopt;

@@ -16,7 +16,8 @@ class IPrompts;
 
 class CKestranaApp {
  public:
-  // Exit status of a start that was refused (second instance, settings file).
+  // Exit status of a start that was refused (second instance, unusable lock
+  // file, settings file).
   static constexpr int kExitRefused = 1;
 
   // lockDir empty: the user's runtime folder.

@@ -19,12 +19,12 @@
 #include "app/AppSettings.h"
 #include "app/ConnectionLinks.h"
 #include "app/ControlIds.h"
-#include "app/PageSwitcher.h"
 #include "app/DeviceBackend.h"
 #include "app/DeviceTeardown.h"
 #include "app/LogWindow.h"
 #include "app/MyButton.h"
 #include "app/MyEditBrowseCtrl.h"
+#include "app/PageSwitcher.h"
 #include "app/Prompts.h"
 #include "app/RegisterPanel.h"
 #include "app/UiBridge.h"
@@ -35,8 +35,8 @@
 #include "device/RegisterOps.h"
 #include "platform/AppPaths.h"
 #include "views/DataFormatStore.h"
-#include "views/widgets/DiffDataLayout.h"
 #include "views/widgets/Demo.h"
+#include "views/widgets/DiffDataLayout.h"
 #include "views/widgets/ObserveDataLayout.h"
 #include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
@@ -44,6 +44,7 @@
 namespace {
 
 const QString kSettingsFailedText = QStringLiteral("创建AppConfigInit.ini文件失败");
+const QString kNoHotplugText = QStringLiteral("无法连接udev，设备插拔将不会被发现");
 const QString kConfigFilter = QStringLiteral("Config Files(*.cfg)|*.cfg|All Files(*.*)|*.*||");
 const QString kDuvivFilter = QStringLiteral("Firmwave(*.bin)|*.bin|All Files (*.*)|*.*||");
 const QString kV64erFilter =
@@ -52,7 +53,6 @@ const QString kV64erFilter =
 // Sensor id register of each chip family.
 constexpr uint16_t kSensorIdRegisterDe7 = 0x824A;
 constexpr uint16_t kSensorIdRegisterRu9 = 0x814A;
-constexpr uint32_t kRegisterTimeoutMs = 100;
 
 // How often closing looks at the teardown while it lets queued UI work run.
 constexpr std::chrono::milliseconds kTeardownSlice{50};
@@ -225,7 +225,7 @@ bool CKestranaDlg::Initialize() {
   const std::filesystem::path settingsFile = AppSettingsFile();
   std::string error;
   if (!EnsureSettingsFile(settingsFile, &error)) {
-    m_prompts.warn(kSettingsFailedText);
+    m_prompts.warn(kSettingsFailedText + QLatin1Char('\n') + Q(error));
     return false;
   }
   // The bridge models decide which bridges may be opened.
@@ -240,7 +240,9 @@ bool CKestranaDlg::Initialize() {
                             [] { GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry()); });
   m_links->StartMonitor(m_monitorWait);
   OnBnClickedTouchIc();
-  m_links->WatchDevices(MakeDeviceEventSource(m_backend));
+  bool udevUnreachable = false;
+  m_links->WatchDevices(MakeDeviceEventSource(m_backend, &udevUnreachable));
+  if (udevUnreachable) m_log->AddLog(kNoHotplugText, LOG_ERROR);
 
   m_registerPanel = new RegisterPanel(*m_log, settingsFile, this);
   m_registerPanelSlot->addWidget(m_registerPanel);
@@ -290,29 +292,31 @@ void CKestranaDlg::SetBusy(bool busy) {
     button->setEnabled(!busy);
   }
   if (m_registerPanel != nullptr) m_registerPanel->SetBusy(busy);
+  // The connection logic reads it from the pages.
   if (m_pages != nullptr) m_pages->SetBusy(busy);
-  if (m_links != nullptr) m_links->SetBusy(busy);
 }
 
 void CKestranaDlg::CreatePages() {
   DataFormatStore& store = GetDataFormatStore();
   m_demo = new CDemo(m_prompts, m_pageArea);
   m_demo->SetRecordPath(platform::AppPaths::BaseDir() / "PointFile.csv");
+  m_demo->SetLog(m_log);
   m_rawView = new CRawDataLayout(store, m_log, m_pageArea);
   m_diffView = new CDiffDataLayout(store, m_log, m_pageArea);
   m_observeView = new CObserveDataLayout(store, m_log, m_pageArea);
-  for (QWidget* page : std::initializer_list<QWidget*>{m_demo, m_rawView, m_diffView, m_observeView}) {
+  for (QWidget* page :
+       std::initializer_list<QWidget*>{m_demo, m_rawView, m_diffView, m_observeView}) {
     m_pageArea->addWidget(page);
-  }
-  for (CDataLayout* view : std::initializer_list<CDataLayout*>{m_rawView, m_diffView, m_observeView}) {
-    view->SetStopped(true);
   }
   m_pageArea->setCurrentWidget(m_demo);
   m_pages = new PageSwitcher({m_pageArea, m_demo, m_rawView, m_diffView, m_observeView}, this);
 
-  connect(m_demoButton, &QAbstractButton::clicked, this, [this] { m_pages->OnPageButton(PAGE_DEMO); });
-  connect(m_rawButton, &QAbstractButton::clicked, this, [this] { m_pages->OnPageButton(PAGE_RAW); });
-  connect(m_diffButton, &QAbstractButton::clicked, this, [this] { m_pages->OnPageButton(PAGE_DIFF); });
+  connect(m_demoButton, &QAbstractButton::clicked, this,
+          [this] { m_pages->OnPageButton(PAGE_DEMO); });
+  connect(m_rawButton, &QAbstractButton::clicked, this,
+          [this] { m_pages->OnPageButton(PAGE_RAW); });
+  connect(m_diffButton, &QAbstractButton::clicked, this,
+          [this] { m_pages->OnPageButton(PAGE_DIFF); });
   connect(m_observeButton, &QAbstractButton::clicked, this,
           [this] { m_pages->OnPageButton(PAGE_OBSERVE); });
   connect(m_optionsButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedOptions);
@@ -339,8 +343,9 @@ void CKestranaDlg::OnBnClickedTouchIc() {
   CHidDevice* device = g_pBridgeDevice.load();
   if (device == nullptr) return;
   if (m_links != nullptr) m_links->RefreshChipInfo();
-  m_log->AddLog(QStringLiteral("分辨率：%1*%2").arg(g_nResolutionX.load()).arg(g_nResolutionY.load()),
-                LOG_INFO);
+  m_log->AddLog(
+      QStringLiteral("分辨率：%1*%2").arg(g_nResolutionX.load()).arg(g_nResolutionY.load()),
+      LOG_INFO);
   const uint16_t address = device->IsDe7Family() ? kSensorIdRegisterDe7 : kSensorIdRegisterRu9;
   uint8_t sensorId = 0;
   if (ReadChipRegs(device, address, &sensorId, 1, kRegisterTimeoutMs) == 1) {

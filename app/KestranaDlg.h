@@ -64,7 +64,6 @@ class CKestranaDlg : public CMyDialog {
   void SetMonitorWait(ConnectionMonitor::WaitFn wait) { m_monitorWait = std::move(wait); }
   ConnectionLinks& Links() { return *m_links; }
   PageSwitcher& Pages() { return *m_pages; }
-  COptionDlg* OptionDlg() { return m_optionDlg.get(); }
   // true once the devices are destroyed (false before Shutdown).
   bool TeardownFinished() const;
   // Waits up to limit for a teardown that outlasted the budget.

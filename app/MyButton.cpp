@@ -31,8 +31,7 @@ QColor LampFill(int state) {
 
 CMyButton::CMyButton(QWidget* parent) : CMyButton(QString(), parent) {}
 
-CMyButton::CMyButton(const QString& text, QWidget* parent)
-    : QPushButton(text, parent), m_lampColor(LampFill(LAMP_GREY)) {
+CMyButton::CMyButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
   QFont caption(QStringLiteral("Arial"));
   caption.setPixelSize(16);
   setFont(caption);
@@ -42,9 +41,10 @@ CMyButton::CMyButton(const QString& text, QWidget* parent)
 
 void CMyButton::SetState(int state) {
   m_state = state;
-  m_lampColor = LampFill(state);
   update();
 }
+
+QColor CMyButton::LampColor() const { return LampFill(m_state); }
 
 void CMyButton::SetFaceStyle(unsigned style) {
   m_faceStyle = style;
@@ -105,8 +105,9 @@ void CMyButton::DrawButton(QPainter& painter, Face face) const {
     } else {
       const QRect lamp = LampRect(size());
       painter.save();
-      painter.setPen(QPen(m_lampColor.darker(140), 1));
-      painter.setBrush(m_lampColor);
+      const QColor fill = LampColor();
+      painter.setPen(QPen(fill.darker(140), 1));
+      painter.setBrush(fill);
       painter.drawRoundedRect(QRectF(lamp).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
       painter.restore();
     }

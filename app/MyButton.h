@@ -31,7 +31,7 @@ class CMyButton : public QPushButton {
   // Stores the lamp state and repaints; values other than 0 and 2 show grey.
   void SetState(int state);
   int State() const { return m_state; }
-  QColor LampColor() const { return m_lampColor; }
+  QColor LampColor() const;
 
   void SetFaceStyle(unsigned style);
   unsigned FaceStyle() const { return m_faceStyle; }
@@ -61,7 +61,6 @@ class CMyButton : public QPushButton {
   void SetHover(bool hover);
 
   int m_state = LAMP_GREY;
-  QColor m_lampColor;
   unsigned m_faceStyle = FACE_PLAIN;
   bool m_lampImageOpen = true;
   bool m_hover = false;

@@ -62,8 +62,6 @@ CMyDialog::CMyDialog(QWidget* parent)
   FollowWindowState();
 }
 
-QColor CMyDialog::BackgroundColor() { return kBackground; }
-
 void CMyDialog::ToggleMaximized() {
   if (isMaximized()) {
     showNormal();

@@ -20,8 +20,6 @@ class CMyDialog : public QWidget {
 
   explicit CMyDialog(QWidget* parent = nullptr);
 
-  static QColor BackgroundColor();
-
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

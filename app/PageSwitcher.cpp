@@ -12,10 +12,6 @@ constexpr int kToggledPages[] = {PAGE_DEMO, PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE};
 
 bool IsToggledPage(int page) { return page >= PAGE_DEMO && page <= PAGE_OBSERVE; }
 
-// Runs fn on the UI thread and waits for it; false when the program closes
-// before it could run.
-bool OnUi(const std::function<void()>& fn) { return UiBridge::call(fn); }
-
 }  // namespace
 
 PageSwitcher::PageSwitcher(Pages pages, QObject* parent) : QObject(parent), pages_(pages) {
@@ -84,25 +80,22 @@ void PageSwitcher::OnPageButton(int page) {
 }
 
 void PageSwitcher::HaltAll() {
-  if (pages_.demo != nullptr) pages_.demo->HaltStream();
-  for (int page : {PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE}) {
-    if (CDataLayout* layout = DataLayout(page)) layout->SetStopped(true);
-  }
+  for (int page : kToggledPages) MarkStoppedOnUi(page);
 }
 
 void PageSwitcher::RestartPage(int page) {
-  OnUi([this, page] {
+  UiBridge::call([this, page] {
     if (IsToggledPage(page) && IsPageStopped(page)) OnPageButton(page);
   });
 }
 
 void PageSwitcher::MarkPageStopped(int page) {
-  OnUi([this, page] { MarkStoppedOnUi(page); });
+  UiBridge::call([this, page] { MarkStoppedOnUi(page); });
 }
 
 bool PageSwitcher::StopPageStream(int page) {
   bool wasStreaming = false;
-  OnUi([&] {
+  UiBridge::call([&] {
     CDataLayout* layout = DataLayout(page);
     if (layout == nullptr || layout->IsStopped()) return;
     layout->SetStopped(true);
@@ -112,7 +105,7 @@ bool PageSwitcher::StopPageStream(int page) {
 }
 
 void PageSwitcher::RestartPageStream(int page) {
-  OnUi([this, page] {
+  UiBridge::call([this, page] {
     CDataLayout* layout = DataLayout(page);
     if (layout == nullptr) return;
     layout->SetStopped(false);

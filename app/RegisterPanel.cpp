@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kRegisterTimeoutMs = 100;
 const char* const kSection = "Register";
 const char* const kAddressListKey = "Address List";
 const char* const kSaveFailedText = "写入AppConfigInit.ini文件失败：";
@@ -160,9 +159,12 @@ void RegisterPanel::ShowList(QComboBox* combo, const std::vector<std::string>& e
 }
 
 void RegisterPanel::SaveAddressList() {
+  std::string text = model_.StoredAddressList();
+  if (text == savedAddressList_) return;
   std::string error;
-  if (!platform::IniWriteString(kSection, kAddressListKey, model_.StoredAddressList(),
-                                settingsFile_, &error)) {
+  if (!platform::IniWriteString(kSection, kAddressListKey, text, settingsFile_, &error)) {
     log_.AddLog(kSaveFailedText + error, LOG_ERROR);
+    return;
   }
+  savedAddressList_ = std::move(text);
 }

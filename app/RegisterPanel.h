@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ class RegisterPanel : public QWidget {
 
  public:
   // settingsFile is the resolved "..\System\AppConfigInit.ini"; the address
-  // list is loaded from it here and written back after every access.
+  // list is loaded from it here and written back after every access that
+  // changed it.
   RegisterPanel(ILogSink& log, std::filesystem::path settingsFile, QWidget* parent = nullptr);
 
   // While busy every control is disabled and the handlers do nothing: a
@@ -41,11 +43,15 @@ class RegisterPanel : public QWidget {
 
  private:
   void ShowList(QComboBox* combo, const std::vector<std::string>& entries);
+  // Writes the stored address list unless it is the text last written.
   void SaveAddressList();
 
   ILogSink& log_;
   std::filesystem::path settingsFile_;
   RegisterPanelModel model_;
+  // The address list text last written successfully: repeated reads of one
+  // address must not rewrite the settings file each time.
+  std::optional<std::string> savedAddressList_;
   bool busy_ = false;
 
   QComboBox* address_;

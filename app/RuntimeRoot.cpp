@@ -19,6 +19,14 @@ bool IsDirectory(const fs::path& p) {
   return fs::is_directory(p, ec);
 }
 
+// The temporary folder; a TMPDIR that names no folder must not end the start.
+fs::path TempFolder() {
+  std::error_code ec;
+  fs::path dir = fs::temp_directory_path(ec);
+  if (ec || dir.empty()) return "/tmp";
+  return dir;
+}
+
 }  // namespace
 
 RuntimeRootInputs RuntimeRootInputsFromProcess() {
@@ -55,8 +63,7 @@ RuntimeRoot ChooseRuntimeRoot(const RuntimeRootInputs& inputs) {
   }
   chosen.kind = RuntimeRoot::Kind::PerUser;
   chosen.defaults = InstalledDefaultsDir(inputs.programDir);
-  const fs::path home =
-      inputs.userDataHome.empty() ? fs::temp_directory_path() : inputs.userDataHome;
+  const fs::path home = inputs.userDataHome.empty() ? TempFolder() : inputs.userDataHome;
   chosen.root = (home / "kestrana").lexically_normal();
   return chosen;
 }

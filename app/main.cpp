@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
 
   QtPrompts prompts;
   CKestranaApp kestrana(prompts);
-  const DeviceBackendChoice devices = MakeDeviceBackend(std::getenv("KESTRANA_DEVICE"));
-  if (const auto refused = kestrana.Start(RuntimeRootInputsFromProcess(), devices.backend)) {
+  if (const auto refused = kestrana.Start(RuntimeRootInputsFromProcess(),
+                                          MakeDeviceBackend(std::getenv("KESTRANA_DEVICE")))) {
     return *refused;
   }
   kestrana.Window()->show();

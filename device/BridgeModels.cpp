@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/HexDigit.h"
 #include "platform/IniFile.h"
+#include "platform/TextTrim.h"
 
 namespace {
 
@@ -14,34 +16,16 @@ bool Contains(const std::vector<uint16_t>& ids, uint16_t pid) {
   return std::find(ids.begin(), ids.end(), pid) != ids.end();
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string Trim(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-std::optional<uint16_t> ParsePid(const std::string& item) {
-  std::string digits = item;
+std::optional<uint16_t> ParsePid(std::string_view item) {
+  std::string_view digits = item;
   if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
     digits = digits.substr(2);
   }
   if (digits.empty() || digits.size() > 4) return std::nullopt;
   uint16_t value = 0;
   for (char c : digits) {
-    int nibble;
-    if (c >= '0' && c <= '9') {
-      nibble = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      nibble = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      nibble = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
+    const int nibble = platform::HexDigitValue(c);
+    if (nibble < 0) return std::nullopt;
     value = static_cast<uint16_t>(value << 4 | nibble);
   }
   return value;
@@ -52,6 +36,8 @@ std::optional<uint16_t> ParsePid(const std::string& item) {
 bool BridgeModelTable::IsDe7Pid(uint16_t pid) const { return Contains(de7Pids, pid); }
 bool BridgeModelTable::IsSharedPid(uint16_t pid) const { return Contains(sharedPids, pid); }
 bool BridgeModelTable::IsEarlyPid(uint16_t pid) const { return earlyPid && *earlyPid == pid; }
+bool BridgeModelTable::IsGModel(uint16_t code) const { return Contains(gModels, code); }
+bool BridgeModelTable::IsPModel(uint16_t code) const { return Contains(pModels, code); }
 bool BridgeModelTable::IsAllowedPid(uint16_t pid) const {
   return allowedPids.empty() || Contains(allowedPids, pid);
 }
@@ -69,16 +55,19 @@ std::optional<uint16_t> BridgeModelTable::ModelCodeIn(const std::string& text) c
 
 std::optional<std::vector<BridgeModelNumber>> ParseModelNumbers(const std::string& text) {
   std::vector<BridgeModelNumber> numbers;
-  if (Trim(text).empty()) return numbers;
+  if (platform::TrimChars(text, platform::kSpaceTabCrLf).empty()) return numbers;
   size_t start = 0;
   for (;;) {
     const size_t comma = text.find(',', start);
-    const std::string item =
-        Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    const size_t end = comma == std::string::npos ? text.size() : comma;
+    const std::string_view item = platform::TrimChars(
+        std::string_view(text).substr(start, end - start), platform::kSpaceTabCrLf);
     const size_t equals = item.find('=');
     if (equals == std::string::npos) return std::nullopt;
-    BridgeModelNumber number{Trim(item.substr(0, equals)), 0};
-    const std::optional<uint16_t> code = ParsePid(Trim(item.substr(equals + 1)));
+    BridgeModelNumber number{
+        std::string(platform::TrimChars(item.substr(0, equals), platform::kSpaceTabCrLf)), 0};
+    const std::optional<uint16_t> code =
+        ParsePid(platform::TrimChars(item.substr(equals + 1), platform::kSpaceTabCrLf));
     if (number.text.empty() || !code) return std::nullopt;
     number.code = *code;
     numbers.push_back(std::move(number));
@@ -90,12 +79,13 @@ std::optional<std::vector<BridgeModelNumber>> ParseModelNumbers(const std::strin
 
 std::optional<std::vector<uint16_t>> ParsePidList(const std::string& text) {
   std::vector<uint16_t> ids;
-  if (Trim(text).empty()) return ids;
+  if (platform::TrimChars(text, platform::kSpaceTabCrLf).empty()) return ids;
   size_t start = 0;
   for (;;) {
     const size_t comma = text.find(',', start);
-    const std::string item =
-        Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    const size_t end = comma == std::string::npos ? text.size() : comma;
+    const std::string_view item = platform::TrimChars(
+        std::string_view(text).substr(start, end - start), platform::kSpaceTabCrLf);
     const std::optional<uint16_t> pid = ParsePid(item);
     if (!pid) return std::nullopt;
     ids.push_back(*pid);

@@ -35,6 +35,9 @@ struct BridgeModelTable {
   bool IsDe7Pid(uint16_t pid) const;
   bool IsSharedPid(uint16_t pid) const;
   bool IsEarlyPid(uint16_t pid) const;
+  // Model codes shown with a "G" or "P" mark.
+  bool IsGModel(uint16_t code) const;
+  bool IsPModel(uint16_t code) const;
   // An empty allow list accepts every id.
   bool IsAllowedPid(uint16_t pid) const;
   // The code of the first model number found in text, the longest numbers

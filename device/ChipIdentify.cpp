@@ -11,23 +11,21 @@
 #include "device/BridgeModels.h"
 #include "device/ChipGlobals.h"
 #include "device/ChipHooks.h"
+#include "device/ConfigError.h"
 #include "device/HidDevice.h"
 #include "device/Latin1Text.h"
 #include "device/RegisterOps.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
+#include "platform/TextTrim.h"
 
 namespace {
 
-constexpr const char* kChipListSection = "CHIP LIST";
-constexpr const char* kChipListKey = "chip list";
 constexpr uint32_t kIdReadTimeoutMs = 100;
 
 constexpr const char* kChipIniFolder = "..\\System\\ChipIni\\";
-constexpr const char* kCfgItemFolder = "..\\System\\CfgItem\\";
 constexpr const char* kIniCreateFailedText = "ini文件创建失败！";
-constexpr const char* kScMissingText = "缺少必要的sc文件，部分功能无法使用";
 
 enum class Family { RU9, DE7 };
 
@@ -89,13 +87,6 @@ std::optional<ChipId> ReadChipId(CHidDevice* device, Family family) {
   return ChipId{std::move(name), std::move(nameVersion)};
 }
 
-std::string_view TrimSpaces(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 // Identifications run one at a time so that "previous name" and the commit
 // belong together; hooks are called after it is released.
 std::mutex g_identifyMutex;
@@ -133,10 +124,10 @@ bool IsChipInList(const std::string& name) {
   const std::string list =
       platform::IniGetString(kChipListSection, kChipListKey, std::string(kDefaultChipList),
                              platform::AppPaths::Resolve(kAppConfigIniText));
-  const std::string_view wanted = TrimSpaces(name);
+  const std::string_view wanted = platform::TrimChars(name);
   if (wanted.empty()) return false;
   for (const std::string& piece : SplitByComma(list)) {
-    if (TrimSpaces(piece) == wanted) return true;
+    if (platform::TrimChars(piece) == wanted) return true;
   }
   return false;
 }
@@ -200,16 +191,18 @@ void FindChipIni() {
   if (!platform::WriteFileAtomic(path, "")) UserNotifier().MessageBox(kIniCreateFailedText);
 }
 
+std::optional<std::filesystem::path> FindScFileFor(const std::string& chip) {
+  if (!IsPlainFileName(chip)) return std::nullopt;
+  const auto matches = platform::AppPaths::FindFiles(std::string(kCfgItemFolder) + chip + "_*.sc");
+  if (matches.empty()) return std::nullopt;
+  return matches.front();
+}
+
 void FindChipScFile() {
-  const std::string name = GetChipName();
-  if (IsPlainFileName(name)) {
-    const auto matches =
-        platform::AppPaths::FindFiles(std::string(kCfgItemFolder) + name + "_*.sc");
-    if (!matches.empty()) {
-      SetScFilePath(matches.front());
-      return;
-    }
+  if (const std::optional<std::filesystem::path> file = FindScFileFor(GetChipName())) {
+    SetScFilePath(*file);
+    return;
   }
-  UserNotifier().MessageBox(kScMissingText);
+  UserNotifier().MessageBox(std::string(kCfgScMissingText));
   SetScFilePath(kMissingScFileName);
 }

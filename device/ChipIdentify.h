@@ -7,12 +7,18 @@
 // supported chips are listed in the settings file, section "CHIP LIST", key
 // "chip list", as comma-separated names.
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Settings file of the chip list.
+// Settings file of the chip list, and the list's section and key in it.
 inline constexpr std::string_view kAppConfigIniText = "..\\System\\AppConfigInit.ini";
+inline constexpr const char* kChipListSection = "CHIP LIST";
+inline constexpr const char* kChipListKey = "chip list";
+// Folder of the chips' configuration item (.sc) files.
+inline constexpr std::string_view kCfgItemFolder = "..\\System\\CfgItem\\";
 // The chip-list check's own default, used when the key is missing.
 inline constexpr std::string_view kDefaultChipList = "RO9110V, RO9110R";
 
@@ -53,7 +59,11 @@ bool IsPlainFileName(std::string_view name);
 // operator told the same.
 void FindChipIni();
 
-// Sets the .sc file path for the current chip name: the first file named
-// "<name>_*.sc" in System/CfgItem, else the operator is told
-// "缺少必要的sc文件，部分功能无法使用" and the path is kMissingScFileName.
+// The .sc file of chip: the first file (in sorted order) named
+// "<chip>_*.sc" in System/CfgItem. nullopt when there is none, or when chip
+// is not a plain file name (never a search pattern from the chip's bytes).
+std::optional<std::filesystem::path> FindScFileFor(const std::string& chip);
+
+// Sets the .sc file path for the current chip name (FindScFileFor), else the
+// operator is told kCfgScMissingText and the path is kMissingScFileName.
 void FindChipScFile();

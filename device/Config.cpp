@@ -1,5 +1,6 @@
 #include "device/Config.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "device/ChipIdentify.h"
 #include "device/ConfigError.h"
 #include "device/ConfigFamily.h"
+#include "device/DecimalPrefix.h"
 #include "device/HexStrToWord.h"
 #include "device/RegisterOps.h"
 #include "device/StreamControl.h"
@@ -16,7 +18,6 @@
 
 namespace {
 
-constexpr size_t kTextKeyBuffer = 260;
 constexpr size_t kMapKeyBuffer = 1024;
 constexpr uint32_t kReadTimeoutMs = 100;
 
@@ -50,20 +51,8 @@ int IniInt(const char* section, const char* key) {
   return platform::IniGetInt(section, key, 0, GetChipIniPath());
 }
 
-// The decimal reading of a settings text ("12abc" -> 12, "x" -> 0), with
-// values that do not fit an int kept out of range rather than wrapped.
-int DecimalPrefix(const std::string& text) {
-  size_t i = text.find_first_not_of(" \t");
-  if (i == std::string::npos) return 0;
-  bool negative = false;
-  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 0x7FFFFFFF) return negative ? -0x7FFFFFFF : 0x7FFFFFFF;
-  }
-  return static_cast<int>(negative ? -value : value);
-}
+// Settings numbers beyond an int are held at its largest magnitude.
+constexpr int kIntLimit = 0x7FFFFFFF;
 
 void ThrowSendFailed() { throw ConfigError(std::string(kCfgSendFailedText)); }
 
@@ -94,21 +83,28 @@ CConfig::CConfig(WithItems) : CConfig() {
 
 CConfig::Layout CConfig::ReadLayoutKeys() {
   return Layout{HexStrToWord(Ini("Cfg", "CFGAddr", "0x8047", kTextKeyBuffer)),
-                DecimalPrefix(Ini("Cfg", "CfgLength", "186", kTextKeyBuffer))};
+                DecimalPrefix(Ini("Cfg", "CfgLength", "186", kTextKeyBuffer), kIntLimit)};
 }
 
 void CConfig::ReadChannelCounts() {
-  drvHalfNumber_ = IniInt("Channel", "DrvHalfNmuber");
-  senHalfNumber_ = IniInt("Channel", "SenHalfNumber");
-  senMaxNum_ = IniInt("Channel", "SenMaxNum");
-  drvMaxNum_ = IniInt("Channel", "DrvMaxNum");
+  // A channel count indexes the block's maps and takes part in position
+  // arithmetic: a value from the file outside 0..block size is meaningless
+  // and would overflow that arithmetic, so it is held to that range.
+  auto count = [](const char* key) {
+    return std::clamp(IniInt("Channel", key), 0, static_cast<int>(kBlockBytes));
+  };
+  drvHalfNumber_ = count("DrvHalfNmuber");
+  senHalfNumber_ = count("SenHalfNumber");
+  senMaxNum_ = count("SenMaxNum");
+  drvMaxNum_ = count("DrvMaxNum");
 }
 
 void CConfig::ReadChannelLists() {
   if (IniInt("Channel", "MapDisable") != 0) return;
   auto fill = [](std::vector<int32_t>& list, const std::string& text) {
     list.clear();
-    for (const std::string& piece : SplitByComma(text)) list.push_back(DecimalPrefix(piece));
+    for (const std::string& piece : SplitByComma(text))
+      list.push_back(DecimalPrefix(piece, kIntLimit));
   };
   fill(driveChannels_, Ini("Channel", "DrvMap", "0", kMapKeyBuffer));
   fill(senseChannels_, Ini("Channel", "SenMap", "0", kMapKeyBuffer));
@@ -123,7 +119,7 @@ void CConfig::RequireValidLength(int length) {
 
 std::optional<size_t> CConfig::MapOffset(int startOffset, int entries) const {
   const int block = static_cast<int>(kBlockBytes);
-  if (startOffset < 0 || startOffset >= block || entries < 0 || startOffset + entries > block) {
+  if (startOffset < 0 || startOffset >= block || entries < 0 || entries > block - startOffset) {
     return std::nullopt;
   }
   return static_cast<size_t>(startOffset);

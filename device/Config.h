@@ -117,6 +117,7 @@ class CConfig {
   void ApplyY2Y();
 
   // --- Channels ---
+  // The four counts as read from the chip INI, each held to 0..kBlockBytes.
   std::vector<int32_t>& DriveChannels() { return driveChannels_; }
   std::vector<int32_t>& SenseChannels() { return senseChannels_; }
   int DrvHalfNumber() const { return drvHalfNumber_; }
@@ -161,6 +162,9 @@ class CConfig {
   bool RestoreBackup();
 
  private:
+  // Longest text read for a single-value chip INI key.
+  static constexpr size_t kTextKeyBuffer = 260;
+
   struct ItemWrite;
   struct Layout {
     uint16_t cfgAddr;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <system_error>
+#include <utility>
 
 #include "device/CfgPathChooser.h"
 #include "device/CfgText.h"
@@ -21,7 +22,6 @@
 namespace {
 
 constexpr const char* kCfgFilter = "config Files(*.cfg)|*.cfg|All Files(*.*)|*.*||";
-constexpr const char* kCfgItemFolder = "..\\System\\CfgItem\\";
 constexpr const char* kBackupFolder = "..\\System\\Temp\\";
 
 // Notes which description the configuration uses. A settings file that
@@ -133,13 +133,12 @@ bool CConfig::InitAndBackup() {
     notifier.MessageBox(std::string(kCfgScMissingText));
     return false;
   }
-  const auto matches = platform::AppPaths::FindFiles(kCfgItemFolder + chip + "_*.sc");
   std::filesystem::path scFile;
-  if (matches.empty()) {
+  if (std::optional<std::filesystem::path> found = FindScFileFor(chip)) {
+    scFile = std::move(*found);
+  } else {
     notifier.MessageBox(std::string(kCfgScMissingText));
     scFile = platform::AppPaths::Resolve(std::string(kCfgItemFolder) + kMissingScFileName);
-  } else {
-    scFile = matches.front();
   }
   try {
     LoadScFile(scFile);

@@ -11,9 +11,10 @@
 #include "device/ConfigError.h"
 #include "device/ConfigFamily.h"
 #include "device/HexStrToWord.h"
-#include "platform/AppPaths.h"
 #include "platform/CodePage.h"
+#include "platform/HexDigit.h"
 #include "platform/IniFile.h"
+#include "platform/TextTrim.h"
 
 namespace {
 
@@ -26,30 +27,16 @@ struct ChannelSet {
   int max;
 };
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // A number as an operator types it: decimal digits, or for a hexadecimal
 // item hexadecimal digits with an optional "0x". Anything else is refused.
 std::optional<long> ParseNumber(const std::string& text, bool hex) {
-  std::string t = Trimmed(text);
+  std::string t(platform::TrimChars(text));
   if (hex && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
   if (t.empty() || t.size() > kMaxTextDigits) return std::nullopt;
   long value = 0;
   for (char c : t) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (hex && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (hex && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
+    const int digit = platform::HexDigitValue(c);
+    if (digit < 0 || (!hex && digit > 9)) return std::nullopt;
     value = value * (hex ? 16 : 10) + digit;
   }
   return value;
@@ -227,7 +214,7 @@ void CConfig::ApplyItemValues() {
 }
 
 const CfgItem* CConfig::FindItemByKey(const std::string& key) const {
-  const std::string text = platform::IniGetString("Cfg", key, "", GetChipIniPath(), 260);
+  const std::string text = platform::IniGetString("Cfg", key, "", GetChipIniPath(), kTextKeyBuffer);
   if (text.empty()) {
     for (const CfgItem& item : items_) {
       if (platform::EqualsIgnoringAsciiCase(item.name, key)) return &item;
@@ -265,13 +252,9 @@ bool CConfig::GetItemValue(const std::string& key, int& value) const {
 
 void CConfig::SetItemValue(const std::string& key, int value) {
   if (items_.empty()) {
-    const std::string name = GetChipName();
-    const auto matches =
-        IsPlainFileName(name)
-            ? platform::AppPaths::FindFiles("..\\System\\CfgItem\\" + name + "_*.sc")
-            : std::vector<std::filesystem::path>{};
-    if (matches.empty()) throw ConfigError(std::string(kCfgScMissingText));
-    LoadScFile(matches.front());
+    const std::optional<std::filesystem::path> scFile = FindScFileFor(GetChipName());
+    if (!scFile) throw ConfigError(std::string(kCfgScMissingText));
+    LoadScFile(*scFile);
     RefreshItemValues();
   }
   CfgItem* item = FindItemByKey(key);

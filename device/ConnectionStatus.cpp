@@ -1,6 +1,5 @@
 #include "device/ConnectionStatus.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "device/BridgeModels.h"
@@ -9,21 +8,7 @@
 #include "device/HidDevice.h"
 #include "device/PanelGeometry.h"
 #include "device/RegisterOps.h"
-
-namespace {
-
-std::string Trimmed(const std::string& s) {
-  const size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  const size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-
-bool Contains(const std::vector<uint16_t>& ids, uint16_t id) {
-  return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
-
-}  // namespace
+#include "platform/TextTrim.h"
 
 ConnectionOps DeviceConnectionOps() {
   ConnectionOps ops;
@@ -46,9 +31,9 @@ std::string NameBridgeModel(CHidDevice& device, const std::string& bridgeText) {
     }
   }
   const char* format = "K%x_%04x";
-  if (Contains(models.gModels, code)) {
+  if (models.IsGModel(code)) {
     format = "K%xG_%04x";
-  } else if (Contains(models.pModels, code)) {
+  } else if (models.IsPModel(code)) {
     format = "K%xP_%04x";
   }
   char caption[32];
@@ -126,12 +111,12 @@ StatusDecision ConnectionStatus::Check(const StatusInputs& in) {
 
 std::optional<int> FindChipTypeIndex(const std::vector<std::string>& items,
                                      const std::string& name) {
-  const std::string wanted = Trimmed(name);
+  const std::string_view wanted = platform::TrimChars(name);
   if (wanted.empty() || items.empty()) return std::nullopt;
   const size_t n = items.size();
   for (size_t step = 1; step <= n; ++step) {
     const size_t i = step % n;
-    if (Trimmed(items[i]) == wanted) return static_cast<int>(i);
+    if (platform::TrimChars(items[i]) == wanted) return static_cast<int>(i);
   }
   return std::nullopt;
 }

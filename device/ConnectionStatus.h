@@ -77,9 +77,6 @@ class ConnectionStatus {
  public:
   StatusDecision Check(const StatusInputs& in);
 
-  bool BridgeConnected() const { return bridgeConnected_; }
-  bool ChipConnected() const { return chipConnected_; }
-
  private:
   LampColour NextBlink(bool& toggle);
 

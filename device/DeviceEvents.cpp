@@ -12,14 +12,10 @@ namespace {
 bool IsStreamingPage(int page) { return page >= PAGE_DEMO && page <= PAGE_OBSERVE; }
 
 // A stuck I/O thread must not hang the window, so unlike the register
-// operations this wait has a limit. The request stays alive with the queue
-// and completes later on its own.
+// operations this wait has a limit.
 uint32_t PushAndWaitWithin(uint32_t op, uint32_t ms) {
-  std::shared_ptr<CHidRequest> request =
-      CHidRequest::Make(op, 0, nullptr, 0, BridgeCmdRegister, platform::kInfinite);
-  GetRequestQueue().PushBack(request);
-  if (!request->event.Wait(ms)) return 0;
-  return request->result == 1 ? 1 : 0;
+  const auto request = CHidRequest::Make(op, 0, nullptr, 0, BridgeCmdRegister, platform::kInfinite);
+  return PushAndWait(request, ms) ? 1 : 0;
 }
 
 }  // namespace
@@ -68,6 +64,7 @@ bool DeviceEvents::AutoUpdateStarted() {
 void DeviceEvents::CommandArrived() {
   const bool opened = hooks_.openDevice() != 0;
   if (opened) {
+    // The bridge's start-up order asks for a second open; not a slip.
     hooks_.openDevice();
     if (hooks_.refreshChipInfo) hooks_.refreshChipInfo();
     if (hooks_.view) hooks_.view->SetLamp(Indicator::Bridge, LampColour::Green);
@@ -84,6 +81,7 @@ void DeviceEvents::CommandArrived() {
 
 void DeviceEvents::CommandRemoved() {
   if (hooks_.closeDevice() == 0) return;
+  // Closed twice to match the bridge's double open on arrival; not a slip.
   hooks_.closeDevice();
   if (hooks_.stream == nullptr) return;
   const int page = hooks_.stream->CurrentPage();

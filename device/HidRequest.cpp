@@ -2,11 +2,6 @@
 
 #include <cstring>
 
-bool IsAsyncBridgeCmd(uint32_t command) {
-  return command == BridgeCmdAsyncWrite || command == BridgeCmdAsyncRead ||
-         command == BridgeCmdFrameRead;
-}
-
 CHidRequest::CHidRequest(uint32_t op, uint16_t address, uint8_t* buffer, uint32_t length,
                          uint32_t command, uint32_t timeout, Callback callback)
     : operation(op),

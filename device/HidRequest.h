@@ -35,9 +35,6 @@ enum BridgeCmd : uint32_t {
   BridgeCmdDigitizerOff = 18,  // the bridge stops passing touch reports to the host
 };
 
-// Commands whose requests are owned by the dispatcher once pushed.
-bool IsAsyncBridgeCmd(uint32_t command);
-
 // The largest transfer the 16-bit length field can describe.
 inline constexpr uint32_t kMaxRequestLength = 0xFFFF;
 

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kRegisterTimeoutMs = 100;
 constexpr uint32_t kCommandTimeoutMs = 1000;
 constexpr uint16_t kDe7StreamParamRegister = 0x8041;
 constexpr uint16_t kStreamModeRegister = 0x8046;

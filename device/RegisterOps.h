@@ -14,6 +14,9 @@ class CHidDevice;
 
 // Register of the chip's streaming command.
 inline constexpr uint16_t kChipCommandRegister = 0x8040;
+// Wait of a plain register access: the bridge answers within a few
+// milliseconds, so longer means the link is gone.
+inline constexpr uint32_t kRegisterTimeoutMs = 100;
 // Value a failed one-byte read yields.
 inline constexpr uint8_t kFailedReadByte = 0xEE;
 

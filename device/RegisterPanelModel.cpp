@@ -4,26 +4,17 @@
 #include <cstdio>
 
 #include "device/HexStrToWord.h"
+#include "platform/HexDigit.h"
+#include "platform/TextTrim.h"
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\n\f\v";
-
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(kBlanks);
-  return text.substr(first, last - first + 1);
-}
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return platform::HexDigitValue(c) >= 0; }
 
 // Hexadecimal digits of a typed number; the "0" of a leading "0x" is a prefix,
 // not a digit.
 size_t CountHexDigits(std::string_view typed) {
-  std::string_view text = Trim(typed);
+  std::string_view text = platform::TrimChars(typed, platform::kAsciiBlanks);
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     text.remove_prefix(2);
   }
@@ -52,7 +43,7 @@ void RegisterPanelModel::LoadAddressList(std::string_view stored) {
   addresses_.clear();
   while (addresses_.size() < kMaxEntries && !stored.empty()) {
     const size_t comma = stored.find(',');
-    const std::string piece(Trim(stored.substr(0, comma)));
+    const std::string piece(platform::TrimChars(stored.substr(0, comma), platform::kAsciiBlanks));
     stored = comma == std::string_view::npos ? std::string_view{} : stored.substr(comma + 1);
     if (!piece.empty() &&
         std::find(addresses_.begin(), addresses_.end(), piece) == addresses_.end()) {
@@ -75,9 +66,9 @@ void RegisterPanelModel::UseAddress(const std::string& text) { Promote(addresses
 void RegisterPanelModel::UseValue(const std::string& text) { Promote(values_, text); }
 
 std::string CleanRegisterText(std::string_view typed) {
-  std::string text(Trim(typed));
+  std::string text(platform::TrimChars(typed, platform::kAsciiBlanks));
   std::erase(text, ',');
-  return std::string(Trim(text));
+  return std::string(platform::TrimChars(text, platform::kAsciiBlanks));
 }
 
 std::optional<uint16_t> ParseRegisterAddress(std::string_view typed) {

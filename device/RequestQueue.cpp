@@ -141,12 +141,13 @@ CRequestQueue& GetRequestQueue() {
   return queue;
 }
 
-bool PushAndWait(const std::shared_ptr<CHidRequest>& request) {
+bool PushAndWait(const std::shared_ptr<CHidRequest>& request, uint32_t ms) {
   CRequestQueue& queue = GetRequestQueue();
   if (queue.OnDispatcherThread()) {
     request->Complete(0);
   } else {
     queue.PushBack(request);
   }
-  return request->WaitDone();
+  if (ms == platform::kInfinite) return request->WaitDone();
+  return request->event.Wait(ms) && request->result == 1;
 }

@@ -87,7 +87,9 @@ class CRequestQueue {
 // The single queue, created on first use (thread-safe).
 CRequestQueue& GetRequestQueue();
 
-// Pushes the request and waits for its completion without limit; true when
-// its result is 1. On the dispatcher thread (a completion callback) the wait
-// could never end, so the request completes at once with 0 instead.
-bool PushAndWait(const std::shared_ptr<CHidRequest>& request);
+// Pushes the request and waits for its completion, without limit unless ms
+// is given; true when its result is 1 within the wait. On the dispatcher
+// thread (a completion callback) the wait could never end, so the request
+// completes at once with 0 instead. A request that outlasts a limited wait
+// stays with the queue and completes later on its own.
+bool PushAndWait(const std::shared_ptr<CHidRequest>& request, uint32_t ms = platform::kInfinite);

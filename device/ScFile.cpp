@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "device/DecimalPrefix.h"
 #include "device/HexStrToWord.h"
 #include "platform/CodePage.h"
 
@@ -17,20 +18,6 @@ constexpr size_t kMaxOptions = kMaxOptionIndex + 1;
 constexpr int kMaxFieldWidth = 16;
 constexpr int kMaxLowestBit = 15;
 constexpr int kDecimalLimit = 1000000000;  // keeps every sum below in int range
-
-// Decimal as the description's numbers are read: leading blanks, a sign,
-// digits up to the first other character; no digits give 0. Saturates.
-int ParseDecimal(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = std::min<long long>(value * 10 + (text[i] - '0'), kDecimalLimit);
-  }
-  return static_cast<int>(negative ? -value : value);
-}
 
 std::string NormalizeLineEnds(std::string_view text) {
   std::string out;
@@ -99,7 +86,7 @@ class ScReader {
       if (line == kOptionsEnd) break;
       const size_t comma = line.find(',', 1);
       if (line.size() < 2 || comma == std::string_view::npos) continue;
-      const int index = ParseDecimal(line.substr(1, comma - 1));
+      const int index = DecimalPrefix(line.substr(1, comma - 1), kDecimalLimit);
       if (index < 0 || index > kMaxOptionIndex || options.size() >= kMaxOptions) break;
       std::string option(line.substr(comma + 1));
       const size_t at = static_cast<size_t>(index);
@@ -152,7 +139,7 @@ void ReadItem(ScReader& reader, std::vector<CfgItem>& items) {
   item.name = std::string(values[kName]);
   item.page = std::string(values[kPage]);
   item.group = std::string(values[kGroup]);
-  switch (ParseDecimal(values[kType])) {
+  switch (DecimalPrefix(values[kType], kDecimalLimit)) {
     case 1:
       item.controlKind = kCfgComboBox;
       item.options = reader.Options();
@@ -169,11 +156,11 @@ void ReadItem(ScReader& reader, std::vector<CfgItem>& items) {
       break;
   }
 
-  int low = ParseDecimal(values[kDataLow]);
-  const int high = ParseDecimal(values[kDataHigh]);
+  int low = DecimalPrefix(values[kDataLow], kDecimalLimit);
+  const int high = DecimalPrefix(values[kDataHigh], kDecimalLimit);
   if (item.name.find("r_CH") != std::string::npos) low = 0;
-  const bool highByte =
-      ParseDecimal(values[kPartLow]) == 8 && ParseDecimal(values[kPartHigh]) == 15;
+  const bool highByte = DecimalPrefix(values[kPartLow], kDecimalLimit) == 8 &&
+                        DecimalPrefix(values[kPartHigh], kDecimalLimit) == 15;
   item.bitWidth = highByte ? high - low + 9 : high - low + 1;
   if (item.bitWidth < 1 || item.bitWidth > kMaxFieldWidth || low < 0 || low > kMaxLowestBit) {
     return;

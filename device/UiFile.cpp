@@ -8,6 +8,7 @@
 #include "device/ScFile.h"
 #include "device/Utf8Suffix.h"
 #include "platform/CodePage.h"
+#include "platform/HexDigit.h"
 
 namespace {
 
@@ -17,9 +18,8 @@ constexpr size_t kMinFields = 5;
 constexpr size_t kMaxOptions = 256;  // a combo box stores at most 8 bits
 
 bool HasHexDigit(std::string_view text) {
-  return std::any_of(text.begin(), text.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-  });
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return platform::HexDigitValue(c) >= 0; });
 }
 
 std::string WithoutBlanks(std::string_view line) {

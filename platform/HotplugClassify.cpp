@@ -52,10 +52,7 @@ HotplugFacts FactsFromUevent(const UeventProperties& props) {
       devPath.find("/../") == std::string_view::npos) {
     info.sysPath = "/sys" + std::string(devPath);
   }
-  const std::string_view devName = UeventValue(props, "DEVNAME");
-  if (!devName.empty() && devName.find("..") == std::string_view::npos) {
-    info.devNode = devName.front() == '/' ? std::string(devName) : "/dev/" + std::string(devName);
-  }
+  if (auto node = DevNodeFromName(UeventValue(props, "DEVNAME"))) info.devNode = *std::move(node);
   if (const auto minor = ParseDecimalNumber(UeventValue(props, "MINOR"), 0xFFFFF)) {
     info.minor = *minor;
   }

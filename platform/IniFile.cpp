@@ -7,6 +7,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
+#include "platform/TextTrim.h"
 
 namespace platform {
 namespace {
@@ -14,14 +15,7 @@ namespace {
 // Settings files are small; anything larger is not one of ours and reads as
 // missing rather than being pulled into memory.
 constexpr size_t kMaxIniBytes = 16 * 1024 * 1024;
-constexpr std::string_view kBlanks = " \t\r\n\v\f";
 constexpr std::string_view kCrLf = "\r\n";
-
-std::string_view Trim(std::string_view s) {
-  const size_t first = s.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-}
 
 // One pair of matching quotes around a value is not part of it.
 std::string_view StripQuotes(std::string_view v) {
@@ -57,7 +51,7 @@ struct IniLine {
 
 IniLine ParseLine(std::string_view text) {
   IniLine line;
-  const std::string_view t = Trim(text);
+  const std::string_view t = TrimChars(text, kAsciiBlanks);
   if (t.empty()) {
     line.blank = true;
   } else if (t.front() == ';') {
@@ -66,12 +60,12 @@ IniLine ParseLine(std::string_view text) {
     const size_t close = t.find(']');
     if (close != std::string_view::npos) {
       line.kind = IniLine::Kind::kSection;
-      line.name = Trim(t.substr(1, close - 1));
+      line.name = TrimChars(t.substr(1, close - 1), kAsciiBlanks);
     }
   } else if (const size_t eq = t.find('='); eq != std::string_view::npos) {
     line.kind = IniLine::Kind::kKey;
-    line.name = Trim(t.substr(0, eq));
-    line.value = Trim(t.substr(eq + 1));
+    line.name = TrimChars(t.substr(0, eq), kAsciiBlanks);
+    line.value = TrimChars(t.substr(eq + 1), kAsciiBlanks);
   }
   return line;
 }
@@ -133,7 +127,8 @@ std::optional<std::string> LookUp(const std::string& section, const std::string&
   if (!ReadFileBytes(file, &bytes, kMaxIniBytes)) return std::nullopt;
   IniText ini;
   ParseText(bytes, &ini);
-  const Location loc = Locate(ini.parsed, Trim(section), Trim(key));
+  const Location loc =
+      Locate(ini.parsed, TrimChars(section, kAsciiBlanks), TrimChars(key, kAsciiBlanks));
   if (!loc.key) return std::nullopt;
   return std::string(StripQuotes(ini.parsed[*loc.key].value));
 }
@@ -200,8 +195,8 @@ std::string IniGetString(const std::string& section, const std::string& key, con
   if (bufferSize == 0) return {};
   std::optional<std::string> value = LookUp(section, key, file);
   // The default loses its trailing blanks, as the caller's buffer would.
-  std::string result =
-      value ? std::move(*value) : std::string(def.substr(0, def.find_last_not_of(kBlanks) + 1));
+  std::string result = value ? std::move(*value)
+                             : std::string(def.substr(0, def.find_last_not_of(kAsciiBlanks) + 1));
   return std::string(Utf8PrefixByUtf16Units(result, bufferSize - 1));
 }
 
@@ -210,7 +205,7 @@ int32_t IniGetInt(const std::string& section, const std::string& key, int32_t de
   const std::optional<std::string> value = LookUp(section, key, file);
   if (!value) return def;
   std::string_view v = *value;
-  while (!v.empty() && kBlanks.find(v.front()) != std::string_view::npos) v.remove_prefix(1);
+  while (!v.empty() && kAsciiBlanks.find(v.front()) != std::string_view::npos) v.remove_prefix(1);
   bool negative = false;
   if (!v.empty() && (v.front() == '+' || v.front() == '-')) {
     negative = v.front() == '-';
@@ -235,10 +230,9 @@ namespace {
 // Sets one key in the file's text (read from `file`, named in messages);
 // false with the reason when the key or value cannot be stored.
 bool SetKeyInText(std::string& bytes, const std::string& section, const std::string& key,
-                  const std::string& value, const std::filesystem::path& file,
-                  std::string* error) {
-  const std::string_view sectionName = Trim(section);
-  const std::string_view keyName = Trim(key);
+                  const std::string& value, const std::filesystem::path& file, std::string* error) {
+  const std::string_view sectionName = TrimChars(section, kAsciiBlanks);
+  const std::string_view keyName = TrimChars(key, kAsciiBlanks);
   if (const char* problem = WhyNotWritable(sectionName, keyName, value)) {
     if (error) *error = "cannot write '" + file.string() + "': " + problem;
     return false;

@@ -1,12 +1,10 @@
 #include "platform/SysfsHid.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
+#include <utility>
 
+#include "platform/AtomicFile.h"
 #include "platform/UeventText.h"
 
 namespace platform {
@@ -19,26 +17,10 @@ namespace {
 constexpr int kMaxAncestorSteps = 32;
 
 // Whole small file (sysfs attributes are at most a page); nullopt when it
-// cannot be read.
+// cannot be read or is larger than any uevent text we look at.
 std::optional<std::string> ReadSmallFile(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
   std::string text;
-  char chunk[4096];
-  bool ok = true;
-  while (text.size() < kMaxUeventBytes) {
-    const ssize_t n = ::read(fd, chunk, sizeof(chunk));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    text.append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  if (text.size() > kMaxUeventBytes) text.resize(kMaxUeventBytes);
+  if (!ReadFileBytes(path, &text, kMaxUeventBytes)) return std::nullopt;
   return text;
 }
 
@@ -62,10 +44,8 @@ std::optional<unsigned> MinorOf(const UeventProperties& props, const std::string
 }
 
 std::string DevNodeOf(const UeventProperties& props, const std::string& name) {
-  std::string_view devName = UeventValue(props, "DEVNAME");
-  if (devName.empty() || devName.find("..") != std::string_view::npos) devName = name;
-  if (devName.front() == '/') return std::string(devName);
-  return "/dev/" + std::string(devName);
+  if (auto node = DevNodeFromName(UeventValue(props, "DEVNAME"))) return *std::move(node);
+  return DevNodeFromName(name).value_or(std::string());
 }
 
 }  // namespace

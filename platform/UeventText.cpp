@@ -2,24 +2,12 @@
 
 #include <limits>
 
+#include "platform/HexDigit.h"
+#include "platform/TextTrim.h"
+
 namespace platform {
 
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Exact hex field (no trimming): digitsMin..digitsMax digits, value <= maxValue.
 std::optional<uint32_t> HexField(std::string_view text, size_t digitsMin, size_t digitsMax,
@@ -27,7 +15,7 @@ std::optional<uint32_t> HexField(std::string_view text, size_t digitsMin, size_t
   if (text.size() < digitsMin || text.size() > digitsMax) return std::nullopt;
   uint64_t value = 0;
   for (char c : text) {
-    const int d = HexDigit(c);
+    const int d = HexDigitValue(c);
     if (d < 0) return std::nullopt;
     value = value * 16 + static_cast<uint64_t>(d);
   }
@@ -86,17 +74,23 @@ std::string_view UeventValue(const UeventProperties& props, std::string_view key
   return it == props.end() ? std::string_view() : std::string_view(it->second);
 }
 
+std::optional<std::string> DevNodeFromName(std::string_view devName) {
+  if (devName.empty() || devName.find("..") != std::string_view::npos) return std::nullopt;
+  if (devName.front() == '/') return std::string(devName);
+  return "/dev/" + std::string(devName);
+}
+
 std::optional<uint32_t> ParseHexNumber(std::string_view text, uint32_t maxValue) {
-  return HexField(Trim(text), 1, 8, maxValue);
+  return HexField(TrimChars(text, kSpaceTabCrLf), 1, 8, maxValue);
 }
 
 std::optional<uint32_t> ParseDecimalNumber(std::string_view text, uint32_t maxValue) {
-  return DecimalField(Trim(text), maxValue);
+  return DecimalField(TrimChars(text, kSpaceTabCrLf), maxValue);
 }
 
 std::optional<HidIds> ParseHidId(std::string_view text) {
   std::string_view f[3];
-  if (!SplitExact(Trim(text), ':', f)) return std::nullopt;
+  if (!SplitExact(TrimChars(text, kSpaceTabCrLf), ':', f)) return std::nullopt;
   const auto bus = HexField(f[0], 1, 8, 0xFFFF);
   const auto vendor = HexField(f[1], 1, 8, 0xFFFF);
   const auto product = HexField(f[2], 1, 8, 0xFFFF);
@@ -123,7 +117,7 @@ std::optional<HidIds> ParseHidDeviceName(std::string_view name) {
 }
 
 int InterfaceFromHidPhys(std::string_view phys) {
-  phys = Trim(phys);
+  phys = TrimChars(phys, kSpaceTabCrLf);
   constexpr std::string_view kMark = "/input";
   const size_t pos = phys.rfind(kMark);
   if (pos == std::string_view::npos) return -1;
@@ -152,7 +146,7 @@ int InterfaceFromUsbInterfaceName(std::string_view name) {
 
 std::optional<UsbProductIds> ParseUsbProduct(std::string_view text) {
   std::string_view f[3];
-  if (!SplitExact(Trim(text), '/', f)) return std::nullopt;
+  if (!SplitExact(TrimChars(text, kSpaceTabCrLf), '/', f)) return std::nullopt;
   const auto vendor = HexField(f[0], 1, 4, 0xFFFF);
   const auto product = HexField(f[1], 1, 4, 0xFFFF);
   const auto bcd = HexField(f[2], 1, 4, 0xFFFF);

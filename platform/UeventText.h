@@ -24,6 +24,10 @@ inline constexpr size_t kMaxUeventBytes = 64 * 1024;
 // duplicate keys wins. Text past kMaxUeventBytes is ignored.
 UeventProperties ParseUevent(std::string_view text);
 
+// The device node of a DEVNAME value: kept when absolute, else under /dev.
+// nullopt when empty or when it holds ".." (never a path out of /dev).
+std::optional<std::string> DevNodeFromName(std::string_view devName);
+
 // Value of key, or empty when absent.
 std::string_view UeventValue(const UeventProperties& props, std::string_view key);
 

@@ -19,16 +19,25 @@ cp -f "$BUILD/app/kestrana" "$STAGE/bin/kestrana"
 cp -rn resources/runtime/. "$STAGE/"
 
 # A bridge shows up as a hidraw node on USB interface 1 of a bridge vendor.
+# The vendors are the program's own list, so the two cannot drift apart.
+bridge_vendors() {
+  sed -n '/kBridgeVendorIds = {/,/};/p' platform/BridgeVendors.h |
+    grep -o '0x[0-9A-Fa-f]\{4\}' | cut -c3- | tr 'a-f' 'A-F'
+}
+
 bridge_present() {
-  local node hid vendor iface
+  local vendors node hid vendor iface
+  vendors=$(bridge_vendors)
+  if [ -z "$vendors" ]; then
+    echo "run: no bridge vendors found in platform/BridgeVendors.h" >&2
+    return 1
+  fi
   for node in /sys/class/hidraw/hidraw*; do
     [ -e "$node/device/uevent" ] || continue
     hid=$(sed -n 's/^HID_ID=//p' "$node/device/uevent")
     vendor=$(echo "$hid" | cut -d: -f2 | tail -c 5 | tr 'a-f' 'A-F')
     iface=$(basename "$(dirname "$(readlink -f "$node/device")")" | sed -n 's/.*\.\([0-9]*\)$/\1/p')
-    case "$vendor" in
-      27C0 | 222A | 256C | 1B96 | 056A) [ "$iface" = "1" ] && return 0 ;;
-    esac
+    if [ "$iface" = "1" ] && echo "$vendors" | grep -qx "$vendor"; then return 0; fi
   done
   return 1
 }

@@ -201,7 +201,13 @@ TEST(StartWithoutSettingsFile, TellsTheUserAndEndsWithStatusOne) {
   auto bridge = backend->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9));
 
   EXPECT_EQ(app.Start(inputs, backend), std::optional<int>(CKestranaApp::kExitRefused));
-  EXPECT_EQ(prompts.warnings, QStringList{QStringLiteral("创建AppConfigInit.ini文件失败")});
+  ASSERT_EQ(prompts.warnings.size(), 1);
+  // The fixed first line, then why the file could not be made.
+  const QStringList lines = prompts.warnings[0].split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << prompts.warnings[0].toStdString();
+  EXPECT_EQ(lines[0], QStringLiteral("创建AppConfigInit.ini文件失败"));
+  EXPECT_TRUE(lines[1].contains(QString::fromStdString((root / "System").string())))
+      << lines[1].toStdString();
   EXPECT_EQ(app.Window(), nullptr);
   EXPECT_TRUE(bridge->Trace().Entries().empty()) << "no device traffic after the failure";
   g_shuttingDown = false;

@@ -4,6 +4,7 @@
 #include "app/RegisterPanel.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ControlIds.h"
@@ -40,6 +42,13 @@ class RecordingLog : public ILogSink {
 };
 
 using Strings = std::vector<std::string>;
+
+// Which file sits at path: a settings write replaces the file as a whole.
+std::pair<dev_t, ino_t> FileIdentity(const std::filesystem::path& path) {
+  struct stat st {};
+  EXPECT_EQ(0, ::stat(path.c_str(), &st));
+  return {st.st_dev, st.st_ino};
+}
 
 class RegisterPanelTest : public SimDeviceTest {
  protected:
@@ -137,6 +146,18 @@ TEST_F(RegisterPanelTest, AddressListKeepsTheSixNewestAcrossRestarts) {
   panel_.reset();
   EXPECT_EQ(moved, Items(Address()));  // a new panel on the same file
   EXPECT_EQ("8144", Address()->currentText().toStdString());
+}
+
+TEST_F(RegisterPanelTest, AnUnchangedAddressListIsNotWrittenAgain) {
+  Connect();
+  Read("8140");
+  const auto written = FileIdentity(settings_);
+  Read("8140");
+  Write("8140", "12");
+  EXPECT_EQ(written, FileIdentity(settings_));  // every write replaces the file
+  Read("8141");
+  EXPECT_NE(written, FileIdentity(settings_));
+  EXPECT_EQ("8141,8140", StoredList());
 }
 
 TEST_F(RegisterPanelTest, OldStoredListLoadsWithoutItsRepeatedEntry) {

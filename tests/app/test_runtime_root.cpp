@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -94,6 +95,23 @@ TEST_F(RuntimeRootChoice, PerUserRootThatCannotBeMadeIsReported) {
   std::string error;
   EXPECT_FALSE(PrepareRuntimeRoot(inputs, nullptr, &error));
   EXPECT_NE(error.find("blocked"), std::string::npos) << error;
+}
+
+// Neither XDG_DATA_HOME nor HOME: the temporary folder, and /tmp when TMPDIR
+// names no folder (the start must not throw).
+TEST_F(RuntimeRootChoice, PerUserRootWithoutADataHomeFallsBackToTmp) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::string before = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", (disk_ / "no-such-folder").c_str(), 1);
+  RuntimeRoot r;
+  EXPECT_NO_THROW(r = ChooseRuntimeRoot(RuntimeRootInputs{"", disk_ / "usr" / "bin", {}}));
+  if (saved != nullptr) {
+    ::setenv("TMPDIR", before.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(r.kind, RuntimeRoot::Kind::PerUser);
+  EXPECT_EQ(r.root, fs::path("/tmp/kestrana"));
 }
 
 TEST_F(RuntimeRootChoice, MissingDefaultsLeaveAnEmptyRoot) {

@@ -83,4 +83,26 @@ TEST(SecondInstance, IsToldAndEndsWithStatusOneWithoutTouchingTheDevice) {
   g_shuttingDown = false;
 }
 
+// A lock that cannot be made at all is not a running instance: the user is
+// warned with the lock file's path instead.
+TEST(UnusableLockFolder, IsReportedWithThePathAndEndsWithStatusOne) {
+  ScratchDir lockDir;
+  ScratchDir root;
+  const QString missing = Dir(lockDir) + "/missing";
+  FakePrompts prompts;
+  {
+    CKestranaApp app(prompts, missing);
+    RuntimeRootInputs inputs;
+    inputs.rootOverride = root.path().string();
+    EXPECT_EQ(app.Start(inputs, std::make_shared<sim::SimHidBackend>()),
+              std::optional<int>(CKestranaApp::kExitRefused));
+    EXPECT_EQ(app.Window(), nullptr);
+  }
+  EXPECT_TRUE(prompts.infos.isEmpty()) << "not the second-instance message";
+  ASSERT_EQ(prompts.warnings.size(), 1);
+  EXPECT_TRUE(prompts.warnings[0].contains(missing + "/Kestrana.lock"))
+      << prompts.warnings[0].toStdString();
+  g_shuttingDown = false;
+}
+
 }  // namespace

@@ -65,6 +65,7 @@ TEST_F(ConfigAxisTest, MapsWithFewerThanTwoEntriesOrOutsideTheBlockStayAsTheyAre
       {"all unused", "[Channel]\r\nDrvMaxNum=3\r\n", {0xFF, 0xFF, 0xFF}},
       {"no entries", "[Channel]\r\nDrvMaxNum=0\r\n", {1, 2}},
       {"map past the block", "[Channel]\r\nDrvMaxNum=900\r\n", {1, 2}},
+      {"count past any block", "[Channel]\r\nDrvMaxNum=2147483647\r\n", {1, 2}},
   };
   for (const Case& c : cases) {
     WriteChipIni(std::string(kRu9ChipIni) + c.channel);
@@ -74,6 +75,32 @@ TEST_F(ConfigAxisTest, MapsWithFewerThanTwoEntriesOrOutsideTheBlockStayAsTheyAre
     cfg.ApplyX2X();
     EXPECT_TRUE(std::equal(before.begin(), before.end(), cfg.Block().begin())) << c.name;
   }
+}
+
+TEST_F(ConfigAxisTest, OutlandishChannelCountsAreHeldToTheBlock) {
+  WriteChipIni(
+      "[Cfg]\r\nCfgLength=340\r\n[Channel]\r\nDrvHalfNmuber=-2147483648\r\n"
+      "SenHalfNumber=2147483647\r\nDrvMaxNum=2147483647\r\nSenMaxNum=-5\r\n");
+  ConnectChip(ChipFamily::DE7);
+  CConfig cfg;
+  EXPECT_EQ(0, cfg.DrvHalfNumber());
+  EXPECT_EQ(1024, cfg.SenHalfNumber());
+  EXPECT_EQ(1024, cfg.DrvMaxNum());
+  EXPECT_EQ(0, cfg.SenMaxNum());
+
+  // With no first half, drive position k is list entry k.
+  cfg.DriveChannels() = {5, 7};
+  CfgItem channel;
+  channel.name = "Driver_CH0";
+  channel.bitAddress = (0x8047 + 10) * 8;
+  channel.bitWidth = 8;
+  cfg.Items().push_back(channel);
+  cfg.Block()[10] = 7;
+  cfg.RefreshItemValues();
+  EXPECT_EQ("1", cfg.Items()[0].value);
+  cfg.Items()[0].refreshedValue.clear();
+  cfg.ApplyItemValues();
+  EXPECT_EQ(7, cfg.Block()[10]);
 }
 
 TEST_F(ConfigAxisTest, SwapAndDe7MirrorsToggleTheirItems) {

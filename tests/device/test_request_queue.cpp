@@ -237,13 +237,35 @@ TEST(RequestQueue, AWaitingCallFromACallbackFailsInsteadOfHanging) {
   FakeLink link;
   DispatcherOn dispatcher(link);
   int innerResult = -1;
-  auto outer = CHidRequest::Make(HidOpWrite, 0, nullptr, 0, BridgeCmdAsyncWrite, 100,
-                                 [&](CHidRequest&) {
-                                   innerResult = PushAndWait(Read(nullptr, 1, 7)) ? 1 : 0;
-                                 });
+  auto outer = CHidRequest::Make(
+      HidOpWrite, 0, nullptr, 0, BridgeCmdAsyncWrite, 100,
+      [&](CHidRequest&) { innerResult = PushAndWait(Read(nullptr, 1, 7)) ? 1 : 0; });
   EXPECT_TRUE(PushAndWait(outer));
   EXPECT_EQ(0, innerResult);
   EXPECT_EQ(1u, link.Executed());
+}
+
+TEST(RequestQueue, ALimitedWaitGivesUpButTheRequestStillCompletes) {
+  platform::Event gate;
+  FakeLink link([&](CHidRequest&) {
+    gate.Wait(kThreadWaitMs);  // a stuck transfer until the wait has given up
+    return 1u;
+  });
+  DispatcherOn dispatcher(link);
+  auto stuck = Read(nullptr, 1);
+  EXPECT_FALSE(PushAndWait(stuck, 1));
+  gate.Set();
+  ASSERT_TRUE(stuck->event.Wait(kThreadWaitMs));
+  EXPECT_EQ(1u, stuck->result);
+
+  // From a callback a limited wait fails at once too, without traffic.
+  int innerResult = -1;
+  auto outer = CHidRequest::Make(
+      HidOpWrite, 0, nullptr, 0, BridgeCmdAsyncWrite, 100,
+      [&](CHidRequest&) { innerResult = PushAndWait(Read(nullptr, 1), 5000) ? 1 : 0; });
+  EXPECT_TRUE(PushAndWait(outer, kThreadWaitMs));
+  EXPECT_EQ(0, innerResult);
+  EXPECT_EQ(2u, link.Executed());
 }
 
 TEST(RequestQueue, StopRunsEveryQueuedRequestThenLaterPushesCompleteAtOnce) {
