@@ -4,11 +4,11 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/LogWindow.h"
-#include "app/MyButton.h"
-#include "app/Prompts.h"
+#include "ui/LogWindow.h"
+#include "ui/MyButton.h"
+#include "ui/Prompts.h"
 #include "app/UdevDeviceWatcher.h"
-#include "app/UiBridge.h"
+#include "ui/UiBridge.h"
 #include "device/DeviceEventSource.h"
 
 namespace {

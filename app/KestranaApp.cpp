@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "app/KestranaDlg.h"
-#include "app/LogWindow.h"
-#include "app/Prompts.h"
+#include "ui/LogWindow.h"
+#include "ui/Prompts.h"
 
 namespace {
 const QString kAlreadyRunningText = QStringLiteral("应用程序已经运行!");

@@ -12,7 +12,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/MyDialog.h"
+#include "ui/MyDialog.h"
 #include "device/ConnectionMonitor.h"
 #include "platform/HidPort.h"
 

@@ -2,7 +2,7 @@
 
 #include <QStackedWidget>
 
-#include "app/UiBridge.h"
+#include "ui/UiBridge.h"
 #include "views/widgets/DataLayout.h"
 #include "views/widgets/Demo.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // IPrompts shown as Qt message boxes and file dialogs.
 
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 
 class QWidget;
 

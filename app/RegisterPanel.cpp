@@ -7,8 +7,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/ControlIds.h"
-#include "app/MyButton.h"
+#include "ui/ControlIds.h"
+#include "ui/MyButton.h"
 #include "device/ChipGlobals.h"
 #include "device/HexStrToWord.h"
 #include "device/RegisterOps.h"

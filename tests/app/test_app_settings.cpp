@@ -8,10 +8,10 @@
 
 #include "app/AppSettings.h"
 #include "app/KestranaApp.h"
-#include "app/UiBridge.h"
+#include "ui/UiBridge.h"
 #include "platform/AppPaths.h"
 #include "sim/SimHidBackend.h"
-#include "tests/app/FakePrompts.h"
+#include "tests/ui/FakePrompts.h"
 #include "tests/platform/ScratchDir.h"
 
 namespace {

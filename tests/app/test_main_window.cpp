@@ -16,13 +16,13 @@
 #include <thread>
 
 #include "app/ConnectionLinks.h"
-#include "app/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "app/PageSwitcher.h"
 #include "app/KestranaDlg.h"
-#include "app/LogWindow.h"
-#include "app/MyButton.h"
-#include "app/MyEditBrowseCtrl.h"
-#include "app/UiBridge.h"
+#include "ui/LogWindow.h"
+#include "ui/MyButton.h"
+#include "ui/MyEditBrowseCtrl.h"
+#include "ui/UiBridge.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/RawDataLayout.h"
 #include "device/ChipGlobals.h"
@@ -33,8 +33,8 @@
 #include "platform/AppPaths.h"
 #include "sim/DataPlane.h"
 #include "sim/SimHidBackend.h"
-#include "tests/app/FakePrompts.h"
-#include "tests/app/QtTestUtil.h"
+#include "tests/ui/FakePrompts.h"
+#include "tests/ui/QtTestUtil.h"
 #include "tests/platform/ScratchDir.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "platform/IniFile.h"
 #include "tests/device/SimDevice.h"
 

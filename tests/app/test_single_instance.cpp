@@ -8,9 +8,9 @@
 
 #include "app/KestranaApp.h"
 #include "app/SingleInstanceGuard.h"
-#include "app/UiBridge.h"
+#include "ui/UiBridge.h"
 #include "sim/SimHidBackend.h"
-#include "tests/app/FakePrompts.h"
+#include "tests/ui/FakePrompts.h"
 #include "tests/platform/ScratchDir.h"
 
 namespace {

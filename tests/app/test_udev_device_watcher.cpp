@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "tests/app/QtTestUtil.h"
+#include "tests/ui/QtTestUtil.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "device/ChipGlobals.h"
 #include "platform/Event.h"
-#include "tests/app/QtTestUtil.h"
+#include "tests/ui/QtTestUtil.h"
 #include "tests/device/SimDevice.h"
 #include "tests/views_widgets/ViewTestUtil.h"
 #include "views/DataFormatStore.h"

@@ -14,11 +14,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "device/PanelGeometry.h"
 #include "sim/DataPlane.h"
-#include "tests/app/FakePrompts.h"
-#include "tests/app/QtTestUtil.h"
+#include "tests/ui/FakePrompts.h"
+#include "tests/ui/QtTestUtil.h"
 #include "tests/device/SimDevice.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/FloatingBtn.h"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "tests/app/FakePrompts.h"
+#include "tests/ui/FakePrompts.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/FloatingBtn.h"
 #include "views/widgets/SaveImageToFile.h"

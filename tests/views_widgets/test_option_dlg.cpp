@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "device/ChipGlobals.h"
 #include "device/StreamControl.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
-#include "tests/app/FakePrompts.h"
+#include "tests/ui/FakePrompts.h"
 #include "tests/device/SimDevice.h"
 #include "tests/views/RecordingLog.h"
 #include "views/DataFormatStore.h"

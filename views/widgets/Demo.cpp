@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QStackedLayout>
 
-#include "app/ControlIds.h"
-#include "app/Prompts.h"
+#include "ui/ControlIds.h"
+#include "ui/Prompts.h"
 #include "device/RegisterOps.h"
 #include "views/DataFormatStore.h"
 #include "views/TouchStream.h"

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "app/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/SaveImageToFile.h"
 #include "views/widgets/TrailPictureList.h"

@@ -15,8 +15,8 @@
 #include <limits>
 #include <string>
 
-#include "app/ControlIds.h"
-#include "app/Prompts.h"
+#include "ui/ControlIds.h"
+#include "ui/Prompts.h"
 #include "device/ChipGlobals.h"
 #include "device/ChipIdentify.h"
 #include "device/HexStrToWord.h"

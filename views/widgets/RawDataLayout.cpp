@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <string>
 
-#include "app/ControlIds.h"
+#include "ui/ControlIds.h"
 #include "views/DataFormatStore.h"
 #include "views/widgets/GridRenderer.h"
 #include "views/widgets/RawGridRenderer.h"

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 #include "platform/AtomicFile.h"
 #include "views/widgets/TrailPictureList.h"
 

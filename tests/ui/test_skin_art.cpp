@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-#include "app/SkinArt.h"
+#include "ui/SkinArt.h"
 
 namespace {
 

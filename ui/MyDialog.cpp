@@ -1,12 +1,12 @@
-#include "app/MyDialog.h"
+#include "ui/MyDialog.h"
 
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 
-#include "app/CaptionButton.h"
-#include "app/SkinArt.h"
+#include "ui/CaptionButton.h"
+#include "ui/SkinArt.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/LogWindow.h"
+#include "ui/LogWindow.h"
 
 #include <QAction>
 #include <QColor>

@@ -88,6 +88,20 @@ enum ControlId : int {
   ID_DEMO_CLEAR = 32865,
   ID_DEMO_RECORD = 32875,
   IDD_FLOATING_BTN = 210,
+
+  // Main window commands: sliding panels, axis buttons, network connect.
+
+  // Update sequence.
+
+  // Remote link dialog.
+
+  // Noise view and its side panel.
+
+  // Configuration editor and waiting dialog.
+
+  // Module test page.
+
+  // Sampling, adjustment dialogs and sample view.
 };
 
 // The objectName of a control. Naming an id the enum lacks does not compile.

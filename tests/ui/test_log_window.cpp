@@ -1,4 +1,4 @@
-#include "app/LogWindow.h"
+#include "ui/LogWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/app/QtTestUtil.h"
+#include "tests/ui/QtTestUtil.h"
 
 namespace {
 

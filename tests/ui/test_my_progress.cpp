@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "app/MyProgressCtrl.h"
+#include "ui/MyProgressCtrl.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QAbstractButton>
 
-#include "app/SkinArt.h"
+#include "ui/SkinArt.h"
 
 class CaptionButton : public QAbstractButton {
   Q_OBJECT

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "app/CaptionButton.h"
-#include "app/MyDialog.h"
+#include "ui/CaptionButton.h"
+#include "ui/MyDialog.h"
 
 namespace {
 

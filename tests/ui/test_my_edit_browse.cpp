@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/FileFilter.h"
-#include "app/MyEditBrowseCtrl.h"
+#include "ui/FileFilter.h"
+#include "ui/MyEditBrowseCtrl.h"
 #include "device/ChipGlobals.h"
 #include "platform/AppPaths.h"
-#include "tests/app/FakePrompts.h"
+#include "tests/ui/FakePrompts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/UiBridge.h"
+#include "ui/UiBridge.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <functional>
 #include <future>
 
-#include "tests/app/QtTestUtil.h"
+#include "tests/ui/QtTestUtil.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/CaptionButton.h"
+#include "ui/CaptionButton.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/FileFilter.h"
+#include "ui/FileFilter.h"
 
 namespace {
 

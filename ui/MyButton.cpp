@@ -1,9 +1,9 @@
-#include "app/MyButton.h"
+#include "ui/MyButton.h"
 
 #include <QEnterEvent>
 #include <QPainter>
 
-#include "app/SkinArt.h"
+#include "ui/SkinArt.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/SkinArt.h"
+#include "ui/SkinArt.h"
 
 #include <QPaintDevice>
 #include <QPainter>

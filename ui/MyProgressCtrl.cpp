@@ -1,4 +1,4 @@
-#include "app/MyProgressCtrl.h"
+#include "ui/MyProgressCtrl.h"
 
 #include <QPainter>
 #include <algorithm>

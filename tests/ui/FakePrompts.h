@@ -9,7 +9,7 @@
 #include <deque>
 #include <optional>
 
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 
 class FakePrompts : public IPrompts {
  public:

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <functional>
 
-#include "app/MyButton.h"
+#include "ui/MyButton.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/FileFilter.h"
+#include "ui/FileFilter.h"
 
 namespace {
 

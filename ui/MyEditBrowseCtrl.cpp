@@ -1,12 +1,12 @@
-#include "app/MyEditBrowseCtrl.h"
+#include "ui/MyEditBrowseCtrl.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QIcon>
 
-#include "app/FileFilter.h"
-#include "app/Prompts.h"
-#include "app/SkinArt.h"
+#include "ui/FileFilter.h"
+#include "ui/Prompts.h"
+#include "ui/SkinArt.h"
 #include "device/ChipGlobals.h"
 #include "platform/AppPaths.h"
 
