@@ -89,6 +89,7 @@ uint32_t CHidDevice::Open() {
       modelCode_ = 0;
     }
     port_ = std::move(port);
+    owed_.Clear();
     unplugged_ = false;
     connected_ = true;
     return 1;
@@ -101,6 +102,7 @@ uint32_t CHidDevice::Close() {
     port_->Close();
     port_.reset();
   }
+  owed_.Clear();
   {
     std::lock_guard lock(infoMutex_);
     description_.clear();
@@ -140,23 +142,34 @@ uint32_t CHidDevice::WriteReports(const std::array<uint8_t, 6>& header, const ui
 uint32_t CHidDevice::ReadReports(const std::array<uint8_t, 6>& header, uint8_t* out,
                                  uint32_t length, uint32_t timeout, bool drain) {
   if (!PortUsable() || length > kMaxRequestLength || (length > 0 && out == nullptr)) return 0;
+  if (!SettleOwedAnswers()) return 0;
   if (drain) port_->DiscardInput();
   const Report request = MakeReport(header);
-  if (Track(port_->Write(request.data(), request.size(), timeout)) != HidIoResult::Ok) return 0;
+  if (const HidIoResult r = Track(port_->Write(request.data(), request.size(), timeout));
+      r != HidIoResult::Ok) {
+    // A write that ran out of time may still have reached the bridge.
+    if (r == HidIoResult::Timeout) owed_.MayCome(length);
+    return 0;
+  }
 
   uint32_t received = 0;
   int emptyInARow = 0;
   Report input{};
   while (received < length) {
     size_t transferred = 0;
-    if (Track(port_->Read(input.data(), input.size(), &transferred, timeout)) != HidIoResult::Ok ||
-        transferred > input.size()) {
+    const HidIoResult r = Track(port_->Read(input.data(), input.size(), &transferred, timeout));
+    if (r == HidIoResult::Removed) return 0;
+    if (r != HidIoResult::Ok || transferred > input.size()) {
+      owed_.Owe(length - received, timeout);
       return 0;
     }
     if (transferred <= 1) {
       // A report without data bytes adds nothing; a device that only babbles
       // such reports must not keep the read alive.
-      if (++emptyInARow >= kMaxEmptyReports) return 0;
+      if (++emptyInARow >= kMaxEmptyReports) {
+        owed_.Owe(length - received, timeout);
+        return 0;
+      }
       continue;
     }
     emptyInARow = 0;
@@ -165,46 +178,85 @@ uint32_t CHidDevice::ReadReports(const std::array<uint8_t, 6>& header, uint8_t* 
     std::memcpy(out + received, &input[1], take);
     received += take;
   }
+  if (owed_.AnyDoubtful() && AnswerWasShifted(timeout)) return 0;
   return 1;
+}
+
+bool CHidDevice::SettleOwedAnswers() {
+  int emptyInARow = 0;
+  Report input{};
+  while (owed_.Owing()) {
+    size_t transferred = 0;
+    const HidIoResult r =
+        Track(port_->Read(input.data(), input.size(), &transferred, owed_.WaitMs()));
+    if (r == HidIoResult::Removed) {
+      owed_.Clear();
+      return false;
+    }
+    if (r != HidIoResult::Ok || transferred > input.size() ||
+        (transferred <= 1 && ++emptyInARow >= kMaxEmptyReports)) {
+      owed_.GiveUp();
+      break;
+    }
+    if (transferred > 1) {
+      emptyInARow = 0;
+      owed_.Paid(static_cast<uint32_t>(transferred - 1));
+    }
+  }
+  return true;
+}
+
+bool CHidDevice::AnswerWasShifted(uint32_t timeout) {
+  // The bridge answers in order: a doubtful answer that did come arrived
+  // ahead of this one, so as many reports of this answer still follow.
+  bool shifted = false;
+  int emptyInARow = 0;
+  Report input{};
+  while (owed_.AnyDoubtful()) {
+    size_t transferred = 0;
+    if (Track(port_->Read(input.data(), input.size(), &transferred, timeout)) != HidIoResult::Ok ||
+        transferred > input.size() || (transferred <= 1 && ++emptyInARow >= kMaxEmptyReports)) {
+      break;
+    }
+    if (transferred > 1) {
+      emptyInARow = 0;
+      shifted = true;
+      owed_.DoubtfulCame(static_cast<uint32_t>(transferred - 1));
+    }
+  }
+  // Whatever did not come now never will: the answer just taken was last.
+  owed_.ForgetDoubtful();
+  return shifted;
 }
 
 uint32_t CHidDevice::ReadFrame(CHidRequest& request) {
   if (!PortUsable() || !request.IsTransferable()) return 0;
-  const Report poll =
-      MakeReport({HidOpRead, BridgeCmdRegister, static_cast<uint8_t>(request.flagAddress >> 8),
-                  static_cast<uint8_t>(request.flagAddress), 0, 1});
+  const std::array<uint8_t, 6> poll = {HidOpRead,
+                                       BridgeCmdRegister,
+                                       static_cast<uint8_t>(request.flagAddress >> 8),
+                                       static_cast<uint8_t>(request.flagAddress),
+                                       0,
+                                       1};
   // The flag read in the last cycle, or -1 when no fresh value exists: a
   // value left over from before a time-out says nothing about the chip now.
+  // Each poll is a read of its own, so an answer owed by an earlier request
+  // is thrown away before the poll goes out and never read as the flag.
   int flag = -1;
-  // After a time-out or a report without data, an answer may still be on
-  // its way; it must not be taken for the start of the frame.
-  bool outOfStep = false;
-  Report input{};
   for (int cycle = 0; cycle < kFlagPollCycles; ++cycle) {
-    HidIoResult r = Track(port_->Write(poll.data(), poll.size(), kFlagPollTimeoutMs));
-    size_t transferred = 0;
-    if (r == HidIoResult::Ok) {
-      r = Track(port_->Read(input.data(), input.size(), &transferred, kFlagPollTimeoutMs));
-    }
-    if (r == HidIoResult::Removed) return 0;
-    if (r != HidIoResult::Ok) {
+    uint8_t value = 0;
+    if (ReadReports(poll, &value, 1, kFlagPollTimeoutMs, false) != 1) {
+      if (unplugged_.load()) return 0;
       flag = -1;
-      outOfStep = true;
       break;
     }
-    if (transferred <= 1 || transferred > input.size()) {
-      flag = -1;
-      outOfStep = true;
-      continue;
-    }
-    flag = input[1];
+    flag = value;
     if (flag != 0) break;
   }
   if (request.Address() == kStatusFlagAddr && flag == kStatusReady) {
     if (request.length > 0) request.buffer[0] = kStatusReady;
     return 1;
   }
-  return ReadReports(request.header, request.buffer, request.length, request.timeout, outOfStep);
+  return ReadReports(request.header, request.buffer, request.length, request.timeout, false);
 }
 
 uint16_t CHidDevice::ModelKey() const {

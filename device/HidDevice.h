@@ -13,6 +13,7 @@
 #include <string>
 
 #include "device/Link.h"
+#include "device/OwedAnswers.h"
 #include "platform/HidPort.h"
 
 class CHidRequest;
@@ -67,7 +68,9 @@ class CHidDevice : public ILink {
   uint32_t WriteReports(const std::array<uint8_t, 6>& header, const uint8_t* data, uint32_t length);
   // Sends the request report and gathers length answer bytes from the input
   // reports (each waited for up to timeout ms); drain discards stale input
-  // first. 1 when length bytes were delivered.
+  // first. Answers still owed by earlier reads that ended early are waited
+  // for and thrown away before the request goes out. 1 when length bytes of
+  // this request's own answer were delivered.
   uint32_t ReadReports(const std::array<uint8_t, 6>& header, uint8_t* out, uint32_t length,
                        uint32_t timeout, bool drain);
   // Polls the ready flag at request.flagAddress, then reads the frame that
@@ -102,10 +105,19 @@ class CHidDevice : public ILink {
   bool PortUsable() const;
   // Notes an unplug so that poll loops can stop early.
   platform::HidIoResult Track(platform::HidIoResult result);
+  // Reads and throws away the answer bytes still owed, each report waited
+  // for up to the time-out of the read that left it owed; false when the
+  // bridge went away meanwhile.
+  bool SettleOwedAnswers();
+  // After an answer was gathered while an earlier answer may still have been
+  // on its way: true when more reports follow, that is, the earlier answer
+  // came first and the bytes gathered are shifted.
+  bool AnswerWasShifted(uint32_t timeout);
 
   const uint32_t mode_;
   std::shared_ptr<platform::IHidBackend> backend_;
   std::unique_ptr<platform::IHidPort> port_;
+  OwedAnswers owed_;
   bool ownsDispatcher_ = false;
 
   std::atomic<bool> connected_{false};

@@ -331,29 +331,6 @@ TEST_F(FrameReadTest, AFlagThatStaysClearEndsPollingAfter40Cycles) {
   EXPECT_EQ(Polls(40, 0x814E, FrameReport(sim::kRawFrameAddress, 100)), Sent());
 }
 
-// An answer to a poll that timed out must not be taken as the first frame
-// report: the frame read after a poll time-out drains first.
-TEST_F(FrameReadTest, APollTimeOutEndsPollingAndTheFrameReadDrainsTheLateFlag) {
-  Connect(ChipFamily::RU9);
-  ASSERT_EQ(1u, StartDataStream(1));
-  Bridge().Chip().SetFlagReadsUntilReady(1);
-  Bridge().Trace().Clear();
-  Bridge().DelayNextAnswer(51);  // just after the poll's 50 ms
-  std::vector<uint8_t> frame(126);
-  auto r = ReadFrame(sim::kRawFrameAddress, frame.data(), frame.size());
-  EXPECT_EQ(1u, r->result);
-  EXPECT_EQ(Polls(1, 0x814E, FrameReport(sim::kRawFrameAddress, 126)), Sent());
-  const uint64_t n = Bridge().Chip().FrameCounter();
-  for (size_t i = 0; i < frame.size(); ++i) {
-    ASSERT_EQ(sim::SimChip::DefaultFrameByte(sim::kRawFrameAddress, n, i), frame[i]) << i;
-  }
-  bool discarded = false;
-  for (const sim::TraceEntry& e : Bridge().Trace().Entries()) {
-    discarded |= e.dir == sim::TraceDir::InDiscarded;
-  }
-  EXPECT_TRUE(discarded);
-}
-
 // The status register read: a fresh 0x80 is the answer itself; a value from
 // before a poll time-out is not trusted.
 TEST_F(FrameReadTest, StatusFlagShortcutOnlyOnAFreshReadyFlag) {
