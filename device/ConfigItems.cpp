@@ -54,8 +54,22 @@ bool IsCombo(const CfgItem& item) {
 
 int LowBit(const CfgItem& item) { return item.bitAddress % 8; }
 
-// Bits of a field that fit its byte (a field never reaches the next byte).
-int FieldBits(const CfgItem& item) { return std::min(item.bitWidth, 8 - LowBit(item)); }
+// Bytes an item spans: a width above 8 is a 16-bit parameter over two
+// registers (low byte first), anything else lives in one byte.
+int SpanBytes(const CfgItem& item) { return item.bitWidth > 8 ? 2 : 1; }
+
+// Bits of a field that fit its span: a field never reaches the byte after
+// it, and the bits above it in its span belong to other parameters.
+int FieldBits(const CfgItem& item) {
+  return std::min(item.bitWidth, 8 * SpanBytes(item) - LowBit(item));
+}
+
+// Channel numbers fill a whole byte; a field elsewhere is a plain number.
+bool IsChannelByte(const CfgItem& item) {
+  return item.bitWidth == 8 && LowBit(item) == 0 && item.channelList() != CfgChannelList::kNone;
+}
+
+uint32_t FieldMask(const CfgItem& item) { return ((1u << FieldBits(item)) - 1u) << LowBit(item); }
 
 [[noreturn]] void Refuse(const CfgItem& item, const std::string& text, const char* why) {
   throw ConfigError("配置项" + item.name + "的值\"" + text + "\"" + why);
@@ -65,15 +79,15 @@ int FieldBits(const CfgItem& item) { return std::min(item.bitWidth, 8 - LowBit(i
 
 struct CConfig::ItemWrite {
   size_t offset = 0;
-  int count = 0;  // 1: the masked bits of one byte; 2: two whole bytes
-  uint8_t bytes[2] = {0, 0};
-  uint8_t mask = 0xFF;
+  int count = 0;      // bytes the item spans
+  uint32_t bits = 0;  // the field's new bits, in place
+  uint32_t mask = 0;  // the field's bits; the others are kept
 };
 
 std::optional<size_t> CConfig::ItemOffset(const CfgItem& item) const {
   if (item.bitWidth <= 0 || item.bitAddress < 0) return std::nullopt;
   const long offset = item.bitAddress / 8 - static_cast<long>(cfgAddr_);
-  const long bytes = item.bitWidth > 8 ? 2 : 1;
+  const long bytes = SpanBytes(item);
   if (offset < 0 || offset + bytes > static_cast<long>(kBlockBytes)) return std::nullopt;
   return static_cast<size_t>(offset);
 }
@@ -85,40 +99,34 @@ std::string CConfig::NumberText(const CfgItem& item, int value) const {
 }
 
 std::string CConfig::ItemText(const CfgItem& item, size_t offset, bool de7) const {
-  const uint8_t b = block_[offset];
-  int v;
-  if (item.bitWidth > 8) {
-    v = b | block_[offset + 1] << 8;
-  } else if (item.bitWidth == 8) {
-    v = b;
-    const CfgChannelList which = item.channelList();
-    if (which != CfgChannelList::kNone) {
-      const bool drive = which == CfgChannelList::kDrive;
-      const std::vector<int32_t>& list = drive ? driveChannels_ : senseChannels_;
-      const int half = drive ? drvHalfNumber_ : senHalfNumber_;
-      const int max = drive ? drvMaxNum_ : senMaxNum_;
-      const int size = static_cast<int>(list.size());
-      int from = 0;
-      int to = std::min(size, max);
-      int shift = 0;
-      if (de7) {
-        if (item.channelNumber() < half) {
-          to = std::min(size, half);
-          shift = half;
-        } else {
-          from = std::max(half, 0);
-          shift = -half;
-        }
-      }
-      for (int k = from; k < to; ++k) {
-        if (list[k] == b) {
-          v = k + shift;
-          break;
-        }
+  uint32_t span = block_[offset];
+  if (SpanBytes(item) == 2) span |= static_cast<uint32_t>(block_[offset + 1]) << 8;
+  int v = static_cast<int>((span & FieldMask(item)) >> LowBit(item));
+  if (IsChannelByte(item)) {
+    const uint8_t b = static_cast<uint8_t>(v);
+    const bool drive = item.channelList() == CfgChannelList::kDrive;
+    const std::vector<int32_t>& list = drive ? driveChannels_ : senseChannels_;
+    const int half = drive ? drvHalfNumber_ : senHalfNumber_;
+    const int max = drive ? drvMaxNum_ : senMaxNum_;
+    const int size = static_cast<int>(list.size());
+    int from = 0;
+    int to = std::min(size, max);
+    int shift = 0;
+    if (de7) {
+      if (item.channelNumber() < half) {
+        to = std::min(size, half);
+        shift = half;
+      } else {
+        from = std::max(half, 0);
+        shift = -half;
       }
     }
-  } else {
-    v = (b >> LowBit(item)) & ((1 << item.bitWidth) - 1);
+    for (int k = from; k < to; ++k) {
+      if (list[k] == b) {
+        v = k + shift;
+        break;
+      }
+    }
   }
   if (IsCombo(item)) {
     return v >= 0 && v < static_cast<int>(item.options.size()) ? item.options[v]
@@ -146,44 +154,27 @@ CConfig::ItemWrite CConfig::PlanItemWrite(const CfgItem& item, size_t offset, bo
 
   ItemWrite write;
   write.offset = offset;
-  if (item.bitWidth > 8) {
-    if (v > 0xFFFF) Refuse(item, item.value, "超出范围");
-    write.count = 2;
-    write.bytes[0] = static_cast<uint8_t>(v);
-    write.bytes[1] = static_cast<uint8_t>(v >> 8);
-    return write;
-  }
-  write.count = 1;
-  if (item.bitWidth == 8) {
-    // A whole byte, as the refresh reads it.
+  write.count = SpanBytes(item);
+  if (IsChannelByte(item) && !IsCombo(item)) {
     if (v > 0xFF) Refuse(item, item.value, "超出范围");
-    const CfgChannelList which = IsCombo(item) ? CfgChannelList::kNone : item.channelList();
-    if (which != CfgChannelList::kNone) {
-      const bool drive = which == CfgChannelList::kDrive;
-      const std::vector<int32_t>& list = drive ? driveChannels_ : senseChannels_;
-      const long half = drive ? drvHalfNumber_ : senHalfNumber_;
-      const long max = drive ? drvMaxNum_ : senMaxNum_;
-      long index = -1;
-      if (!de7) {
-        index = v < max ? v : -1;
-      } else if (v < half) {
-        index = half + v;
-      } else if (v < max) {
-        index = v - half;
-      }
-      // A position without a chip channel in the list stays as it is.
-      if (index >= 0 && index < static_cast<long>(list.size())) {
-        v = list[index];
-        if (v < 0 || v > 0xFF) Refuse(item, item.value, "超出范围");
-      }
+    const bool drive = item.channelList() == CfgChannelList::kDrive;
+    const std::vector<int32_t>& list = drive ? driveChannels_ : senseChannels_;
+    const long half = drive ? drvHalfNumber_ : senHalfNumber_;
+    const long max = drive ? drvMaxNum_ : senMaxNum_;
+    long index = -1;
+    if (!de7) {
+      index = v < max ? v : -1;
+    } else if (v < half) {
+      index = half + v;
+    } else if (v < max) {
+      index = v - half;
     }
-    write.bytes[0] = static_cast<uint8_t>(v);
-    return write;
+    // A position without a chip channel in the list stays as it is.
+    if (index >= 0 && index < static_cast<long>(list.size())) v = list[index];
   }
-  const int bits = FieldBits(item);
-  if (v >= (1L << bits)) Refuse(item, item.value, "超出范围");
-  write.mask = static_cast<uint8_t>(((1 << bits) - 1) << LowBit(item));
-  write.bytes[0] = static_cast<uint8_t>(v << LowBit(item));
+  if (v < 0 || v >= (1L << FieldBits(item))) Refuse(item, item.value, "超出范围");
+  write.mask = FieldMask(item);
+  write.bits = (static_cast<uint32_t>(v) << LowBit(item)) & write.mask;
   return write;
 }
 
@@ -201,11 +192,10 @@ void CConfig::ApplyItemValues() {
     written.push_back(&item);
   }
   for (const ItemWrite& w : writes) {
-    if (w.count == 2) {
-      block_[w.offset] = w.bytes[0];
-      block_[w.offset + 1] = w.bytes[1];
-    } else {
-      block_[w.offset] = static_cast<uint8_t>((block_[w.offset] & ~w.mask) | (w.bytes[0] & w.mask));
+    for (int i = 0; i < w.count; ++i) {
+      const uint32_t mask = w.mask >> (8 * i) & 0xFF;
+      const uint32_t bits = w.bits >> (8 * i) & 0xFF;
+      block_[w.offset + i] = static_cast<uint8_t>((block_[w.offset + i] & ~mask) | bits);
     }
   }
   // The block now holds these texts: a later change back is a change again.
@@ -267,8 +257,7 @@ void CConfig::SetItemValue(const std::string& key, int value) {
     item->value = item->options[value];
     return;
   }
-  const int bits = item->bitWidth > 8 ? 16 : item->bitWidth == 8 ? 8 : FieldBits(*item);
-  if (value < 0 || value >= (1 << bits)) Refuse(*item, asText, "超出范围");
+  if (value < 0 || value >= (1 << FieldBits(*item))) Refuse(*item, asText, "超出范围");
   item->value = NumberText(*item, value);
 }
 

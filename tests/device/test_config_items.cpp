@@ -85,6 +85,11 @@ TEST_F(ConfigItemsTest, ValuesAreShownAndWrittenByKindAndWidth) {
        "high",
        {0x02, 0x00}},
       {"field past its byte", Item("A", 10, 6, 4), {0xC0}, "3", "1", {0x40}},
+      // A high-byte record with its highest bit at 3: the 4 bits above the
+      // field belong to another parameter.
+      {"12 bits keep the 4 above", Item("A", 10, 0, 12), {0x34, 0xA2}, "564", "4095", {0xFF, 0xAF}},
+      {"12 bits at bit 2", Item("A", 10, 2, 12), {0x03, 0xC0}, "0", "4095", {0xFF, 0xFF}},
+      {"width 8 at bit 3", Item("A", 10, 3, 8), {0xAD}, "21", "6", {0x35}},
   };
   for (const Case& c : cases) {
     const Outcome out = RoundTrip(c.item, c.bytes, c.newText);
@@ -110,6 +115,9 @@ TEST_F(ConfigItemsTest, TextsThatDoNotFitAreRefusedAndTheBlockIsUntouched) {
       {"hex past the byte", Item("A", 10, 0, 8, kCfgEdit, true), "100"},
       {"no such option", Item("A", 10, 0, 1, kCfgComboBox, false, modes), "maybe"},
       {"bit past a field that ends at bit 7", Item("A", 10, 6, 4), "4"},
+      {"12-bit field", Item("A", 10, 0, 12), "4096"},
+      {"16 bits from bit 4", Item("A", 10, 4, 16), "4096"},
+      {"width 8 at bit 3", Item("A", 10, 3, 8), "32"},
   };
   for (const Case& c : cases) {
     CConfig cfg;
@@ -221,11 +229,11 @@ TEST_F(ConfigItemsTest, KeysOfTheChipIniChooseItems) {
 }
 
 TEST_F(ConfigItemsTest, GetAndSetConvertByItemKind) {
-  WriteChipIni("[Cfg]\r\nHexItem=\r\nComboItem=\r\nDec=\r\n");
+  WriteChipIni("[Cfg]\r\nHexItem=\r\nComboItem=\r\nDec=\r\nWide=\r\n");
   CConfig cfg;
   cfg.Items() = {Item("HexItem", 10, 0, 8, kCfgEdit, true),
                  Item("ComboItem", 11, 0, 2, kCfgComboBox, false, {"a", "b", "c"}),
-                 Item("Dec", 12, 0, 4)};
+                 Item("Dec", 12, 0, 4), Item("Wide", 13, 0, 12)};
   cfg.Block()[10] = 0x1A;
   cfg.Block()[11] = 2;
   cfg.RefreshItemValues();
@@ -245,8 +253,8 @@ TEST_F(ConfigItemsTest, GetAndSetConvertByItemKind) {
   EXPECT_EQ(1, cfg.Block()[11]);
   EXPECT_EQ(15, cfg.Block()[12]);
 
-  for (auto [key, value] :
-       {std::pair{"Dec", 16}, std::pair{"ComboItem", 3}, std::pair{"HexItem", -1}}) {
+  for (auto [key, value] : {std::pair{"Dec", 16}, std::pair{"ComboItem", 3},
+                            std::pair{"HexItem", -1}, std::pair{"Wide", 4096}}) {
     EXPECT_THROW(cfg.SetItemValue(key, value), ConfigError) << key;
   }
 }
@@ -348,9 +356,7 @@ TEST_F(ConfigItemsTest, ChangingOneItemTouchesOnlyItsField) {
     if (item.value.empty()) continue;  // outside the block
 
     const int low = item.bitAddress % 8;
-    const int bits = item.bitWidth > 8    ? 16
-                     : item.bitWidth == 8 ? 8
-                                          : std::min(item.bitWidth, 8 - low);
+    const int bits = std::min(item.bitWidth, (item.bitWidth > 8 ? 16 : 8) - low);
     const int v = rig.Int(0, (1 << bits) - 1);
     if (item.controlKind == kCfgComboBox) {
       item.value = item.options[v % item.options.size()];
@@ -363,11 +369,9 @@ TEST_F(ConfigItemsTest, ChangingOneItemTouchesOnlyItsField) {
     const std::string newText = item.value;
     const size_t offset = item.bitAddress / 8 - kBase;
     std::vector<uint8_t> mask(1024, 0);
-    if (item.bitWidth > 8) {
-      mask[offset] = mask[offset + 1] = 0xFF;
-    } else {
-      mask[offset] = static_cast<uint8_t>(((1 << bits) - 1) << (item.bitWidth == 8 ? 0 : low));
-    }
+    const uint32_t field = ((1u << bits) - 1u) << low;
+    mask[offset] = static_cast<uint8_t>(field);
+    if (item.bitWidth > 8) mask[offset + 1] = static_cast<uint8_t>(field >> 8);
     const std::vector<uint8_t> before(cfg.Block().begin(), cfg.Block().end());
     cfg.ApplyItemValues();
     for (int i = 0; i < 1024; ++i) {
