@@ -59,10 +59,13 @@ DeviceEventHooks ConnectionLinks::HooksForThis() {
 void ConnectionLinks::SetChipInfoSteps(std::function<void()> rebuildDataOptions,
                                        std::function<void()> afterPanelGeometry) {
   ops_.rebuildDataOptions = std::move(rebuildDataOptions);
-  std::function<void()> read = DeviceConnectionOps().readPanelGeometry;
+  std::function<bool()> read = DeviceConnectionOps().readPanelGeometry;
+  // A skipped or failed read says nothing about this chip's panel: the rows
+  // and columns just loaded from its INI stay.
   ops_.readPanelGeometry = [read, after = std::move(afterPanelGeometry)] {
-    read();
-    if (after) after();
+    const bool readOk = read();
+    if (readOk && after) after();
+    return readOk;
   };
 }
 

@@ -41,7 +41,8 @@ struct ConnectionOps {
   std::function<ConnectionProbe()> probe;
   // Rebuilds the data-options pop-up for the chip in force (null: none yet).
   std::function<void()> rebuildDataOptions;
-  std::function<void()> readPanelGeometry;
+  // true when the panel's channel counts were read from the chip.
+  std::function<bool()> readPanelGeometry;
 };
 
 // The operations on the process's bridge device.

@@ -77,28 +77,32 @@ uint16_t ParseChipIniAddress(const std::string& text) {
   return HexStrToWord(text.substr(start, 4));
 }
 
-void ReadPanelGeometry() {
+bool ReadPanelGeometry() {
   if (g_bDigitizerDisabled.load()) {
     DisableDigitizer();
   } else {
     EnableDigitizer();
   }
-  if (!IsChipInList(GetChipName())) return;
+  if (!IsChipInList(GetChipName())) return false;
 
   CHidDevice* device = g_pBridgeDevice.load();
   uint8_t bytes[4] = {};
+  bool channelsRead = false;
   if (device != nullptr && device->IsDe7Family()) {
     if (ReadFour(device, AddressFromChipIni(kDe7ChannelKey, kDe7ChannelDefault), bytes)) {
       std::lock_guard lock(g_geometryMutex);
       ApplyDe7Channels(bytes, g_geometry);
+      channelsRead = true;
     }
   } else if (ReadFour(device, AddressFromChipIni(kRu9ChannelKey, kRu9ChannelDefault), bytes)) {
     std::lock_guard lock(g_geometryMutex);
     ApplyRu9Channels(bytes, g_geometry);
+    channelsRead = true;
   }
 
   if (ReadFour(device, AddressFromChipIni(kResolutionKey, kResolutionDefault), bytes)) {
     g_nResolutionX = ResolutionOf(bytes[0], bytes[1]);
     g_nResolutionY = ResolutionOf(bytes[2], bytes[3]);
   }
+  return channelsRead;
 }

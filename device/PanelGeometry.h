@@ -43,8 +43,9 @@ inline constexpr char kResolutionDefault[] = "0x8048";
 
 // Re-applies the digitizer setting, then, for a listed chip, reads the
 // channel counts and the resolution. A failed read leaves what it would have
-// set unchanged.
-void ReadPanelGeometry();
+// set unchanged. true when the channel counts were read: only then does the
+// geometry describe the chip in force.
+bool ReadPanelGeometry();
 
 // A register address as the chip INI writes it ("0x81CC"); the "0x" is
 // optional, and only the first four digits after it count.

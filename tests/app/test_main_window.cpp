@@ -23,6 +23,7 @@
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/UiBridge.h"
+#include "views/DataFormatStore.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/RawDataLayout.h"
 #include "device/ChipGlobals.h"
@@ -31,6 +32,7 @@
 #include "device/RegisterOps.h"
 #include "device/RequestQueue.h"
 #include "platform/AppPaths.h"
+#include "platform/IniFile.h"
 #include "sim/DataPlane.h"
 #include "sim/SimHidBackend.h"
 #include "tests/ui/FakePrompts.h"
@@ -398,6 +400,26 @@ TEST_F(MainWindow, CloseIsBoundedWithARequestStuckInTheBridge) {
   EXPECT_EQ(stuckResult.load(), 0u);
   EXPECT_EQ(g_pBridgeDevice.load(), nullptr);
   EXPECT_FALSE(GetRequestQueue().HasDispatcher());
+}
+
+// A refresh whose geometry read fails keeps the rows and columns the chip
+// INI just gave; the panel last read (perhaps another chip's) is not applied.
+TEST_F(MainWindow, OnlyAGeometryReadThatSucceededIsAdopted) {
+  auto bridge = AddBridge(sim::ChipFamily::RU9);
+  CKestranaDlg& w = Start();
+  const DataFormat read = GetDataFormatStore().Format(DataKind::Raw);
+  ASSERT_NE(read.rows, 7);
+  ASSERT_NE(read.cols, 9);
+
+  const fs::path chipIni = root_ / "System" / "ChipIni" / "RO9110V.ini";
+  ASSERT_TRUE(platform::IniWriteString("Option", "RawDataRows", "7", chipIni));
+  ASSERT_TRUE(platform::IniWriteString("Option", "RawDataCols", "9", chipIni));
+  bridge->Unplug();
+  Control<CMyButton>(CONTROL_NAME(IDC_TOUCHIC_LAMP))->click();
+  EXPECT_EQ(GetChipName(), "RO9110V");
+  EXPECT_EQ(GetDataFormatStore().Format(DataKind::Raw).rows, 7);
+  EXPECT_EQ(GetDataFormatStore().Format(DataKind::Raw).cols, 9);
+  w.close();
 }
 
 // Not checks: with KESTRANA_SCREENSHOT_DIR=<folder> these save the pictures

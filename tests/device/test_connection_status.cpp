@@ -183,7 +183,10 @@ TEST(RefreshChipInfo, NamesTheChipThenRebuildsOptionsAndReadsGeometry) {
     };
     ops.chipNameVersion = [] { return std::string(kChipText); };
     ops.rebuildDataOptions = [&] { calls.push_back("options"); };
-    ops.readPanelGeometry = [&] { calls.push_back("geometry"); };
+    ops.readPanelGeometry = [&] {
+      calls.push_back("geometry");
+      return true;
+    };
     SetChipName("RO9110V");
     const ChipInfoDecision d = RefreshChipInfo(ops, {"RO7385", "RO9110R", "RO9110V"});
     EXPECT_EQ(c.expected, d.actions);
