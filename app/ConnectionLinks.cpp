@@ -110,8 +110,10 @@ void ConnectionLinks::RefreshChipInfo() {
   }
   const ChipInfoDecision decision = ::RefreshChipInfo(ops_, items);
   ApplyViewActions(decision.actions, *this);
-  if (decision.chipTypeIndex && widgets_.chipType != nullptr) {
-    widgets_.chipType->setCurrentIndex(*decision.chipTypeIndex);
+  // The list shows the chip in force, and nothing while that is no listed
+  // chip (a placeholder before any identification).
+  if (widgets_.chipType != nullptr) {
+    widgets_.chipType->setCurrentIndex(decision.chipTypeIndex.value_or(-1));
   }
 }
 

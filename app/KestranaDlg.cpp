@@ -256,6 +256,8 @@ bool CKestranaDlg::Initialize() {
 void CKestranaDlg::ApplySettings(const AppSettings& settings) {
   m_chipType->clear();
   for (const std::string& chip : settings.chipTypes) m_chipType->addItem(Q(chip));
+  // No chip is in force until one is identified or chosen.
+  m_chipType->setCurrentIndex(-1);
   m_ipAddress->setText(Q(FormatIpv4(settings.deviceIp)));
   m_port->setText(QString::number(settings.devicePort));
   ApplyUpdateFile(settings.configFile, m_configPath, m_configEnable, kConfigFilter);

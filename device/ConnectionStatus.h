@@ -89,7 +89,8 @@ class ConnectionStatus {
 
 struct ChipInfoDecision {
   ViewActions actions;
-  // The chip-type item to select; nullopt keeps the selection.
+  // The chip-type item of the chip in force; nullopt when it is no listed
+  // chip (the list then shows no selection).
   std::optional<int> chipTypeIndex;
 };
 

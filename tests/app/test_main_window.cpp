@@ -402,6 +402,17 @@ TEST_F(MainWindow, CloseIsBoundedWithARequestStuckInTheBridge) {
   EXPECT_FALSE(GetRequestQueue().HasDispatcher());
 }
 
+// --- The chip type in force ---
+
+TEST_F(MainWindow, TheChipTypeListShowsNoChipBeforeOneIsIdentified) {
+  Start();
+  auto* chips = Control<QComboBox>(CONTROL_NAME(IDC_CHIP_TYPE));
+  ASSERT_GT(chips->count(), 0);
+  EXPECT_EQ(chips->currentIndex(), -1);
+  EXPECT_EQ(chips->currentText(), QString());
+  window_->close();
+}
+
 // A refresh whose geometry read fails keeps the rows and columns the chip
 // INI just gave; the panel last read (perhaps another chip's) is not applied.
 TEST_F(MainWindow, OnlyAGeometryReadThatSucceededIsAdopted) {
