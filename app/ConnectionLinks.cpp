@@ -37,8 +37,13 @@ ConnectionLinks::ConnectionLinks(Widgets widgets, IPrompts& prompts, IStreamCont
       deviceEvents_(HooksForThis()) {
   if (widgets_.chipType != nullptr) {
     // Only a choice of the user's counts, not the selection made by a refresh.
+    // The chosen chip is then the one in force: its INI, .sc and data formats
+    // come with the rebuilt options dialog.
     connect(widgets_.chipType, &QComboBox::activated, this, [this](int index) {
-      SelectChipType(widgets_.chipType->itemText(index).toStdString());
+      if (SelectChipType(widgets_.chipType->itemText(index).toStdString()) &&
+          ops_.rebuildDataOptions) {
+        ops_.rebuildDataOptions();
+      }
     });
   }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -25,6 +26,7 @@
 #include "ui/UiBridge.h"
 #include "views/DataFormatStore.h"
 #include "views/widgets/Demo.h"
+#include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
@@ -404,6 +406,23 @@ TEST_F(MainWindow, CloseIsBoundedWithARequestStuckInTheBridge) {
 
 // --- The chip type in force ---
 
+int ChipTypeIndex(QComboBox& chips, const QString& name) {
+  const int index = chips.findText(name);
+  EXPECT_GE(index, 0) << name.toStdString();
+  return index;
+}
+
+// The options dialog the window shows: its "Aplly" writes the chip INI it
+// loaded.
+COptionDlg* ShownOptionDlg() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* dlg = qobject_cast<COptionDlg*>(widget); dlg != nullptr && dlg->isVisible()) {
+      return dlg;
+    }
+  }
+  return nullptr;
+}
+
 TEST_F(MainWindow, TheChipTypeListShowsNoChipBeforeOneIsIdentified) {
   Start();
   auto* chips = Control<QComboBox>(CONTROL_NAME(IDC_CHIP_TYPE));
@@ -411,6 +430,32 @@ TEST_F(MainWindow, TheChipTypeListShowsNoChipBeforeOneIsIdentified) {
   EXPECT_EQ(chips->currentIndex(), -1);
   EXPECT_EQ(chips->currentText(), QString());
   window_->close();
+}
+
+// With no bridge, the user picks the chip: its profile is the one in force.
+TEST_F(MainWindow, AChosenChipTypeBringsItsProfileAndOptionsFile) {
+  const fs::path chipIni = root_ / "System" / "ChipIni";
+  const std::string shippedRu9Ini = ReadBytes(chipIni / "RO9110V.ini");
+  const std::string shippedDe7Ini = ReadBytes(chipIni / "RO7387Z.ini");
+  CKestranaDlg& w = Start();
+  ASSERT_EQ(g_wSyncFlagAddr.load(), 0x814E);
+  auto* chips = Control<QComboBox>(CONTROL_NAME(IDC_CHIP_TYPE));
+  chips->setCurrentIndex(ChipTypeIndex(*chips, "RO7387Z"));
+  emit chips->activated(chips->currentIndex());
+
+  EXPECT_EQ(GetChipName(), "RO7387Z");
+  EXPECT_EQ(GetChipIniPath().filename(), "RO7387Z.ini");
+  EXPECT_EQ(g_wSyncFlagAddr.load(), 0x824E) << "the chip's ready flag";
+  EXPECT_EQ(GetDataFormatStore().Format(DataKind::Diff).unit, 1) << "the chip's 2-byte diff values";
+
+  Control<CMyButton>(CONTROL_NAME(IDC_OPTIONS))->click();
+  COptionDlg* options = ShownOptionDlg();
+  ASSERT_NE(options, nullptr);
+  EXPECT_EQ(options->OnBnClickedApply(), COptionDlg::ApplyResult::Saved);
+  options->hide();
+  EXPECT_NE(ReadBytes(chipIni / "RO7387Z.ini"), shippedDe7Ini);
+  EXPECT_EQ(ReadBytes(chipIni / "RO9110V.ini"), shippedRu9Ini);
+  w.close();
 }
 
 // A refresh whose geometry read fails keeps the rows and columns the chip
