@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/AppPaths.h"
 #include "tests/ui/FakePrompts.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/FloatingBtn.h"
@@ -162,7 +163,29 @@ class SaveImageTest : public testing::Test {
   QImage picture_{64, 48, QImage::Format_ARGB32_Premultiplied};
   TrailPictureList pictures_;
   FakePrompts prompts_;
+  QString folder_;
 };
+
+// The dialog proposes the default name in the runtime root, then in the
+// folder used last, never in the folder the program was started from.
+TEST_F(SaveImageTest, ProposesTheDefaultNameInTheRuntimeRootThenTheLastFolder) {
+  QTemporaryDir root;
+  const std::filesystem::path before = platform::AppPaths::BaseDir();
+  platform::AppPaths::SetBaseDir(root.path().toStdString());
+  ASSERT_TRUE(QDir(dir_.path()).mkpath("shots"));
+  prompts_.saveResults.push_back(Path("shots/first.png"));
+  prompts_.saveResults.push_back(std::nullopt);
+  EXPECT_TRUE(SaveImageToFile(pictures_, prompts_, folder_));
+  EXPECT_FALSE(SaveImageToFile(pictures_, prompts_, folder_));
+  ASSERT_EQ(2u, prompts_.saveCalls.size());
+  EXPECT_EQ(QDir(root.path()).absolutePath(), QDir(prompts_.saveCalls[0].folder).absolutePath());
+  EXPECT_EQ(Path("shots"), prompts_.saveCalls[1].folder);
+  for (const auto& call : prompts_.saveCalls) {
+    EXPECT_EQ("iPaint1.bmp", call.proposedName);
+    EXPECT_EQ("bmp", call.defaultSuffix);
+  }
+  platform::AppPaths::SetBaseDir(before);
+}
 
 TEST_F(SaveImageTest, WritesTheFormatOfTheExtension) {
   struct Case {
@@ -172,7 +195,7 @@ TEST_F(SaveImageTest, WritesTheFormatOfTheExtension) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     prompts_.saveResults.push_back(Path(c.name));
-    EXPECT_TRUE(SaveImageToFile(pictures_, prompts_));
+    EXPECT_TRUE(SaveImageToFile(pictures_, prompts_, folder_));
     QImageReader reader(Path(c.written));
     const QImage back = reader.read();
     ASSERT_FALSE(back.isNull()) << reader.errorString().toStdString();
@@ -198,7 +221,7 @@ TEST_F(SaveImageTest, FailuresAreToldAndKeepTheOldFile) {
     SCOPED_TRACE(c.path.toStdString());
     prompts_.warnings.clear();
     prompts_.saveResults.push_back(c.path);
-    EXPECT_FALSE(SaveImageToFile(pictures_, prompts_));
+    EXPECT_FALSE(SaveImageToFile(pictures_, prompts_, folder_));
     EXPECT_EQ(QStringList{QString::fromUtf8(kSaveImageFailedText)}, prompts_.warnings);
   }
   QFile f(old);
@@ -208,7 +231,7 @@ TEST_F(SaveImageTest, FailuresAreToldAndKeepTheOldFile) {
 
 TEST_F(SaveImageTest, EmptyListAsksNothing) {
   TrailPictureList empty;
-  EXPECT_FALSE(SaveImageToFile(empty, prompts_));
+  EXPECT_FALSE(SaveImageToFile(empty, prompts_, folder_));
   EXPECT_TRUE(prompts_.saveCalls.empty());
 }
 

@@ -78,6 +78,8 @@ class CDemo : public QWidget {
   // The picture painted now.
   QImage Picture() const;
   IPrompts& Prompts() { return prompts_; }
+  // The folder pictures were saved to last (empty: none yet).
+  QString& PictureFolder() { return pictureFolder_; }
 
   // The context menu as it would open now (commands carry their ids as data).
   QMenu* CreateContextMenu(QWidget* parent);
@@ -104,6 +106,7 @@ class CDemo : public QWidget {
   void LeaveFullScreen();
 
   IPrompts& prompts_;
+  QString pictureFolder_;
   std::shared_ptr<DemoWorker> worker_;
   std::shared_ptr<TouchStream> stream_;
   QTimer timer_{this};  // "demoTickTimer"

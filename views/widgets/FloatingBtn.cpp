@@ -172,7 +172,7 @@ void CFloatingBtn::RunZone(int zone) {
       if (lines && !demo_.Pictures().IsEmpty()) demo_.ShowPicture(demo_.Pictures().Next());
       break;
     case kRight:
-      if (lines) SaveImageToFile(demo_.Pictures(), demo_.Prompts());
+      if (lines) SaveImageToFile(demo_.Pictures(), demo_.Prompts(), demo_.PictureFolder());
       break;
     case kBottom:
       CloseAndLeave();

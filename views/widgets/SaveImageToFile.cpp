@@ -5,6 +5,7 @@
 #include <QImageWriter>
 
 #include "ui/Prompts.h"
+#include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "views/widgets/TrailPictureList.h"
 
@@ -30,13 +31,18 @@ bool WriteImageFile(const QImage& picture, const QString& path) {
                                    std::string_view(bytes.constData(), bytes.size()));
 }
 
-bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, const QString& folder) {
+bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, QString& lastFolder) {
   const QImage picture = pictures.Current();
   if (picture.isNull()) return false;
+  // Never the folder the program happened to be started from.
+  const QString folder = lastFolder.isEmpty()
+                             ? QString::fromStdString(platform::AppPaths::BaseDir().string())
+                             : lastFolder;
   const std::optional<QString> chosen =
       prompts.saveFileName(folder, kFilter, kDefaultName, kDefaultSuffix);
   if (!chosen) return false;
   QString path = *chosen;
+  lastFolder = QFileInfo(path).absolutePath();
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".") + kDefaultSuffix;
   if (!WriteImageFile(picture, path)) {
     prompts.warn(QString::fromUtf8(kSaveImageFailedText));

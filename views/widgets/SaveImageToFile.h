@@ -15,8 +15,9 @@ inline constexpr char kSaveImageFailedText[] = "保存图像文件失败！";
 // the format cannot be written or the write fails.
 bool WriteImageFile(const QImage& picture, const QString& path);
 
-// Nothing when the list is empty or the user cancels. A name without an
+// Nothing when the list is empty or the user cancels. The dialog proposes
+// "iPaint1.bmp" in lastFolder, or in the runtime root while lastFolder is
+// empty; the chosen file's folder becomes lastFolder. A name without an
 // extension gets ".bmp"; a failure shows kSaveImageFailedText. true when a
 // file was written.
-bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts,
-                     const QString& folder = QString());
+bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, QString& lastFolder);
