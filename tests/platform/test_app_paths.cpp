@@ -1,6 +1,5 @@
 #include "platform/AppPaths.h"
 
-#include <errno.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -89,10 +88,10 @@ TEST_F(AppPathsTest, ResolvesStoredPathTexts) {
 }
 
 TEST_F(AppPathsTest, DefaultBaseIsTheFolderAboveTheExecutables) {
-  // program_invocation_name is argv[0]: an independent view of where this test
-  // binary lives.
-  const fs::path exe = fs::absolute(program_invocation_name);
-  EXPECT_TRUE(fs::equivalent(AppPaths::ExecutableBaseDir(), exe.parent_path().parent_path()));
+  // The build names the folder of this test binary: an independent view of
+  // where it lives, whatever path it was started by.
+  const fs::path binaryDir = KESTRANA_TEST_BINARY_DIR;
+  EXPECT_TRUE(fs::equivalent(AppPaths::ExecutableBaseDir(), binaryDir.parent_path()));
 
   AppPaths::SetBaseDir("relative/base");
   EXPECT_EQ(AppPaths::BaseDir(), (fs::current_path() / "relative/base").lexically_normal());
