@@ -7,12 +7,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ui/ControlIds.h"
-#include "ui/MyButton.h"
 #include "device/ChipGlobals.h"
 #include "device/HexStrToWord.h"
 #include "device/RegisterOps.h"
 #include "platform/IniFile.h"
+#include "ui/ControlIds.h"
+#include "ui/MyButton.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ void RegisterPanel::OnRead() {
   const std::optional<uint16_t> address = ParseRegisterAddress(typed);
   if (!address) {
     readValue_->setEditText(QString());
-    log_.AddLog(ReadLogLine(typed, ""), LOG_ERROR);
+    log_.AddLog(NotAnAddressLine(kReadKind, typed), LOG_ERROR);
     return;
   }
   model_.UseAddress(CleanRegisterText(typed));
@@ -114,7 +114,7 @@ void RegisterPanel::OnRead() {
   if (!ok) value = kFailedReadByte;
   const std::string shown = FormatRegisterByte(value);
   readValue_->setEditText(QString::fromStdString(shown));
-  log_.AddLog(ReadLogLine(typed, shown), ok ? LOG_INFO : LOG_ERROR);
+  log_.AddLog(ReadLogLine(*address, shown), ok ? LOG_INFO : LOG_ERROR);
   SaveAddressList();
 }
 
@@ -131,11 +131,14 @@ void RegisterPanel::OnWrite() {
   if (busy_) return;
   const std::string typedAddress = Typed(address_);
   const std::string typedValue = Typed(writeValue_);
-  const std::string line = WriteLogLine(typedAddress, typedValue);
   const std::optional<uint16_t> address = ParseRegisterAddress(typedAddress);
   const WriteWidth width = WriteWidthOf(typedValue);
-  if (!address || width == WriteWidth::kNone || width == WriteWidth::kTooLong) {
-    log_.AddLog(line, LOG_ERROR);
+  if (!address) {
+    log_.AddLog(NotAnAddressLine(kWriteKind, typedAddress), LOG_ERROR);
+    return;
+  }
+  if (width == WriteWidth::kNone || width == WriteWidth::kTooLong) {
+    log_.AddLog(NotAValueLine(*address, typedValue, width), LOG_ERROR);
     return;
   }
   model_.UseAddress(CleanRegisterText(typedAddress));
@@ -148,7 +151,7 @@ void RegisterPanel::OnWrite() {
   const bool ok =
       (width == WriteWidth::kByte ? WriteChipReg8(device, *address, static_cast<uint8_t>(value))
                                   : WriteChipReg16(device, *address, value)) != 0;
-  log_.AddLog(line, ok ? LOG_INFO : LOG_ERROR);
+  log_.AddLog(WriteLogLine(*address, value, width), ok ? LOG_INFO : LOG_ERROR);
   SaveAddressList();
 }
 

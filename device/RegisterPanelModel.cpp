@@ -27,11 +27,16 @@ void Promote(std::vector<std::string>& list, const std::string& text) {
   if (list.size() > RegisterPanelModel::kMaxEntries) list.resize(RegisterPanelModel::kMaxEntries);
 }
 
-std::string AccessLogLine(std::string_view kind, std::string_view addressText,
-                          std::string_view valueText) {
+std::string Hex(unsigned value, int digits) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%0*x", digits, value);
+  return std::string(text);
+}
+
+std::string AccessLogLine(std::string_view kind, uint16_t address, std::string_view valueText) {
   std::string line(kind);
   line += "A: 0x";
-  line += addressText;
+  line += Hex(address, 4);
   line += "  D: 0x";
   line += valueText;
   return line;
@@ -99,10 +104,22 @@ std::string FormatRegisterByte(uint8_t value) {
   return std::string(text);
 }
 
-std::string ReadLogLine(std::string_view addressText, std::string_view valueText) {
-  return AccessLogLine("[Read]", addressText, valueText);
+std::string ReadLogLine(uint16_t address, std::string_view valueText) {
+  return AccessLogLine(kReadKind, address, valueText);
 }
 
-std::string WriteLogLine(std::string_view addressText, std::string_view valueText) {
-  return AccessLogLine("[Write]", addressText, valueText);
+std::string WriteLogLine(uint16_t address, uint16_t value, WriteWidth width) {
+  return AccessLogLine(kWriteKind, address, Hex(value, width == WriteWidth::kWord ? 4 : 2));
+}
+
+std::string NotAnAddressLine(std::string_view kind, std::string_view typedAddress) {
+  return std::string(kind) + "\"" + std::string(typedAddress) +
+         "\"不是寄存器地址（十六进制），未访问";
+}
+
+std::string NotAValueLine(uint16_t address, std::string_view typedValue, WriteWidth width) {
+  std::string line =
+      std::string(kWriteKind) + "A: 0x" + Hex(address, 4) + "  \"" + std::string(typedValue) + "\"";
+  line += width == WriteWidth::kTooLong ? "超过4位十六进制数，未写入" : "不是十六进制数值，未写入";
+  return line;
 }

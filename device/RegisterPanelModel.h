@@ -62,6 +62,14 @@ std::optional<std::string> StepAddressText(std::string_view typed, int delta);
 // A register byte as shown: two lower-case digits.
 std::string FormatRegisterByte(uint8_t value);
 
-// The log lines of a read and of a write, with the texts as typed.
-std::string ReadLogLine(std::string_view addressText, std::string_view valueText);
-std::string WriteLogLine(std::string_view addressText, std::string_view valueText);
+// The log lines of a read and of a write, with the register as the panel
+// understood the typed text (four lower-case digits, so "0x8140" shows as
+// 8140) and the value read or written (two digits a byte, four a word).
+std::string ReadLogLine(uint16_t address, std::string_view valueText);
+std::string WriteLogLine(uint16_t address, uint16_t value, WriteWidth width);
+// The refusal lines: the typed text names no register, or (for a write to
+// address) no value that fits a register write.
+std::string NotAnAddressLine(std::string_view kind, std::string_view typedAddress);
+std::string NotAValueLine(uint16_t address, std::string_view typedValue, WriteWidth width);
+inline constexpr std::string_view kReadKind = "[Read]";
+inline constexpr std::string_view kWriteKind = "[Write]";

@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "ui/ControlIds.h"
 #include "platform/IniFile.h"
 #include "tests/device/SimDevice.h"
+#include "ui/ControlIds.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ TEST_F(RegisterPanelTest, ReadShowsTheByteLogsItAndStoresTheAddress) {
   EXPECT_EQ("5a", ReadValue()->currentText().toStdString());
 
   EXPECT_EQ((std::vector<LogLine>{{"[Read]A: 0x8140  D: 0x5a", LOG_INFO},
-                                  {"[Read]A: 0x0x8141  D: 0xee", LOG_INFO},
+                                  {"[Read]A: 0x8141  D: 0xee", LOG_INFO},
                                   {"[Read]A: 0x8140  D: 0x5a", LOG_INFO}}),
             log_.lines);
   EXPECT_EQ((Strings{"8140", "0x8141"}), Items(Address()));
@@ -205,16 +205,17 @@ TEST_F(RegisterPanelTest, WriteWidthFollowsTheTypedDigits) {
   struct Case {
     const char* value;
     std::vector<uint8_t> written;  // at 0x3000 and on; empty: refused
+    const char* logged;            // the value as understood, or the refusal's end
   } cases[] = {
-      {"1", {0x01}},
-      {"0A", {0x0A}},
-      {"0x05", {0x05}},
-      {"1234", {0x12, 0x34}},
-      {"005", {0x00, 0x05}},
-      {"12345", {}},
-      {"", {}},
-      {"zz", {}},
-      {"0x", {}},
+      {"1", {0x01}, "01"},
+      {"0A", {0x0A}, "0a"},
+      {"0x05", {0x05}, "05"},
+      {"1234", {0x12, 0x34}, "1234"},
+      {"005", {0x00, 0x05}, "0005"},
+      {"12345", {}, "超过4位十六进制数，未写入"},
+      {"", {}, "不是十六进制数值，未写入"},
+      {"zz", {}, "不是十六进制数值，未写入"},
+      {"0x", {}, "不是十六进制数值，未写入"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.value + "\"");
@@ -226,7 +227,9 @@ TEST_F(RegisterPanelTest, WriteWidthFollowsTheTypedDigits) {
     Write("3000", c.value);
 
     const bool refused = c.written.empty();
-    const std::string line = "[Write]A: 0x3000  D: 0x" + std::string(c.value);
+    const std::string line = refused
+                                 ? "[Write]A: 0x3000  \"" + std::string(c.value) + "\"" + c.logged
+                                 : "[Write]A: 0x3000  D: 0x" + std::string(c.logged);
     EXPECT_EQ((std::vector<LogLine>{{line, refused ? LOG_ERROR : LOG_INFO}}), log_.lines);
     if (refused) {
       EXPECT_TRUE(Sent().empty());
@@ -255,8 +258,9 @@ TEST_F(RegisterPanelTest, AddressWithoutDigitsIsRefusedWithoutTraffic) {
     Write(typed, "01");
     Address()->setEditText(typed);
     SpinButton("up")->click();
-    const std::string read = "[Read]A: 0x" + std::string(typed) + "  D: 0x";
-    const std::string write = "[Write]A: 0x" + std::string(typed) + "  D: 0x01";
+    const std::string refusal = "\"" + std::string(typed) + "\"不是寄存器地址（十六进制），未访问";
+    const std::string read = "[Read]" + refusal;
+    const std::string write = "[Write]" + refusal;
     EXPECT_EQ((std::vector<LogLine>{{read, LOG_ERROR}, {write, LOG_ERROR}, {read, LOG_ERROR}}),
               log_.lines);
     EXPECT_EQ("", ReadValue()->currentText().toStdString());
