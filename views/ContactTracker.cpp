@@ -10,6 +10,8 @@ void CoordinateScale::Apply(int32_t& x, int32_t& y) const {
 
 void ContactTracker::Update(const TouchReport& report, const CoordinateScale& scale) {
   std::move_backward(history_.begin(), history_.end() - 1, history_.end());
+  std::move_backward(scales_.begin(), scales_.end() - 1, scales_.end());
+  scales_[0] = scale;
   const SlotTable& previous = history_[1];
   SlotTable& current = history_[0];
   current = previous;

@@ -34,6 +34,7 @@ struct CoordinateScale {
   int32_t height = 0;
 
   void Apply(int32_t& x, int32_t& y) const;
+  bool operator==(const CoordinateScale&) const = default;
 };
 
 class ContactTracker {
@@ -52,12 +53,19 @@ class ContactTracker {
   const SlotTable& Current() const { return history_[0]; }
   // age 0 is the newest table, kTouchHistoryDepth - 1 the oldest kept.
   const SlotTable& History(int age) const { return history_[static_cast<size_t>(age)]; }
+  // Whether the tables of ages age and age - 1 were placed at one scale: a
+  // trail joins only those (the drawing area or the panel resolution may
+  // change between reports, as on a switch to full screen).
+  bool SameScale(int age) const {
+    return scales_[static_cast<size_t>(age)] == scales_[static_cast<size_t>(age - 1)];
+  }
   // The newest table in chip coordinates.
   const SlotTable& ChipPoints() const { return chip_; }
   int KeyBits() const { return keyBits_; }
 
  private:
   std::array<SlotTable, kTouchHistoryDepth> history_{};
+  std::array<CoordinateScale, kTouchHistoryDepth> scales_{};
   SlotTable chip_{};
   int keyBits_ = 0;
 };

@@ -116,6 +116,25 @@ TEST_F(DemoRendererTest, TrailsOnWhiteAndDotsOnlyWithPoints) {
   }
 }
 
+// After a switch to full screen the same contact is placed at another scale:
+// its trail starts anew instead of joining a point of the old picture.
+TEST_F(DemoRendererTest, TrailsNeverJoinPointsPlacedAtTwoScales) {
+  renderer_.SetMode(DemoDrawMode::Lines);
+  renderer_.ClearForMode();
+  // Resolution 400 x 300: the framed area maps chip (x, y) to (x + 10, y + 10).
+  renderer_.TakeFrame(Frame({{4, 100, 100, 30}}), 400, 300);
+  renderer_.TakeFrame(Frame({{4, 120, 100, 30}}), 400, 300);
+  renderer_.SetFullScreen(true);  // area 420 x 320 from (0, 0)
+  renderer_.ClearForMode();
+  renderer_.TakeFrame(Frame({{4, 300, 100, 30}}), 400, 300);  // at (315, 106)
+  for (int x = 140; x < 310; x += 10) {
+    SCOPED_TRACE(x);
+    for (int y = 100; y <= 115; ++y) ASSERT_EQ(DemoRenderer::kTrailBackground, At(x, y)) << y;
+  }
+  renderer_.TakeFrame(Frame({{4, 300, 200, 30}}), 400, 300);  // to (315, 213)
+  EXPECT_EQ(kDemoSlotColours[0], At(315, 160)) << "the new scale's trail";
+}
+
 TEST_F(DemoRendererTest, PenValuesDrawOverTheTrailOnlyWithAUnit) {
   renderer_.SetMode(DemoDrawMode::Lines);
   renderer_.SetActivePen(true);
@@ -145,7 +164,7 @@ TEST_F(DemoRendererTest, ClearingKeepsDrawnTrailsOnly) {
   renderer_.SetMode(DemoDrawMode::Lines);
   renderer_.ClearForMode();
   renderer_.ClearTrailPicture();
-  EXPECT_EQ(0, pictures_.Count());  // nothing drawn, nothing kept
+  EXPECT_EQ(0, pictures_.Count());       // nothing drawn, nothing kept
   renderer_.TakeFrame(Frame({}), 0, 0);  // reports of an untouched panel
   renderer_.TakeFrame(Frame({}, 0x1), 0, 0);
   renderer_.ClearTrailPicture();

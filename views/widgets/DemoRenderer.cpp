@@ -143,7 +143,7 @@ void DemoRenderer::DrawTrails() {
     for (int age = kTouchHistoryDepth - 1; age > 0; --age) {
       const TouchSlot& from = tracker_.History(age)[s];
       const TouchSlot& to = tracker_.History(age - 1)[s];
-      if (from.size == 0 || to.size == 0 || from.id != to.id) continue;
+      if (from.size == 0 || to.size == 0 || from.id != to.id || !tracker_.SameScale(age)) continue;
       painter.drawLine(from.x, from.y, to.x, to.y);
     }
     const TouchSlot& now = tracker_.Current()[s];
