@@ -12,8 +12,11 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) 
     return std::make_shared<platform::HidrawBackend>();
   }
   auto simulated = std::make_shared<sim::SimHidBackend>();
-  // Real time, so the program feels like it does on a real bridge.
+  // Real time and the bridge's own pace (one 64-byte report per millisecond
+  // each way), so the program streams as it does on a real bridge instead of
+  // as fast as the CPU allows.
   auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+  bridge->SetReportWireUs(kSimReportWireUs);
   // The report trace and the chip's access log are for tests; kept on, they
   // grow with every streamed frame for as long as the program runs.
   bridge->Chip().SetAccessLogEnabled(false);

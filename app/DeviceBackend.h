@@ -4,11 +4,16 @@
 // machines without a bridge). The only place the program itself reaches
 // into the simulator.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "device/DeviceEventSource.h"
 #include "platform/HidPort.h"
+
+// Wire time of one 64-byte report of the program's simulated bridge, each
+// way: the pace of a real bridge.
+inline constexpr int64_t kSimReportWireUs = 1000;
 
 // deviceEnv: the value of KESTRANA_DEVICE (nullptr when unset).
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv);

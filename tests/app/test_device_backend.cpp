@@ -28,6 +28,16 @@ TEST(DeviceBackend, SimulatedBridgeKeepsNoTraceAndNoAccessLog) {
   EXPECT_NE(MakeDeviceEventSource(backend), nullptr) << "the bridge's own arrivals and removals";
 }
 
+// Without a wire time the simulated bridge answers at once and the pages
+// stream thousands of frames a second; a real bridge moves one report per
+// millisecond each way.
+TEST(DeviceBackend, SimulatedBridgeKeepsTheBridgesPace) {
+  const std::shared_ptr<platform::IHidBackend> backend = MakeDeviceBackend("sim");
+  auto* simulated = dynamic_cast<sim::SimHidBackend*>(backend.get());
+  ASSERT_NE(simulated, nullptr);
+  EXPECT_EQ(simulated->Bridge(0)->Config().reportWireUs, 1000);
+}
+
 TEST(DeviceBackend, AnythingButSimMeansTheRealDevices) {
   for (const char* env : {static_cast<const char*>(nullptr), "", "hidraw", "SIM"}) {
     const std::shared_ptr<platform::IHidBackend> backend = MakeDeviceBackend(env);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QWheelEvent>
 #include <climits>
@@ -233,6 +234,44 @@ TEST_F(StreamingViewTest, RawViewStreamsStopsOnAFailedReadAndRestarts) {
   EXPECT_FALSE(view.IsRenderThreadRunning());
   // The last picture stays.
   EXPECT_NE(nullptr, view.Picture());
+}
+
+// Counts the paints a widget gets.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// Frames come far faster than a screen refreshes (the virtual clock lets
+// the chain run flat out): the view still paints at most once a refresh.
+TEST_F(StreamingViewTest, AViewRepaintsAtMostOncePerScreenRefresh) {
+  Connect();
+  FeedCountingRawFrames();
+  CRawDataLayout view(store_, &log_, stack_, nodes_, lock_);
+  view.resize(400, 300);
+  view.show();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return view.isVisible(); }));
+  PaintCounter counter;
+  view.installEventFilter(&counter);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  view.StartStream();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+    auto p = view.Picture();
+    return p && p->framesTaken >= 150 && elapsed.elapsed() >= 300;
+  }));
+  const qint64 ms = elapsed.elapsed();
+  const uint64_t frames = view.Picture()->framesTaken;
+  view.StopStream();
+  const int periodMs = 1000 / 60;
+  EXPECT_GT(counter.paints, 0);
+  EXPECT_LE(counter.paints, ms / periodMs + 2) << frames << " frames in " << ms << " ms";
 }
 
 TEST_F(StreamingViewTest, StopAndStartWhileAReadIsInFlightLeaveOneChain) {

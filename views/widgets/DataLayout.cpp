@@ -40,10 +40,9 @@ CDataLayout::CDataLayout(DataKind kind, DataFormatStore& store, ILogSink* log,
   setAttribute(Qt::WA_OpaquePaintEvent);
   worker_ = std::make_shared<RenderWorker>(std::move(renderer));
   worker_->Mailbox().Quit();  // no render thread yet
-  worker_->SetPublished([this] {
-    // Queued to the UI thread; dropped by Qt if the widget is gone by then.
-    QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection);
-  });
+  pacer_ = new RepaintPacer(*this);
+  // Cleared in the destructor before the pacer goes; paced to the screen.
+  worker_->SetPublished([pacer = pacer_] { pacer->Request(); });
   std::weak_ptr<RenderWorker> weakWorker = worker_;
   chain_ = FrameChain::Create(kind, store, log, [weakWorker](FramePayload&& frame) {
     if (auto worker = weakWorker.lock()) worker->Mailbox().Offer(std::move(frame));

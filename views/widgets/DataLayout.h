@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "device/LogSink.h"
+#include "ui/RepaintPacer.h"
 #include "views/DataFormat.h"
 #include "views/widgets/FrameMailbox.h"
 #include "views/widgets/RenderedPicture.h"
@@ -96,6 +97,7 @@ class CDataLayout : public QWidget {
   const DataKind kind_;
   ILogSink* const log_;
   std::shared_ptr<RenderWorker> worker_;
+  RepaintPacer* pacer_ = nullptr;  // child of this widget
   std::shared_ptr<FrameChain> chain_;
   std::jthread renderThread_;
   ViewParams params_;  // the UI thread's copy

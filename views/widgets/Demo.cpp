@@ -38,11 +38,11 @@ CDemo::CDemo(IPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(pro
   setAttribute(Qt::WA_OpaquePaintEvent);
 
   DemoWorker::Hooks hooks;
-  // Queued by name, so the call carries no data of ours from the render
-  // thread (Qt copies the argument itself); dropped by Qt if the page is gone.
-  hooks.published = [this] {
-    QMetaObject::invokeMethod(this, "OnPublished", Qt::QueuedConnection);
-  };
+  // The pacer queues one call by name per repaint, so the call carries no
+  // data of ours from the render thread; the worker is joined in the
+  // destructor before the pacer goes.
+  pacer_ = new RepaintPacer(*this, [this] { OnPublished(); });
+  hooks.published = [pacer = pacer_] { pacer->Request(); };
   hooks.recordFailed = [this](const std::string& error) {
     QMetaObject::invokeMethod(this, "OnRecordFailed", Qt::QueuedConnection,
                               Q_ARG(QString, QString::fromStdString(error)));
@@ -67,10 +67,7 @@ CDemo::~CDemo() {
   worker_->Quit();
 }
 
-void CDemo::OnPublished() {
-  override_ = QImage();
-  update();
-}
+void CDemo::OnPublished() { override_ = QImage(); }
 
 void CDemo::OnRecordFailed(const QString& error) {
   prompts_.warn(kRecordWriteFailedText + QStringLiteral("\n") + error);

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "ui/RepaintPacer.h"
 #include "views/widgets/DemoRenderer.h"
 
 class CFloatingBtn;
@@ -96,8 +97,9 @@ class CDemo : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  // Run on the UI thread, queued by the render thread's hooks.
-  Q_INVOKABLE void OnPublished();
+  // A new picture is about to be painted: a stored picture on show gives way.
+  void OnPublished();
+  // Run on the UI thread, queued by the render thread's hook.
   Q_INVOKABLE void OnRecordFailed(const QString& error);
 
   void PostView();
@@ -108,6 +110,7 @@ class CDemo : public QWidget {
   IPrompts& prompts_;
   QString pictureFolder_;
   std::shared_ptr<DemoWorker> worker_;
+  RepaintPacer* pacer_ = nullptr;  // child of this widget
   std::shared_ptr<TouchStream> stream_;
   QTimer timer_{this};  // "demoTickTimer"
   int ticks_ = 0;
