@@ -160,28 +160,39 @@ bool ReadFileBytes(const std::filesystem::path& path, std::string* out, size_t m
   };
   if (static_cast<unsigned long long>(st.st_size) > maxBytes) return tooLarge();
 
-  // The size is only a hint: the file may grow while it is read, so the read
-  // itself stops one byte past the limit.
+  auto readFailed = [&](int err) {
+    out->clear();
+    SetError(error, "cannot read", path, err);
+    return false;
+  };
   out->resize(static_cast<size_t>(st.st_size));
   size_t have = 0;
-  for (;;) {
-    if (have == out->size()) {
-      if (have > maxBytes) return tooLarge();
-      out->resize(have + std::min<size_t>(maxBytes - have + 1, 64 * 1024));
-    }
-    ssize_t n = ::read(file.get(), out->data() + have, out->size() - have);
+  while (have < out->size()) {
+    const ssize_t n = ::read(file.get(), out->data() + have, out->size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
-      out->clear();
-      SetError(error, "cannot read", path, err);
-      return false;
+      return readFailed(errno);
     }
     if (n == 0) break;
     have += static_cast<size_t>(n);
   }
   out->resize(have);
-  if (have > maxBytes) return tooLarge();
+  // The size is only a hint: the file may have grown while it was read. The
+  // rest comes through a small buffer, so that reading a file to its end
+  // costs no more than the file itself (growing the string to find the end
+  // zero-filled 64 KiB for every small settings file read), and stops one
+  // chunk past the limit.
+  char more[4096];
+  for (;;) {
+    const ssize_t n = ::read(file.get(), more, sizeof more);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return readFailed(errno);
+    }
+    if (n == 0) break;
+    if (out->size() + static_cast<size_t>(n) > maxBytes) return tooLarge();
+    out->append(more, static_cast<size_t>(n));
+  }
   return true;
 }
 
