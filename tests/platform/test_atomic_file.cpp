@@ -129,6 +129,18 @@ TEST(ReadFileBytes, ReadsUpToTheLimitAndRefusesBeyondIt) {
   EXPECT_EQ(out, "");
 }
 
+// A file whose size the system does not report (procfs says 0) is read to
+// its end in small steps, and the limit still holds.
+TEST(ReadFileBytes, ReadsPastTheReportedSizeUpToTheLimit) {
+  std::string out;
+  ASSERT_TRUE(ReadFileBytes("/proc/self/status", &out, 1 << 20));
+  EXPECT_EQ(out.rfind("Name:", 0), 0u) << out.substr(0, 40);
+  std::string error;
+  EXPECT_FALSE(ReadFileBytes("/proc/self/status", &out, 16, &error));
+  EXPECT_EQ(out, "");
+  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+}
+
 TEST(ReadFileBytes, TellsMissingFromUnreadable) {
   ScratchDir dir;
   WriteBytes(dir / "file", "x");
