@@ -27,13 +27,21 @@ class CountingWidget : public QWidget {
   }
 };
 
-TEST(RepaintPacer, ManyPicturesBeforeARepaintGiveOneRepaint) {
+// A widget on screen, its first paint done and forgotten.
+class RepaintPacerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    widget.clock.start();
+    widget.resize(40, 30);
+    widget.show();
+    ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return widget.paints > 0; }));
+    widget.paints = 0;
+    widget.paintedAtMs.clear();
+  }
   CountingWidget widget;
-  widget.clock.start();
-  widget.resize(40, 30);
-  widget.show();
-  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return widget.paints > 0; }));
-  widget.paints = 0;
+};
+
+TEST_F(RepaintPacerTest, ManyPicturesBeforeARepaintGiveOneRepaint) {
   int before = 0;
   RepaintPacer pacer(widget, [&] { ++before; });
 
@@ -50,14 +58,7 @@ TEST(RepaintPacer, ManyPicturesBeforeARepaintGiveOneRepaint) {
   EXPECT_EQ(1, before);
 }
 
-TEST(RepaintPacer, RepaintsComeNoFasterThanTheScreenRefreshes) {
-  CountingWidget widget;
-  widget.clock.start();
-  widget.resize(40, 30);
-  widget.show();
-  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return widget.paints > 0; }));
-  widget.paints = 0;
-  widget.paintedAtMs.clear();
+TEST_F(RepaintPacerTest, RepaintsComeNoFasterThanTheScreenRefreshes) {
   RepaintPacer pacer(widget);
 
   // A new picture after every repaint, as a stream that never pauses gives.
