@@ -25,9 +25,11 @@ const std::vector<uint32_t> kDelaysMs = {0,   1,   2,   3,   49,  50,  51,  52, 
 
 class LateAnswers : public SimDeviceTest {
  protected:
+  virtual ChipFamily Family() const { return ChipFamily::RU9; }
+
   void SetUp() override {
     SimDeviceTest::SetUp();
-    Connect(ChipFamily::RU9);
+    Connect(Family());
     ASSERT_EQ(1u, StartDataStream(1));
     Bridge().Chip().Poke(0x2000, 0xA1);
     Bridge().Chip().Poke(0x2001, 0xB2);
@@ -139,6 +141,36 @@ TEST_F(LateAnswers, ALostAnswerCostsOneWaitOnly) {
   EXPECT_EQ(0xB2, ReadChipReg8(0x2001));
   EXPECT_EQ(0xC3, ReadChipReg8(0x2002));
   ExpectInStepAgain();
+}
+
+// The DE7 status register read answers 0x80 from the flag poll alone; a late
+// answer that happens to be 0x80 must not be taken as that fresh flag.
+class LateStatusAnswers : public LateAnswers {
+ protected:
+  ChipFamily Family() const override { return ChipFamily::DE7; }
+};
+
+TEST_F(LateStatusAnswers, ALate0x80IsNeverTakenAsAFreshReadyFlag) {
+  ASSERT_EQ(0x824E, g_wSyncFlagAddr.load());
+  Bridge().Chip().Poke(0x2000, 0x80);
+  Bridge().Chip().SetFlagNeverReady(true);
+  for (uint32_t delay : kDelaysMs) {
+    SCOPED_TRACE(testing::Message() << "0x80 answered " << delay << " ms late");
+    Bridge().DelayNextAnswer(delay);
+    ReadChipReg8(0x2000);
+    uint8_t status[4] = {0x11, 0x11, 0x11, 0x11};
+    auto r = CHidRequest::Make(HidOpRead, 0x824E, status, sizeof status, BridgeCmdFrameRead,
+                               kReadTimeoutMs);
+    r->flagAddress = 0x824E;
+    PushAndWait(r);
+    // The flag never rises: whatever the read gives, it is not the late 0x80.
+    if (r->result == 1) {
+      EXPECT_EQ(Bridge().Chip().Peek(0x824E), status[0]);
+    }
+    EXPECT_NE(0x80, status[0]);
+    clock_->Advance(2000);
+    EXPECT_EQ(0xC3, ReadChipReg8(0x2002));
+  }
 }
 
 }  // namespace
