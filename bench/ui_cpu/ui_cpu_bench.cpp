@@ -41,9 +41,8 @@ namespace fs = std::filesystem;
 constexpr int kSettleMs = 1000;
 constexpr int kMeasureMs = 5000;
 
-// The shipped runtime tree, beside this file's folder.
-const fs::path kShippedRuntime = fs::path(__FILE__).parent_path().parent_path().parent_path() /
-                                 "resources" / "runtime";
+// The shipped runtime tree (named by the build: __FILE__ may be relative).
+const fs::path kShippedRuntime = KESTRANA_RUNTIME_DIR;
 
 // No one answers: a message box would stop the measurement.
 class SilentPrompts : public IPrompts {
