@@ -53,14 +53,16 @@ C9xxxUpdate::C9xxxUpdate(IRegisterAccess& access, ILogSink* log)
     : CFwUpdate(FwFamily::DE9vur, access, log) {}
 
 bool C9xxxUpdate::ValidateLayout(std::string& why) {
-  const std::optional<de9::Layout> layout = de9::CheckLayout(Image(), why);
-  if (!layout) return false;
-  layout_ = *layout;
-  return true;
+  return de9::CheckLayout(Image(), why).has_value();
 }
 
+de9::Layout C9xxxUpdate::Layout() const { return de9::LayoutFor(Image().size()); }
+
 std::span<const uint8_t> C9xxxUpdate::SectionData(const de9::Section& section) const {
-  return Image().subspan(section.offset, section.length);
+  const auto image = Image();
+  // A section the image does not hold is no data: the step using it fails.
+  if (section.offset > image.size() || section.length > image.size() - section.offset) return {};
+  return image.subspan(section.offset, section.length);
 }
 
 bool C9xxxUpdate::Sleep(uint32_t ms) {
@@ -121,8 +123,8 @@ bool C9xxxUpdate::Update() {
 }
 
 bool C9xxxUpdate::DownloadIsp() {
-  const std::span<const uint8_t> loader = SectionData(layout_.dspIsp);
-  return io_.Write8(kBootSource, 2) && io_.Write8(kReboot, 1) && io_.Write8(kBank, 2) &&
+  const std::span<const uint8_t> loader = SectionData(Layout().dspIsp);
+  return !loader.empty() && io_.Write8(kBootSource, 2) && io_.Write8(kReboot, 1) && io_.Write8(kBank, 2) &&
          io_.Write8(kCodeAccess, 1) && io_.WriteRegs(kWindowC000, loader) &&
          RecallCheck(loader, kWindowC000) && io_.Write8(kScramble, 0) && io_.Write8(kBank, kBank3);
 }
@@ -139,7 +141,7 @@ bool C9xxxUpdate::EraseBootloader() {
 bool C9xxxUpdate::BurnFwSection8k(std::span<const uint8_t> source, uint16_t window, uint8_t code) {
   const auto bank = static_cast<uint8_t>(code >> 4);
   const auto command = static_cast<uint8_t>(code & 0x0F);
-  return io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) && io_.Write8(kBank, bank) &&
+  return !source.empty() && io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) && io_.Write8(kBank, bank) &&
          io_.Write8(kCodeAccess, 1) && io_.WriteRegs(window, source) &&
          io_.Write8(kHold, kReleaseDsp) && Sleep(kSectionPauseMs) && io_.Write8(kBurn, command) &&
          io_.Poll8(kBurn, 0, kBurnPollReads) && io_.Write8(kBank, bank) &&
@@ -149,7 +151,7 @@ bool C9xxxUpdate::BurnFwSection8k(std::span<const uint8_t> source, uint16_t wind
 bool C9xxxUpdate::BurnFwSection(std::span<const uint8_t> source, uint8_t code) {
   const auto bank = static_cast<uint8_t>(code >> 4);
   const auto command = static_cast<uint8_t>(code & 0x0F);
-  return io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) &&
+  return !source.empty() && io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) &&
          io_.Write8(kHold, kReleaseDsp) && Sleep(kSectionPauseMs) && io_.Write8(kBank, bank) &&
          io_.WriteRegs(kWindow9000, source) && io_.Write8(kBurn, command) &&
          io_.Poll8(kBurn, 0, kBurnPollReads) && RecallCheck(source, kWindow9000);
@@ -159,7 +161,7 @@ bool C9xxxUpdate::BurnSection9000(const de9::Section& section, uint8_t command) 
   const std::span<const uint8_t> data = SectionData(section);
   // Every command is waited for, boot_isp's too: the finish mark and the
   // reset must not cut a burn short.
-  return io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) &&
+  return !data.empty() && io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) &&
          io_.Write8(kHold, kReleaseDsp) && io_.Write8(kBank, kBank3) &&
          io_.WriteRegs(kWindow9000, data) && Sleep(kCommandPauseMs) &&
          io_.Write8(kBurn, command) && io_.Poll8(kBurn, 0, kBurnPollReads) &&
@@ -179,12 +181,12 @@ bool C9xxxUpdate::BurnDsp() { return BurnSection9000(de9::kDsp, kCmdDsp); }
 bool C9xxxUpdate::BurnBootloader() { return BurnSection9000(de9::kBootloader, kCmdBootloader); }
 
 bool C9xxxUpdate::BurnBootIsp() {
-  if (!layout_.hasBootIsp) return true;
+  if (!Layout().hasBootIsp) return true;
   return BurnSection9000(de9::kBootIsp, kCmdBootIsp);
 }
 
 bool C9xxxUpdate::BurnLink() {
-  if (!layout_.hasLink) return true;
+  if (!Layout().hasLink) return true;
   return io_.Write8(kBurn, 0) && BurnFwSection(SectionData(de9::kLink1), kCodeLink1) &&
          BurnFwSection(SectionData(de9::kLink2), kCodeLink2);
 }

@@ -41,10 +41,9 @@ class C9xxxUpdate : public CFwUpdate {
   bool ValidateLayout(std::string& why) override;
 
  private:
+  de9::Layout Layout() const;
   std::span<const uint8_t> SectionData(const de9::Section& section) const;
   // The shared shape of the DSP, bootloader and boot_isp burns.
   bool BurnSection9000(const de9::Section& section, uint8_t command);
   bool Sleep(uint32_t ms);
-
-  de9::Layout layout_;
 };

@@ -4,6 +4,15 @@
 
 namespace de9 {
 
+Layout LayoutFor(size_t size) {
+  const size_t body = size >= kDspIspBytes ? size - kDspIspBytes : 0;
+  Layout layout;
+  layout.hasBootIsp = body >= kBodyWithBootIsp;
+  layout.hasLink = body >= kBodyFull;
+  layout.dspIsp = Section{static_cast<uint32_t>(body), kDspIspBytes};
+  return layout;
+}
+
 std::optional<Layout> CheckLayout(std::span<const uint8_t> image, std::string& why) {
   const size_t size = image.size();
   const size_t body = size >= kDspIspBytes ? size - kDspIspBytes : 0;
@@ -15,11 +24,7 @@ std::optional<Layout> CheckLayout(std::span<const uint8_t> image, std::string& w
     why = kNameErrorText;
     return std::nullopt;
   }
-  Layout layout;
-  layout.hasBootIsp = body >= kBodyWithBootIsp;
-  layout.hasLink = body >= kBodyFull;
-  layout.dspIsp = Section{static_cast<uint32_t>(body), kDspIspBytes};
-  return layout;
+  return LayoutFor(size);
 }
 
 }  // namespace de9

@@ -48,6 +48,10 @@ struct Layout {
   Section dspIsp{};
 };
 
+// The sections an image of `size` bytes holds, whether or not the size is
+// one CheckLayout accepts.
+Layout LayoutFor(size_t size);
+
 // Refusal lines.
 inline constexpr const char* kLengthErrorText = "[VAzezu]固件文件长度错误";
 inline constexpr const char* kNameErrorText = "[VAzezu]固件文件芯片名错误";
