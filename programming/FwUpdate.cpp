@@ -21,6 +21,9 @@ constexpr size_t kHeaderNameBytes = 5;
 constexpr size_t kHeaderVersionOffset = 12;
 constexpr size_t kHeaderBytes = 14;
 
+constexpr uint32_t kIdReadTimeoutMs = 200;
+constexpr int kIdTries = 5;
+
 }  // namespace
 
 std::string FwHeaderName(std::span<const uint8_t> nameBytes) {
@@ -73,7 +76,8 @@ bool CFwUpdate::LoadFirmwareFile(const std::filesystem::path& path) {
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (static_cast<uintmax_t>(in.gcount()) != size || in.peek() != std::ifstream::traits_type::eof()) {
+  if (static_cast<uintmax_t>(in.gcount()) != size ||
+      in.peek() != std::ifstream::traits_type::eof()) {
     Log(kReadErrorText, LOG_ERROR);
     return false;
   }
@@ -100,13 +104,28 @@ bool CFwUpdate::CheckImage(bool log) {
 std::string CFwUpdate::GetFileChipVersion() const {
   if (image_.size() < kHeaderBytes) return {};
   char version[8];
-  std::snprintf(version, sizeof version, "%4X",
-                static_cast<unsigned>(image_[kHeaderVersionOffset] << 8 | image_[kHeaderVersionOffset + 1]));
-  return FwHeaderName(std::span(image_).subspan(kHeaderNameOffset, kHeaderNameBytes)) + "_" + version;
+  std::snprintf(
+      version, sizeof version, "%4X",
+      static_cast<unsigned>(image_[kHeaderVersionOffset] << 8 | image_[kHeaderVersionOffset + 1]));
+  return FwHeaderName(std::span(image_).subspan(kHeaderNameOffset, kHeaderNameBytes)) + "_" +
+         version;
 }
 
 bool CFwUpdate::IsChipMatch() {
   if (!CheckImage(false)) return false;
   if (IdentifyChip() == 0) return false;
+  return GetFileChipVersion() == GetChipNameVersion();
+}
+
+bool CFwUpdate::MatchChipIdBlock(ChipIdFamily family) {
+  if (!CheckImage(false)) return false;
+  IdentifyChipForUpdate(
+      family,
+      [this](uint16_t address, uint8_t* out, uint32_t length) {
+        return io_.ReadRegs(address, std::span(out, length), kIdReadTimeoutMs);
+      },
+      kIdTries);
+  // Compared also when no listed chip answered: with the names of the last
+  // answer, or those known before when none came.
   return GetFileChipVersion() == GetChipNameVersion();
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "device/ChipIdentify.h"
 #include "device/LogSink.h"
 #include "programming/RegisterAccess.h"
 
@@ -66,6 +67,9 @@ class CFwUpdate {
   // Whether the loaded image has a layout this engine can burn; otherwise
   // `why` is the LOG_ERROR line to give.
   virtual bool ValidateLayout(std::string& why) = 0;
+  // The engines' chip check: the family's id block read through the access
+  // (5 tries, 200 ms each) names the chip, then file and chip are compared.
+  bool MatchChipIdBlock(ChipIdFamily family);
   // An image is loaded and its layout valid; logs why not when asked.
   bool CheckImage(bool log);
   void Log(const std::string& text, LogLevel level) const;

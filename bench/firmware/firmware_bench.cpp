@@ -18,9 +18,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -48,7 +48,8 @@ bool LoadImage(CFwUpdate& engine, const std::vector<uint8_t>& image) {
                     ("kestrana-fw-bench-" + std::to_string(::getpid()) + ".bin");
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.size()));
   }
   const bool ok = engine.LoadFirmwareFile(path);
   std::filesystem::remove(path);
@@ -79,8 +80,9 @@ BurnRun RunBurn(FwFamily family) {
     return run;
   }
   auto engine = CreateFwUpdate(family, nullptr);
-  const auto image = de7 ? sim::MakeZe73Firmware({"7388", 0x0102, "7388", 0x0102})
-                         : sim::MakeDe9Firmware(sim::kDe9LengthFull, {"9110V", 0x1060, "9111", 0x1060});
+  const auto image =
+      de7 ? sim::MakeZe73Firmware({"7388", 0x0102, "7388", 0x0102})
+          : sim::MakeDe9Firmware(sim::kDe9LengthFull, {"9110V", 0x1060, "9111", 0x1060});
   if (!LoadImage(*engine, image)) {
     g_pBridgeDevice = nullptr;
     return run;
@@ -88,7 +90,8 @@ BurnRun RunBurn(FwFamily family) {
   bridge->Trace().Clear();
   const auto start = std::chrono::steady_clock::now();
   run.ok = engine->Update();
-  run.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  run.ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   size_t reports = 0;
   for (const sim::TraceEntry& entry : bridge->Trace().Entries()) {
     if (entry.dir == sim::TraceDir::Out || entry.dir == sim::TraceDir::In) ++reports;

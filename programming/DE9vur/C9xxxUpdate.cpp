@@ -4,17 +4,14 @@
 #include <array>
 #include <vector>
 
-#include "device/ChipGlobals.h"
-#include "device/ChipIdentify.h"
-
 namespace {
 
 // Registers of the burn.
-constexpr uint16_t kHold = 0x4180;       // 0x0C: SS51 and DSP held; 0x04: DSP released
+constexpr uint16_t kHold = 0x4180;  // 0x0C: SS51 and DSP held; 0x04: DSP released
 constexpr uint16_t kWatchdog = 0x40B0;
 constexpr uint16_t kWatchdogPair = 0x4010;
 constexpr uint16_t kCache = 0x404B;
-constexpr uint16_t kBurn = 0x5094;       // command; the chip sets 0 when done; 0x99 finished
+constexpr uint16_t kBurn = 0x5094;  // command; the chip sets 0 when done; 0x99 finished
 constexpr uint16_t kBootSource = 0x4190;
 constexpr uint16_t kReboot = 0x4184;
 constexpr uint16_t kBank = 0x4048;
@@ -32,8 +29,6 @@ constexpr int kHoldWrites = 30;
 // Reads of 0x5094 a burn command is given (at least 4 s, see Poll8).
 constexpr uint32_t kBurnPollReads = 1000;
 constexpr uint32_t kRecallTimeoutMs = 100;
-constexpr uint32_t kIdReadTimeoutMs = 200;
-constexpr int kIdTries = 5;
 constexpr uint32_t kSectionPauseMs = 10;
 constexpr uint32_t kCommandPauseMs = 1;
 constexpr uint32_t kResetPauseMs = 200;
@@ -70,16 +65,7 @@ bool C9xxxUpdate::Sleep(uint32_t ms) {
   return true;
 }
 
-bool C9xxxUpdate::IsChipMatch() {
-  if (!CheckImage(false)) return false;
-  IdentifyChipForUpdate(
-      ChipIdFamily::RU9,
-      [this](uint16_t address, uint8_t* out, uint32_t length) {
-        return io_.ReadRegs(address, std::span(out, length), kIdReadTimeoutMs);
-      },
-      kIdTries);
-  return GetFileChipVersion() == GetChipNameVersion();
-}
+bool C9xxxUpdate::IsChipMatch() { return MatchChipIdBlock(ChipIdFamily::RU9); }
 
 bool C9xxxUpdate::HoldChip() {
   if (!io_.ResetChip()) return false;
@@ -124,8 +110,8 @@ bool C9xxxUpdate::Update() {
 
 bool C9xxxUpdate::DownloadIsp() {
   const std::span<const uint8_t> loader = SectionData(Layout().dspIsp);
-  return !loader.empty() && io_.Write8(kBootSource, 2) && io_.Write8(kReboot, 1) && io_.Write8(kBank, 2) &&
-         io_.Write8(kCodeAccess, 1) && io_.WriteRegs(kWindowC000, loader) &&
+  return !loader.empty() && io_.Write8(kBootSource, 2) && io_.Write8(kReboot, 1) &&
+         io_.Write8(kBank, 2) && io_.Write8(kCodeAccess, 1) && io_.WriteRegs(kWindowC000, loader) &&
          RecallCheck(loader, kWindowC000) && io_.Write8(kScramble, 0) && io_.Write8(kBank, kBank3);
 }
 
@@ -141,8 +127,8 @@ bool C9xxxUpdate::EraseBootloader() {
 bool C9xxxUpdate::BurnFwSection8k(std::span<const uint8_t> source, uint16_t window, uint8_t code) {
   const auto bank = static_cast<uint8_t>(code >> 4);
   const auto command = static_cast<uint8_t>(code & 0x0F);
-  return !source.empty() && io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) && io_.Write8(kBank, bank) &&
-         io_.Write8(kCodeAccess, 1) && io_.WriteRegs(window, source) &&
+  return !source.empty() && io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) &&
+         io_.Write8(kBank, bank) && io_.Write8(kCodeAccess, 1) && io_.WriteRegs(window, source) &&
          io_.Write8(kHold, kReleaseDsp) && Sleep(kSectionPauseMs) && io_.Write8(kBurn, command) &&
          io_.Poll8(kBurn, 0, kBurnPollReads) && io_.Write8(kBank, bank) &&
          io_.Write8(kCodeAccess, 1) && RecallCheck(source, window) && io_.Write8(kCodeAccess, 0);
@@ -163,9 +149,8 @@ bool C9xxxUpdate::BurnSection9000(const de9::Section& section, uint8_t command) 
   // reset must not cut a burn short.
   return !data.empty() && io_.Write8(kHold, kHoldBoth) && io_.Write8(kScramble, 0) &&
          io_.Write8(kHold, kReleaseDsp) && io_.Write8(kBank, kBank3) &&
-         io_.WriteRegs(kWindow9000, data) && Sleep(kCommandPauseMs) &&
-         io_.Write8(kBurn, command) && io_.Poll8(kBurn, 0, kBurnPollReads) &&
-         RecallCheck(data, kWindow9000);
+         io_.WriteRegs(kWindow9000, data) && Sleep(kCommandPauseMs) && io_.Write8(kBurn, command) &&
+         io_.Poll8(kBurn, 0, kBurnPollReads) && RecallCheck(data, kWindow9000);
 }
 
 bool C9xxxUpdate::BurnSs51() {

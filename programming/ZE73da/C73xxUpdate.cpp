@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "device/ChipGlobals.h"
-#include "device/ChipIdentify.h"
 #include "programming/ZE73da/Ze73Layout.h"
 
 namespace {
@@ -29,8 +27,6 @@ constexpr int kHoldAttempts = 29;
 constexpr uint8_t kStartBytes1[] = {0xD4, 0xC2, 0x61, 0x3A};  // 0x3A61C2D4
 constexpr uint8_t kStartBytes2[] = {0x5F, 0xB0, 0x29, 0x7E};  // 0x7E29B05F
 constexpr uint32_t kIspReadTimeoutMs = 100;
-constexpr uint32_t kIdReadTimeoutMs = 200;
-constexpr int kIdTries = 5;
 constexpr uint32_t kIspStartPauseMs = 50;
 constexpr uint32_t kIspReadyReads = 500;
 constexpr uint32_t kChunkPollReads = 50;
@@ -55,16 +51,9 @@ std::string C73xxUpdate::GetFileChipVersion() const {
 }
 
 bool C73xxUpdate::IsChipMatch() {
-  if (!CheckImage(false)) return false;
   // The versions are always compared: a listed chip with other firmware
   // must not pass as up to date.
-  IdentifyChipForUpdate(
-      ChipIdFamily::DE7,
-      [this](uint16_t address, uint8_t* out, uint32_t length) {
-        return io_.ReadRegs(address, std::span(out, length), kIdReadTimeoutMs);
-      },
-      kIdTries);
-  return GetFileChipVersion() == GetChipNameVersion();
+  return MatchChipIdBlock(ChipIdFamily::DE7);
 }
 
 bool C73xxUpdate::HoldChip() {

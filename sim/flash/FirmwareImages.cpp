@@ -13,9 +13,9 @@ struct Region {
 };
 
 constexpr Region kDe9Regions[] = {
-    {1, 0x000E, 0x2000}, {2, 0x200E, 0x2000}, {3, 0x400E, 0x2000}, {4, 0x600E, 0x2000},
-    {5, 0x800E, 0x1000}, {6, 0x900E, 0x800},  {7, 0x980E, 0x800},  {8, 0xA00E, 0x2000},
-    {9, 0xC00E, 0x1000},
+    {1, 0x000E, 0x2000}, {2, 0x200E, 0x2000}, {3, 0x400E, 0x2000},
+    {4, 0x600E, 0x2000}, {5, 0x800E, 0x1000}, {6, 0x900E, 0x800},
+    {7, 0x980E, 0x800},  {8, 0xA00E, 0x2000}, {9, 0xC00E, 0x1000},
 };
 constexpr unsigned kDe9DspIspSection = 10;
 
@@ -31,9 +31,10 @@ void Fill(std::vector<uint8_t>& image, const Region& region, size_t end) {
   }
 }
 
-void PutId(std::vector<uint8_t>& image, size_t at, const std::string& id) {
-  for (size_t i = 0; i < 4 && at + i < image.size(); ++i) {
-    image[at + i] = i < id.size() ? static_cast<uint8_t>(id[i]) : 0;
+// count characters of text at `at`, NUL-padded, as far as the image reaches.
+void PutText(std::vector<uint8_t>& image, size_t at, const std::string& text, size_t count) {
+  for (size_t i = 0; i < count && at + i < image.size(); ++i) {
+    image[at + i] = i < text.size() ? static_cast<uint8_t>(text[i]) : 0;
   }
 }
 
@@ -54,16 +55,14 @@ std::vector<uint8_t> MakeDe9Firmware(size_t length, const FirmwareIdentity& iden
   for (const Region& region : kDe9Regions) Fill(image, region, body);
   if (length >= kDe9DspIspBytes) Fill(image, {kDe9DspIspSection, body, kDe9DspIspBytes}, length);
   // Header: name characters at 4..8 (NUL-padded), version at 12..13, high byte first.
-  for (size_t i = 0; i < 5 && 4 + i < length; ++i) {
-    image[4 + i] = i < identity.headerName.size() ? static_cast<uint8_t>(identity.headerName[i]) : 0;
-  }
+  PutText(image, 4, identity.headerName, 5);
   if (length > 13) {
     image[12] = static_cast<uint8_t>(identity.headerVersion >> 8);
     image[13] = static_cast<uint8_t>(identity.headerVersion);
   }
   const size_t idAt = kDe9HeaderBytes + kDe9IdOffsetInSs51;
   if (idAt + 6 <= body) {
-    PutId(image, idAt, identity.chipId);
+    PutText(image, idAt, identity.chipId, 4);
     image[idAt + 4] = static_cast<uint8_t>(identity.chipVersion);
     image[idAt + 5] = static_cast<uint8_t>(identity.chipVersion >> 8);
   }
@@ -73,16 +72,14 @@ std::vector<uint8_t> MakeDe9Firmware(size_t length, const FirmwareIdentity& iden
 std::vector<uint8_t> MakeZe73Firmware(const FirmwareIdentity& identity, size_t length) {
   std::vector<uint8_t> image(length, 0);
   for (const Region& region : kZe73Regions) Fill(image, region, length);
-  for (size_t i = 0; i < 4 && 0x13 + i < length; ++i) {
-    image[0x13 + i] = i < identity.headerName.size() ? static_cast<uint8_t>(identity.headerName[i]) : 0;
-  }
+  PutText(image, 0x13, identity.headerName, 4);
   if (length > 0x1A) {
     image[0x19] = static_cast<uint8_t>(identity.headerVersion >> 8);
     image[0x1A] = static_cast<uint8_t>(identity.headerVersion);
   }
   const size_t idAt = kZe73Gm11Offset + kDe7IdFlashAddress;
   if (idAt + 8 <= length) {
-    PutId(image, idAt, identity.chipId);
+    PutText(image, idAt, identity.chipId, 4);
     image[idAt + 4] = 0;
     image[idAt + 5] = 0;
     image[idAt + 6] = static_cast<uint8_t>(identity.chipVersion >> 8);

@@ -42,6 +42,7 @@ std::vector<uint8_t> MakeDe9Firmware(size_t length, const FirmwareIdentity& iden
 // The generated pattern of section `section` at `offset` (tests compare with it).
 uint8_t FirmwarePattern(unsigned section, size_t offset);
 
-std::vector<uint8_t> MakeZe73Firmware(const FirmwareIdentity& identity, size_t length = kZe73Length);
+std::vector<uint8_t> MakeZe73Firmware(const FirmwareIdentity& identity,
+                                      size_t length = kZe73Length);
 
 }  // namespace sim

@@ -30,7 +30,8 @@ uint32_t WordSum(const uint8_t* data, size_t length) {
   uint32_t sum = 0;
   for (size_t i = 0; i < length; i += 4) {
     uint32_t word = 0;
-    for (size_t b = 0; b < 4 && i + b < length; ++b) word |= static_cast<uint32_t>(data[i + b]) << (8 * b);
+    for (size_t b = 0; b < 4 && i + b < length; ++b)
+      word |= static_cast<uint32_t>(data[i + b]) << (8 * b);
     sum += word;
   }
   return sum;
@@ -41,7 +42,9 @@ uint32_t WordSum(const uint8_t* data, size_t length) {
 class SimChipDe7::Memory : public MappedMemory {
  public:
   explicit Memory(SimChipDe7& owner) : owner_(owner) {}
-  void ReadMemory(size_t offset, uint8_t* out, size_t count) override { owner_.ReadMem(offset, out, count); }
+  void ReadMemory(size_t offset, uint8_t* out, size_t count) override {
+    owner_.ReadMem(offset, out, count);
+  }
   void WriteMemory(size_t offset, const uint8_t* data, size_t count) override {
     owner_.WriteMem(offset, data, count);
   }
@@ -54,8 +57,10 @@ void SimChipDe7::Attach(SimChip& chip) {
   chip_ = &chip;
   memory_ = std::make_unique<Memory>(*this);
   chip.SetWriteHook(kHold, [this](SimChip& c, const ByteAccess& a) { OnHoldWrite(c, a.value); });
-  chip.SetWriteHook(kHostFlag, [this](SimChip& c, const ByteAccess& a) { OnHostFlagWrite(c, a.value); });
-  chip.SetReadHook(kStatus, [this](SimChip& c, const ByteAccess&) { return OnStatusRead(c, kStatus); });
+  chip.SetWriteHook(kHostFlag,
+                    [this](SimChip& c, const ByteAccess& a) { OnHostFlagWrite(c, a.value); });
+  chip.SetReadHook(kStatus,
+                   [this](SimChip& c, const ByteAccess&) { return OnStatusRead(c, kStatus); });
   chip.SetReadHook(kDone, [this](SimChip& c, const ByteAccess&) { return OnStatusRead(c, kDone); });
   earlierCommandWrite_ = chip.SetWriteHook(
       kCommandRegister, [this](SimChip& c, const ByteAccess& a) { OnCommandWrite(c, a); });
@@ -116,8 +121,10 @@ void SimChipDe7::OnHoldWrite(SimChip& chip, uint8_t value) {
   if (value == 1 && state_ == State::IspRunning) {
     EnterLocked(chip, State::RestartPending);
   } else if (value == 0 && state_ == State::Held) {
-    const bool words = chip.PeekRange(0xF7CC, 4) == std::vector<uint8_t>(std::begin(kStartWord1), std::end(kStartWord1)) &&
-                       chip.PeekRange(0xF7EC, 4) == std::vector<uint8_t>(std::begin(kStartWord2), std::end(kStartWord2));
+    const bool words = chip.PeekRange(0xF7CC, 4) ==
+                           std::vector<uint8_t>(std::begin(kStartWord1), std::end(kStartWord1)) &&
+                       chip.PeekRange(0xF7EC, 4) ==
+                           std::vector<uint8_t>(std::begin(kStartWord2), std::end(kStartWord2));
     if (words && chip.Peek(0x50C0) == 0 && chip.Peek(0x50C4) == 0 && ispWritten_.all()) {
       EnterLocked(chip, State::IspRunning);
       SetLater(kStatus, 0xFF);
@@ -150,7 +157,8 @@ void SimChipDe7::OnHostFlagWrite(SimChip& chip, uint8_t value) {
   if (state_ != State::IspRunning) return;
   if (value == 0x55) {
     const std::vector<uint8_t> header = chip.PeekRange(kHeader, 12);
-    header_ = De7Chunk{LittleEndian32(header, 0), LittleEndian32(header, 4), LittleEndian32(header, 8)};
+    header_ =
+        De7Chunk{LittleEndian32(header, 0), LittleEndian32(header, 4), LittleEndian32(header, 8)};
     chunkOpen_ = true;
     received_ = 0;
     done_ = {};
@@ -160,7 +168,8 @@ void SimChipDe7::OnHostFlagWrite(SimChip& chip, uint8_t value) {
     SetLater(kStatus, 0xFF);
     const bool fits = header_.length <= chunk_.size() && header_.address <= kDe7FlashBytes &&
                       header_.length <= kDe7FlashBytes - header_.address;
-    if (!fits || received_ < header_.length || WordSum(chunk_.data(), header_.length) != header_.checksum) {
+    if (!fits || received_ < header_.length ||
+        WordSum(chunk_.data(), header_.length) != header_.checksum) {
       return;  // 0x4197 stays 0: the host's poll runs out
     }
     std::copy(chunk_.begin(), chunk_.begin() + header_.length, flash_.begin() + header_.address);
@@ -174,7 +183,8 @@ void SimChipDe7::OnCommandWrite(SimChip& chip, const ByteAccess& access) {
     std::lock_guard lock(mutex_);
     if (state_ == State::RestartPending) {
       chip.Poke(kCommandRegister, access.value);
-      if (access.value == 0xAA && chip.Peek(kDe7StreamParam0) == 0x00 && chip.Peek(kDe7StreamParam1) == 0x56) {
+      if (access.value == 0xAA && chip.Peek(kDe7StreamParam0) == 0x00 &&
+          chip.Peek(kDe7StreamParam1) == 0x56) {
         ++restarts_;
         EnterLocked(chip, State::Running);
       }
@@ -246,7 +256,8 @@ void SimChipDe7::InstallFirmware(const std::vector<uint8_t>& file) {
   {
     std::lock_guard lock(mutex_);
     auto copy = [&](size_t offset, uint32_t address, size_t length) {
-      for (size_t i = 0; i < length && offset + i < file.size(); ++i) flash_[address + i] = file[offset + i];
+      for (size_t i = 0; i < length && offset + i < file.size(); ++i)
+        flash_[address + i] = file[offset + i];
     };
     copy(0x1100, 0x3D000, 0x800);
     copy(0x1900, 0x00000, 0x1F000);

@@ -35,7 +35,9 @@ class SimChipDe9::Window : public MappedMemory {
   using Reader = std::function<void(size_t, uint8_t*, size_t)>;
   using Writer = std::function<void(size_t, const uint8_t*, size_t)>;
   Window(Reader reader, Writer writer) : reader_(std::move(reader)), writer_(std::move(writer)) {}
-  void ReadMemory(size_t offset, uint8_t* out, size_t count) override { reader_(offset, out, count); }
+  void ReadMemory(size_t offset, uint8_t* out, size_t count) override {
+    reader_(offset, out, count);
+  }
   void WriteMemory(size_t offset, const uint8_t* data, size_t count) override {
     writer_(offset, data, count);
   }
@@ -202,23 +204,50 @@ void SimChipDe9::Execute(SimChip& chip, uint8_t command) {
   size_t flashOffset = 0;
   size_t length = 0;
   switch (command) {
-    case 1: case 2: case 3: case 4:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
       window = &sram_[BankOf(command)];
       windowOffset = (command % 2 == 1) ? 0 : kHalf;
       flash = &flash_.ss51;
       flashOffset = (command - 1) * kHalf;
       length = kHalf;
       break;
-    case 5: window = &window9000_; flash = &flash_.dsp; length = 0x1000; break;
-    case 6: window = &window9000_; flash = &flash_.boot; length = 0x800; break;
-    case 7: window = &window9000_; flash = &flash_.bootIsp; length = 0x800; break;
-    case 8: window = &window9000_; flash = &flash_.link; length = 0x2000; break;
-    case 9: window = &window9000_; flash = &flash_.link; flashOffset = 0x2000; length = 0x1000; break;
-    default: return;
+    case 5:
+      window = &window9000_;
+      flash = &flash_.dsp;
+      length = 0x1000;
+      break;
+    case 6:
+      window = &window9000_;
+      flash = &flash_.boot;
+      length = 0x800;
+      break;
+    case 7:
+      window = &window9000_;
+      flash = &flash_.bootIsp;
+      length = 0x800;
+      break;
+    case 8:
+      window = &window9000_;
+      flash = &flash_.link;
+      length = 0x2000;
+      break;
+    case 9:
+      window = &window9000_;
+      flash = &flash_.link;
+      flashOffset = 0x2000;
+      length = 0x1000;
+      break;
+    default:
+      return;
   }
   const auto from = window->begin() + static_cast<std::ptrdiff_t>(windowOffset);
-  burns_.push_back(De9Burn{command, std::vector<uint8_t>(from, from + static_cast<std::ptrdiff_t>(length))});
-  std::copy(from, from + static_cast<std::ptrdiff_t>(length), flash->begin() + static_cast<std::ptrdiff_t>(flashOffset));
+  burns_.push_back(
+      De9Burn{command, std::vector<uint8_t>(from, from + static_cast<std::ptrdiff_t>(length))});
+  std::copy(from, from + static_cast<std::ptrdiff_t>(length),
+            flash->begin() + static_cast<std::ptrdiff_t>(flashOffset));
   if (corruptNext_ == command) {
     corruptNext_ = 0;
     (*flash)[flashOffset + length / 2] ^= 0x5A;
@@ -254,7 +283,8 @@ void SimChipDe9::InstallFirmware(const std::vector<uint8_t>& file) {
   {
     std::lock_guard lock(mutex_);
     auto copy = [&](std::vector<uint8_t>& to, size_t offset, size_t flashOffset, size_t length) {
-      for (size_t i = 0; i < length && offset + i < file.size(); ++i) to[flashOffset + i] = file[offset + i];
+      for (size_t i = 0; i < length && offset + i < file.size(); ++i)
+        to[flashOffset + i] = file[offset + i];
     };
     copy(flash_.ss51, 0x000E, 0, 0x8000);
     copy(flash_.dsp, 0x800E, 0, 0x1000);

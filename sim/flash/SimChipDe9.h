@@ -97,7 +97,8 @@ class SimChipDe9 : public ChipBehaviour {
   bool loaderRunning_ = false;
   std::bitset<0x1000> loaderBytes_;
   std::vector<uint8_t> loader_;
-  std::vector<std::vector<uint8_t>> sram_ = std::vector<std::vector<uint8_t>>(3, std::vector<uint8_t>(0x4000, 0));
+  std::vector<std::vector<uint8_t>> sram_ =
+      std::vector<std::vector<uint8_t>>(3, std::vector<uint8_t>(0x4000, 0));
   std::vector<uint8_t> window9000_ = std::vector<uint8_t>(0x2000, 0);
   uint8_t pending_ = 0;
   unsigned pendingReads_ = 0;

@@ -55,10 +55,10 @@ struct Access {
 
 enum class Fault {
   None,
-  Unplug,   // from request k on every access fails at once; the device is gone
-  Silence,  // from request k on reads time out and writes reach nothing
-  Drop,     // request k alone fails (a read times out, a write is lost)
-  Corrupt,  // request k, a read, comes back with one byte flipped
+  Unplug,       // from request k on every access fails at once; the device is gone
+  Silence,      // from request k on reads time out and writes reach nothing
+  Drop,         // request k alone fails (a read times out, a write is lost)
+  Corrupt,      // request k, a read, comes back with one byte flipped
   CorruptFrom,  // from request k on every read of more than one byte comes back corrupt
 };
 
@@ -166,6 +166,15 @@ class SimChipAccess : public IRegisterAccess {
   size_t requests_ = 0;
   std::vector<Access> trace_;
 };
+
+// The request number (from 1) of the n-th access of this kind to address in
+// a trace; 0 when there is none.
+inline size_t NthRequest(const std::vector<Access>& trace, Op op, uint16_t address, int n) {
+  for (size_t i = 0; i < trace.size(); ++i) {
+    if (trace[i].op == op && trace[i].address == address && --n == 0) return i + 1;
+  }
+  return 0;
+}
 
 struct LogLine {
   std::string text;

@@ -15,8 +15,8 @@ namespace {
 using namespace fw_test;
 
 const std::vector<std::string> kFullBurnLines = {
-    "[VAzezu]烧录初始化",     "[VAzezu]下载ISP",          "[VAzezu]擦除Bootloader",
-    "[VAzezu]下载SS51固件",   "[VAzezu]下载DSP固件",      "[VAzezu]下载glink固件",
+    "[VAzezu]烧录初始化",         "[VAzezu]下载ISP",        "[VAzezu]擦除Bootloader",
+    "[VAzezu]下载SS51固件",       "[VAzezu]下载DSP固件",    "[VAzezu]下载glink固件",
     "[VAzezu]下载Bootlaoder固件", "[VAzezu]下载Bootisp固件"};
 
 C9xxxUpdate& Engine(De9Rig& rig) { return static_cast<C9xxxUpdate&>(*rig.engine); }
@@ -28,8 +28,10 @@ void ExpectFlashHolds(const sim::SimChipDe9& chip, const std::vector<uint8_t>& f
   EXPECT_EQ(flash.ss51, Slice(file, 0x000E, 0x8000));
   EXPECT_EQ(flash.dsp, Slice(file, 0x800E, 0x1000));
   EXPECT_EQ(flash.boot, Slice(file, 0x900E, 0x800));
-  EXPECT_EQ(flash.bootIsp, body >= 0xA00E ? Slice(file, 0x980E, 0x800) : std::vector<uint8_t>(0x800, 0xFF));
-  EXPECT_EQ(flash.link, body >= 0xD00E ? Slice(file, 0xA00E, 0x3000) : std::vector<uint8_t>(0x3000, 0xFF));
+  EXPECT_EQ(flash.bootIsp,
+            body >= 0xA00E ? Slice(file, 0x980E, 0x800) : std::vector<uint8_t>(0x800, 0xFF));
+  EXPECT_EQ(flash.link,
+            body >= 0xD00E ? Slice(file, 0xA00E, 0x3000) : std::vector<uint8_t>(0x3000, 0xFF));
   EXPECT_EQ(chip.LoaderImage(), Slice(file, body, 0x1000));
   EXPECT_TRUE(chip.Finished());
   EXPECT_EQ(0u, chip.Violations());
@@ -131,15 +133,15 @@ TEST(De9Update, SectionBurnersWriteTheirBankAndCommand) {
   ASSERT_TRUE(engine.BurnFwSection8k(std::span(file).subspan(0x400E, 0x2000), 0xC000, 0x13));
   // Negative values: a block write of that many bytes (or -1: a read-back).
   const std::vector<std::pair<uint16_t, int>> section8k = {
-      {0x4180, 0x0C}, {0x4218, 0}, {0x4048, 1}, {0x4049, 1}, {0xC000, -0x2000},
-      {0x4180, 0x04}, {0x5094, 3}, {0x4048, 1}, {0x4049, 1}, {0xC000, -1}, {0x4049, 0}};
+      {0x4180, 0x0C}, {0x4218, 0}, {0x4048, 1}, {0x4049, 1},  {0xC000, -0x2000}, {0x4180, 0x04},
+      {0x5094, 3},    {0x4048, 1}, {0x4049, 1}, {0xC000, -1}, {0x4049, 0}};
   EXPECT_EQ(section8k, Writes(rig.access.Trace()));
   EXPECT_EQ(3u, rig.personality->Burns().back().command);
 
   rig.access.ClearTrace();
   ASSERT_TRUE(engine.BurnFwSection(std::span(file).subspan(0xA00E, 0x2000), 0x38));
   const std::vector<std::pair<uint16_t, int>> section = {
-      {0x4180, 0x0C}, {0x4218, 0}, {0x4180, 0x04}, {0x4048, 3},
+      {0x4180, 0x0C},    {0x4218, 0}, {0x4180, 0x04}, {0x4048, 3},
       {0x9000, -0x2000}, {0x5094, 8}, {0x9000, -1}};
   EXPECT_EQ(section, Writes(rig.access.Trace()));
   EXPECT_EQ(8u, rig.personality->Burns().back().command);
@@ -167,9 +169,9 @@ TEST(De9Update, CommandNeverDoneFailsItsStepAfterTheWholePoll) {
     uint8_t command;
     const char* failure;
   } cases[] = {
-      {6, "[VAzezu]擦除Bootloader失败"}, {1, "[VAzezu]下载SS51固件失败"},
-      {4, "[VAzezu]下载SS51固件失败"},   {5, "[VAzezu]下载DSP固件失败"},
-      {8, "[VAzezu]下载glink固件"},      {9, "[VAzezu]下载glink固件"},
+      {6, "[VAzezu]擦除Bootloader失败"},  {1, "[VAzezu]下载SS51固件失败"},
+      {4, "[VAzezu]下载SS51固件失败"},    {5, "[VAzezu]下载DSP固件失败"},
+      {8, "[VAzezu]下载glink固件"},       {9, "[VAzezu]下载glink固件"},
       {7, "[VAzezu]下载Bootisp固件失败"},
   };
   for (const Case& c : cases) {
@@ -298,12 +300,7 @@ TEST(De9UpdateFaults, OneShotFaultsAtRetriedStepsStillBurnExactly) {
     ASSERT_TRUE(rig.engine->Update());
     clean = rig.access.Trace();
   }
-  auto nth = [&](Op op, uint16_t address, int n) {
-    for (size_t i = 0; i < clean.size(); ++i) {
-      if (clean[i].op == op && clean[i].address == address && --n == 0) return i + 1;
-    }
-    return size_t{0};
-  };
+  auto nth = [&](Op op, uint16_t address, int n) { return NthRequest(clean, op, address, n); };
   struct Case {
     const char* what;
     Fault fault;

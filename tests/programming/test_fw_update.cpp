@@ -19,7 +19,8 @@ using platform::testing_support::ScratchDir;
 
 TEST(FwUpdateLoad, FailuresLogOneLineAndLeaveNoImage) {
   ScratchDir dir;
-  const auto good = WriteFile(dir, "good.bin", sim::MakeDe9Firmware(sim::kDe9LengthFull, De9Identity()));
+  const auto good =
+      WriteFile(dir, "good.bin", sim::MakeDe9Firmware(sim::kDe9LengthFull, De9Identity()));
   const auto empty = WriteFile(dir, "empty.bin", {});
   const auto huge = dir / "huge.bin";
   WriteFile(dir, "huge.bin", {1});
@@ -51,8 +52,10 @@ TEST(FwUpdateLoad, FailuresLogOneLineAndLeaveNoImage) {
 
 TEST(FwUpdateLoad, ReloadReplacesTheImageAndKeepsPathAndTime) {
   ScratchDir dir;
-  const auto first = WriteFile(dir, "a.bin", sim::MakeDe9Firmware(sim::kDe9LengthFull, De9Identity(0x1060)));
-  const auto second = WriteFile(dir, "b.bin", sim::MakeDe9Firmware(sim::kDe9LengthMinimal, De9Identity(0x1061)));
+  const auto first =
+      WriteFile(dir, "a.bin", sim::MakeDe9Firmware(sim::kDe9LengthFull, De9Identity(0x1060)));
+  const auto second =
+      WriteFile(dir, "b.bin", sim::MakeDe9Firmware(sim::kDe9LengthMinimal, De9Identity(0x1061)));
   auto engine = CreateFwUpdate(FwFamily::DE9vur, nullptr);
   ASSERT_TRUE(engine->LoadFirmwareFile(first));
   ASSERT_TRUE(engine->LoadFirmwareFile(second));
@@ -134,11 +137,14 @@ TEST(FwUpdateChipMatch, De9Table) {
   } cases[] = {
       {"listed, same version", "9111", 0x1060, "9110V", 0x1060, "RO9110V", true, "RO9110V_1060", 0},
       {"file named by the id", "9111", 0x1060, "9111", 0x1060, "RO9110V", true, "RO9110V_1060", 0},
-      {"listed, other version", "9111", 0x1061, "9110V", 0x1060, "RO9110V", false, "RO9110V_1061", 0},
+      {"listed, other version", "9111", 0x1061, "9110V", 0x1060, "RO9110V", false, "RO9110V_1061",
+       0},
       {"listed, new chip", "6572", 0x0105, "6572", 0x0105, "RO9110V", true, "VE6572_ 105", 1},
-      {"listed, after a placeholder", "9112", 0x1060, "9110R", 0x1060, "RO9XXX", true, "RO9110R_1060", 1},
+      {"listed, after a placeholder", "9112", 0x1060, "9110R", 0x1060, "RO9XXX", true,
+       "RO9110R_1060", 1},
       {"unlisted, same version", "9999", 0x1060, "9999", 0x1060, "RO9110V", true, "RO9999_1060", 0},
-      {"unlisted, other version", "9999", 0x1060, "9999", 0x2060, "RO9110V", false, "RO9999_1060", 0},
+      {"unlisted, other version", "9999", 0x1060, "9999", 0x2060, "RO9110V", false, "RO9999_1060",
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -152,7 +158,8 @@ TEST(FwUpdateChipMatch, De9Table) {
     id.push_back(static_cast<uint8_t>(c.chipVersion));
     id.push_back(static_cast<uint8_t>(c.chipVersion >> 8));
     rig.chip.PokeRange(0x8140, id);
-    ASSERT_TRUE(rig.Load(sim::MakeDe9Firmware(sim::kDe9LengthFull, {c.fileName, c.fileVersion, "", 0})));
+    ASSERT_TRUE(
+        rig.Load(sim::MakeDe9Firmware(sim::kDe9LengthFull, {c.fileName, c.fileVersion, "", 0})));
     EXPECT_EQ(c.match, rig.engine->IsChipMatch());
     EXPECT_EQ(c.chipNameVersion, GetChipNameVersion());
     EXPECT_EQ(c.changes, events.changes);

@@ -73,8 +73,9 @@ TEST(Ze73Update, BurnsTheFileByteForByte) {
 TEST(Ze73Update, ChunkHeaderCarriesLengthAddressAndWordSum) {
   const std::vector<uint8_t> blank(0x800, 0xFF);
   const auto header = ze73::ChunkHeader(blank, 0x3D000);
-  EXPECT_EQ((std::array<uint8_t, 12>{0x00, 0x08, 0, 0, 0x00, 0xD0, 0x03, 0, 0x00, 0xFE, 0xFF, 0xFF}),
-            header);
+  EXPECT_EQ(
+      (std::array<uint8_t, 12>{0x00, 0x08, 0, 0, 0x00, 0xD0, 0x03, 0, 0x00, 0xFE, 0xFF, 0xFF}),
+      header);
   // A last partial word counts as if padded with zeros.
   const std::vector<uint8_t> odd = {1, 0, 0, 0, 2};
   EXPECT_EQ(3, ze73::ChunkHeader(odd, 0)[8]);
@@ -259,7 +260,8 @@ TEST(Ze73UpdateFaults, PersistentFaultsNeverEndAsSuccess) {
       // Writes have no answer: after the last handshake a silent bridge
       // cannot be told from one that works.
       if (fault == Fault::Silence && at > total - 4) continue;
-      SCOPED_TRACE("request " + std::to_string(at) + " fault " + std::to_string(static_cast<int>(fault)));
+      SCOPED_TRACE("request " + std::to_string(at) + " fault " +
+                   std::to_string(static_cast<int>(fault)));
       De7Rig rig(sim::ChipFamily::DE7);
       ASSERT_TRUE(rig.Load(file));
       rig.access.Inject(fault, at);
@@ -281,12 +283,7 @@ TEST(Ze73UpdateFaults, OneShotFaultsAtRetriedStepsStillBurnExactly) {
     ASSERT_TRUE(rig.engine->Update());
     clean = rig.access.Trace();
   }
-  auto nth = [&](Op op, uint16_t address, int n) {
-    for (size_t i = 0; i < clean.size(); ++i) {
-      if (clean[i].op == op && clean[i].address == address && --n == 0) return i + 1;
-    }
-    return size_t{0};
-  };
+  auto nth = [&](Op op, uint16_t address, int n) { return NthRequest(clean, op, address, n); };
   struct Case {
     const char* what;
     Fault fault;

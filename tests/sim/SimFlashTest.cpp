@@ -43,11 +43,13 @@ TEST(SimChipMapping, MappedRangeBypassesRegistersHooksAndFramesUntilUnmapped) {
 TEST(FirmwareImages, SectionsDifferAndIdentityIsWhereTheConventionSaysIt) {
   const auto file = MakeDe9Firmware(kDe9LengthFull, {"9110V", 0x1060, "9111", 0x2070});
   ASSERT_EQ(kDe9LengthFull, file.size());
-  EXPECT_EQ(std::vector<uint8_t>({'9', '1', '1', '0', 'V'}), std::vector<uint8_t>(file.begin() + 4, file.begin() + 9));
+  EXPECT_EQ(std::vector<uint8_t>({'9', '1', '1', '0', 'V'}),
+            std::vector<uint8_t>(file.begin() + 4, file.begin() + 9));
   EXPECT_EQ(0x10, file[12]);
   EXPECT_EQ(0x60, file[13]);
   const size_t id = kDe9HeaderBytes + kDe9IdOffsetInSs51;
-  EXPECT_EQ(std::vector<uint8_t>({'9', '1', '1', '1', 0x70, 0x20}), std::vector<uint8_t>(file.begin() + id, file.begin() + id + 6));
+  EXPECT_EQ(std::vector<uint8_t>({'9', '1', '1', '1', 0x70, 0x20}),
+            std::vector<uint8_t>(file.begin() + id, file.begin() + id + 6));
   // Two sections of the same size never hold the same bytes.
   EXPECT_NE(std::vector<uint8_t>(file.begin() + 0x000E, file.begin() + 0x000E + 0x800),
             std::vector<uint8_t>(file.begin() + 0x200E, file.begin() + 0x200E + 0x800));
@@ -59,7 +61,8 @@ TEST(FirmwareImages, SectionsDifferAndIdentityIsWhereTheConventionSaysIt) {
   EXPECT_EQ(0x01, ze73[0x19]);
   EXPECT_EQ(0x02, ze73[0x1A]);
   const size_t at = 0x1900 + kDe7IdFlashAddress;
-  EXPECT_EQ(std::vector<uint8_t>({'7', '3', '8', '8', 0, 0, 3, 4}), std::vector<uint8_t>(ze73.begin() + at, ze73.begin() + at + 8));
+  EXPECT_EQ(std::vector<uint8_t>({'7', '3', '8', '8', 0, 0, 3, 4}),
+            std::vector<uint8_t>(ze73.begin() + at, ze73.begin() + at + 8));
 }
 
 }  // namespace
