@@ -173,22 +173,29 @@ TEST(FwUpdateChipMatch, De9Table) {
 TEST(FwUpdateChipMatch, Ze73AlwaysComparesTheVersion) {
   struct Case {
     const char* what;
+    std::string chipId;
     uint8_t major;
     uint8_t minor;
+    std::string fileName;
     bool match;
     std::string chipNameVersion;
+    size_t idReads;
   } cases[] = {
-      {"same version", 0x01, 0x02, true, "RO7387Z_01.02"},
-      {"older firmware on a listed chip", 0x01, 0x01, false, "RO7387Z_01.01"},
+      {"listed, same version", "7388", 0x01, 0x02, "7388", true, "RO7387Z_01.02", 1},
+      {"older firmware on a listed chip", "7388", 0x01, 0x01, "7388", false, "RO7387Z_01.01", 1},
+      {"unlisted, same version", "7385", 0x01, 0x02, "7385", true, "RO7385_01.02", 5},
+      {"unlisted, other chip's file", "7385", 0x01, 0x02, "7388", false, "RO7385_01.02", 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     De7Rig rig(sim::ChipFamily::DE7);
-    rig.chip.PokeRange(0x8240, {'7', '3', '8', '8', 0, 0, c.major, c.minor});
-    ASSERT_TRUE(rig.Load(sim::MakeZe73Firmware(De7Identity(0x0102))));
+    std::vector<uint8_t> id(c.chipId.begin(), c.chipId.end());
+    id.insert(id.end(), {0, 0, c.major, c.minor});
+    rig.chip.PokeRange(0x8240, id);
+    ASSERT_TRUE(rig.Load(sim::MakeZe73Firmware({c.fileName, 0x0102, "", 0})));
     EXPECT_EQ(c.match, rig.engine->IsChipMatch());
     EXPECT_EQ(c.chipNameVersion, GetChipNameVersion());
-    EXPECT_EQ("RO7387Z", GetChipName());
+    EXPECT_EQ(c.idReads, rig.access.ReadsOf(0x8240));
   }
 }
 
