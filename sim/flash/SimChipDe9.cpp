@@ -64,7 +64,7 @@ void SimChipDe9::Attach(SimChip& chip) {
   chip.SetWriteHook(kHold, [this](SimChip& c, const ByteAccess& a) { OnHoldWrite(c, a.value); });
   chip.SetWriteHook(kWatchdog, [this](SimChip& c, const ByteAccess& a) {
     std::lock_guard lock(mutex_);
-    if (held_ || a.value != 0) c.Poke(kWatchdog, a.value);
+    if ((held_ && !watchdogStuck_) || a.value != 0) c.Poke(kWatchdog, a.value);
   });
   chip.SetWriteHook(kBurn, [this](SimChip& c, const ByteAccess& a) { OnBurnWrite(c, a.value); });
   chip.SetReadHook(kBurn, [this](SimChip& c, const ByteAccess&) { return OnBurnRead(c); });
@@ -266,6 +266,11 @@ void SimChipDe9::SetHoldDifficulty(unsigned writes) {
 void SimChipDe9::SetCompletionDelay(unsigned reads) {
   std::lock_guard lock(mutex_);
   completionDelay_ = reads;
+}
+
+void SimChipDe9::SetWatchdogStuck(bool stuck) {
+  std::lock_guard lock(mutex_);
+  watchdogStuck_ = stuck;
 }
 
 void SimChipDe9::SetCommandNeverDone(uint8_t command) {

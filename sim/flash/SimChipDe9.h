@@ -55,6 +55,8 @@ class SimChipDe9 : public ChipBehaviour {
   void SetHoldDifficulty(unsigned writes);
   // Reads of 0x5094 that still see the command before it reads 0 (default 0).
   void SetCompletionDelay(unsigned reads);
+  // The watchdog cannot be switched off (0x40B0 keeps reading 1).
+  void SetWatchdogStuck(bool stuck);
   // This command is accepted but never done (0: none).
   void SetCommandNeverDone(uint8_t command);
   // The next time this command writes flash, one byte of it comes out wrong.
@@ -91,6 +93,7 @@ class SimChipDe9 : public ChipBehaviour {
   unsigned holdDifficulty_ = 1;
   unsigned completionDelay_ = 0;
   uint8_t neverDone_ = 0;
+  bool watchdogStuck_ = false;
   uint8_t corruptNext_ = 0;
   unsigned holdWrites_ = 0;
   bool held_ = false;

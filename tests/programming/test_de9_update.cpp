@@ -164,6 +164,15 @@ TEST(De9Update, HoldNeedsThe0x0CToTakeWithin30Writes) {
   }
 }
 
+TEST(De9Update, HoldFailsWhenTheWatchdogStaysOn) {
+  De9Rig rig(sim::ChipFamily::RU9);
+  rig.personality->SetWatchdogStuck(true);
+  ASSERT_TRUE(rig.Load(sim::MakeDe9Firmware(sim::kDe9LengthMinimal, De9Identity())));
+  EXPECT_FALSE(rig.engine->Update());
+  EXPECT_EQ(std::vector<std::string>{"[VAzezu]I2C通信失败"}, rig.log.Errors());
+  EXPECT_FALSE(rig.access.WroteTo(0x4190));
+}
+
 TEST(De9Update, CommandNeverDoneFailsItsStepAfterTheWholePoll) {
   struct Case {
     uint8_t command;

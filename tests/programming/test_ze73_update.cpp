@@ -159,14 +159,26 @@ TEST(Ze73Update, HoldRetriesAfterOneReset) {
 }
 
 TEST(Ze73Update, FailedHoldGoesOnAndTheLoaderDecides) {
-  De7Rig rig(sim::ChipFamily::DE7);
-  rig.personality->SetHoldDifficulty(30);
-  rig.personality->SetHoldNeedsReset(true);
-  ASSERT_TRUE(rig.Load(sim::MakeZe73Firmware(De7Identity())));
-  EXPECT_FALSE(rig.engine->Update());
-  EXPECT_TRUE(rig.log.Has("芯片暂停失败，继续下载", LOG_INFO));
-  EXPECT_TRUE(rig.access.WroteTo(0x8000));
-  EXPECT_EQ(std::vector<std::string>{"ISP下载失败"}, rig.log.Errors());
+  struct Case {
+    const char* what;
+    unsigned difficulty;
+    size_t droppedRequest;  // 0: none
+  } cases[] = {
+      {"never held", 30, 0}, {"stream start lost", 1, 2},  // request 1 is the stream parameter
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    De7Rig rig(sim::ChipFamily::DE7);
+    rig.personality->SetHoldDifficulty(c.difficulty);
+    rig.personality->SetHoldNeedsReset(true);
+    if (c.droppedRequest != 0) rig.access.Inject(Fault::Drop, c.droppedRequest);
+    ASSERT_TRUE(rig.Load(sim::MakeZe73Firmware(De7Identity())));
+    EXPECT_FALSE(rig.engine->Update());
+    EXPECT_TRUE(rig.log.Has("芯片暂停失败，继续下载", LOG_INFO));
+    EXPECT_TRUE(rig.access.WroteTo(0x8000));
+    EXPECT_EQ(std::vector<std::string>{"ISP下载失败"}, rig.log.Errors());
+    EXPECT_TRUE(rig.personality->Chunks().empty());
+  }
 }
 
 TEST(Ze73Update, ChunkCorruptedInTransitFailsOnTheFlashHandshake) {
