@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <new>
 #include <system_error>
 
 #include "device/ChipGlobals.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr const char* kOpenFailedText = "打开失败";
+constexpr const char* kAllocFailedText = "[FW update]malloc buf that fw needed is failed";
 constexpr const char* kReadErrorText = "[FW update]Read File err";
 constexpr const char* kNoImageText = "[FW update]未加载有效的固件文件";
 
@@ -74,7 +76,13 @@ bool CFwUpdate::LoadFirmwareFile(const std::filesystem::path& path) {
     Log(kReadErrorText, LOG_ERROR);
     return false;
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    Log(kAllocFailedText, LOG_ERROR);
+    return false;
+  }
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (static_cast<uintmax_t>(in.gcount()) != size ||
       in.peek() != std::ifstream::traits_type::eof()) {
