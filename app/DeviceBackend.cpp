@@ -6,6 +6,7 @@
 #include "sim/DataPlane.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
+#include "sim/flash/SimChipDe9.h"
 
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) {
   if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
@@ -23,6 +24,8 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) 
   bridge->Trace().SetEnabled(false);
   // Panel frames, touches and pen data for the data views and the demo.
   sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  // Flash and loader, so that a firmware update runs as on a real chip.
+  sim::AddDe9Personality(bridge->Chip());
   simulated->AddBridge(bridge);
   return simulated;
 }

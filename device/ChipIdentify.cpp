@@ -27,18 +27,9 @@ constexpr uint32_t kIdReadTimeoutMs = 100;
 constexpr const char* kChipIniFolder = "..\\System\\ChipIni\\";
 constexpr const char* kIniCreateFailedText = "ini文件创建失败！";
 
-enum class Family { RU9, DE7 };
+using Family = ChipIdFamily;
 
-struct IdBlock {
-  uint16_t address;
-  uint32_t length;
-  const char* placeholder;  // the chip name when no listed chip is known
-};
-
-constexpr IdBlock kRu9Id{0x8140, 6, "RO9XXX"};
-constexpr IdBlock kDe7Id{0x8240, 8, "RO7XXX"};
-
-const IdBlock& BlockOf(Family family) { return family == Family::DE7 ? kDe7Id : kRu9Id; }
+const char* PlaceholderOf(Family family) { return family == Family::DE7 ? "RO7XXX" : "RO9XXX"; }
 
 struct NameMapping {
   std::string_view id;
@@ -54,6 +45,40 @@ constexpr std::array<NameMapping, 5> kSalesNames{{
     {"RO7388", "RO7387Z"},
 }};
 
+std::optional<ChipId> ReadChipId(CHidDevice* device, Family family) {
+  const ChipIdBlock block = IdBlockOf(family);
+  std::array<uint8_t, 8> bytes{};
+  if (ReadChipRegs(device, block.address, bytes.data(), block.length, kIdReadTimeoutMs) == 0) {
+    return std::nullopt;
+  }
+  return ParseChipId(family, bytes.data());
+}
+
+// Identifications run one at a time so that "previous name" and the commit
+// belong together; hooks are called after it is released.
+std::mutex g_identifyMutex;
+
+// A listed chip replaced another name: its profile files and the UI follow,
+// outside the identification lock.
+void NotifyChipChanged() {
+  if (!ChipEvents().IsReady()) return;
+  FindChipIni();
+  FindChipScFile();
+  ChipEvents().OnChipChanged();
+}
+
+// A placeholder stands for no chip's profile, so even the same name found
+// again needs its files looked up.
+bool NameChanged(const std::string& previous, const std::string& now) {
+  return previous.find("XXX") != std::string::npos || previous != now;
+}
+
+}  // namespace
+
+ChipIdBlock IdBlockOf(ChipIdFamily family) {
+  return family == ChipIdFamily::DE7 ? ChipIdBlock{0x8240, 8} : ChipIdBlock{0x8140, 6};
+}
+
 std::string MapChipName(std::string idName) {
   for (const NameMapping& m : kSalesNames) {
     if (idName == m.id) return std::string(m.name);
@@ -61,24 +86,12 @@ std::string MapChipName(std::string idName) {
   return idName;
 }
 
-struct ChipId {
-  std::string name;
-  std::string nameVersion;
-};
-
-// Reads one family's id block: four id characters, then the firmware version
-// (RU9: bytes 4 low, 5 high, shown as "%4X"; DE7: bytes 6 and 7 as "%02X.%02X").
-std::optional<ChipId> ReadChipId(CHidDevice* device, Family family) {
-  const IdBlock& block = BlockOf(family);
-  std::array<uint8_t, 8> bytes{};
-  if (ReadChipRegs(device, block.address, bytes.data(), block.length, kIdReadTimeoutMs) == 0) {
-    return std::nullopt;
-  }
+ChipId ParseChipId(ChipIdFamily family, const uint8_t* bytes) {
   // The id characters end at the first NUL ("911\0" is RO911); any byte is
   // kept as a character, never as a path or format element.
-  std::string name = MapChipName("RO" + Latin1ToUtf8(bytes.data(), 4));
+  std::string name = MapChipName("RO" + Latin1ToUtf8(bytes, 4));
   char version[8];
-  if (family == Family::DE7) {
+  if (family == ChipIdFamily::DE7) {
     std::snprintf(version, sizeof version, "%02X.%02X", bytes[6], bytes[7]);
   } else {
     std::snprintf(version, sizeof version, "%4X", static_cast<unsigned>(bytes[5] << 8 | bytes[4]));
@@ -87,11 +100,26 @@ std::optional<ChipId> ReadChipId(CHidDevice* device, Family family) {
   return ChipId{std::move(name), std::move(nameVersion)};
 }
 
-// Identifications run one at a time so that "previous name" and the commit
-// belong together; hooks are called after it is released.
-std::mutex g_identifyMutex;
-
-}  // namespace
+bool IdentifyChipForUpdate(ChipIdFamily family, const ChipIdReader& read, int tries) {
+  bool listed = false;
+  bool changed = false;
+  {
+    std::lock_guard lock(g_identifyMutex);
+    const std::string previous = GetChipName();
+    const ChipIdBlock block = IdBlockOf(family);
+    for (int attempt = 0; attempt < tries && !listed; ++attempt) {
+      std::array<uint8_t, 8> bytes{};
+      if (!read(block.address, bytes.data(), block.length)) continue;
+      const ChipId id = ParseChipId(family, bytes.data());
+      SetChipName(id.name);
+      SetChipNameVersion(id.nameVersion);
+      listed = IsChipInList(id.name);
+      changed = listed && NameChanged(previous, id.name);
+    }
+  }
+  if (changed) NotifyChipChanged();
+  return listed;
+}
 
 bool IsPlainFileName(std::string_view name) {
   if (name.empty()) return false;
@@ -152,20 +180,14 @@ int IdentifyChip() {
       SetChipNameVersion(id->nameVersion);
       if (!IsChipInList(id->name)) continue;
       SetChipName(id->name);
-      // A placeholder stands for no chip's profile, so even the same name
-      // found again needs its files looked up.
-      changed = previous.find("XXX") != std::string::npos || previous != id->name;
+      changed = NameChanged(previous, id->name);
       result = 1;
     }
     if (result == 0) {
-      SetChipName(IsChipInList(previous) ? previous : BlockOf(family).placeholder);
+      SetChipName(IsChipInList(previous) ? previous : PlaceholderOf(family));
     }
   }
-  if (changed && ChipEvents().IsReady()) {
-    FindChipIni();
-    FindChipScFile();
-    ChipEvents().OnChipChanged();
-  }
+  if (changed) NotifyChipChanged();
   return result;
 }
 

@@ -7,7 +7,9 @@
 // supported chips are listed in the settings file, section "CHIP LIST", key
 // "chip list", as comma-separated names.
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +23,43 @@ inline constexpr const char* kChipListKey = "chip list";
 inline constexpr std::string_view kCfgItemFolder = "..\\System\\CfgItem\\";
 // The chip-list check's own default, used when the key is missing.
 inline constexpr std::string_view kDefaultChipList = "RO9110V, RO9110R";
+
+// The two id blocks: RU9 at 0x8140 (6 bytes: four id characters, version low
+// and high byte, shown as "%4X"), DE7 at 0x8240 (8 bytes: four id
+// characters, two unused, version major and minor, shown as "%02X.%02X").
+enum class ChipIdFamily { RU9, DE7 };
+
+struct ChipIdBlock {
+  uint16_t address;
+  uint32_t length;
+};
+ChipIdBlock IdBlockOf(ChipIdFamily family);
+
+// A chip id name ("RO" + id characters) under the name the chip is sold as
+// (RO9111 -> RO9110V, RO6572 -> VE6572, RO7388 -> RO7387Z, ...); any other
+// name unchanged. Firmware files go through the same table, so a file and
+// the chip it was made for always carry the same name.
+std::string MapChipName(std::string idName);
+
+struct ChipId {
+  std::string name;         // mapped
+  std::string nameVersion;  // name + "_" + version text
+};
+// The name and version an id block's bytes (at least IdBlockOf().length)
+// stand for; id characters end at the first NUL, each byte one character.
+ChipId ParseChipId(ChipIdFamily family, const uint8_t* bytes);
+
+// Reads `length` bytes at `address` into `out`; false when the read failed.
+using ChipIdReader = std::function<bool(uint16_t address, uint8_t* out, uint32_t length)>;
+
+// The firmware engines' chip check: up to `tries` reads of one family's id
+// block through `read` (a failed read goes on to the next try). Each answer
+// becomes the chip name and name-with-version, listed or not; a listed chip
+// ends the tries. When a listed chip replaced another name (or a
+// placeholder), the profile files are looked up and the UI told as
+// IdentifyChip does. true when a listed chip answered. Runs under the same
+// lock as IdentifyChip.
+bool IdentifyChipForUpdate(ChipIdFamily family, const ChipIdReader& read, int tries);
 
 // Reads the chip's id block and updates the chip name and name-with-version
 // (device/ChipGlobals.h). 1 when the chip answered and is listed. Otherwise 0,

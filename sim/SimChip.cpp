@@ -69,6 +69,13 @@ std::vector<uint8_t> SimChip::Read(uint16_t address, size_t length, uint8_t cmd)
   size_t i = 0;
   while (i < length) {
     const auto at = static_cast<uint16_t>(address + i);
+    size_t mappedOffset = 0;
+    if (const Mapping* mapping = MappingAt(at, mappedOffset)) {
+      const size_t run = std::min(length - i, mapping->length - mappedOffset);
+      mapping->memory->ReadMemory(mappedOffset, out.data() + i, run);
+      i += run;
+      continue;
+    }
     auto region = frames_.upper_bound(at);
     if (region != frames_.begin()) {
       --region;
@@ -93,6 +100,13 @@ void SimChip::Write(uint16_t address, const uint8_t* data, size_t length, uint8_
   std::lock_guard lock(mutex_);
   for (size_t i = 0; i < length; ++i) {
     const auto at = static_cast<uint16_t>(address + i);
+    size_t mappedOffset = 0;
+    if (const Mapping* mapping = MappingAt(at, mappedOffset)) {
+      const size_t run = std::min(length - i, mapping->length - mappedOffset);
+      mapping->memory->WriteMemory(mappedOffset, data + i, run);
+      i += run - 1;
+      continue;
+    }
     if (hasWriteHook_[at]) {
       WriteHook hook = writeHooks_[at];
       hook(*this, ByteAccess{cmd, at, data[i]});
@@ -189,6 +203,22 @@ void SimChip::AddBehaviour(std::unique_ptr<ChipBehaviour> behaviour) {
   std::lock_guard lock(mutex_);
   behaviour->Attach(*this);
   behaviours_.push_back(std::move(behaviour));
+}
+
+void SimChip::MapMemory(uint16_t base, size_t length, MappedMemory* memory) {
+  std::lock_guard lock(mutex_);
+  mappings_.erase(base);
+  length = std::min(length, kRegisterCount - base);
+  if (memory != nullptr && length > 0) mappings_[base] = Mapping{length, memory};
+}
+
+const SimChip::Mapping* SimChip::MappingAt(uint16_t address, size_t& offset) const {
+  if (mappings_.empty()) return nullptr;
+  auto it = mappings_.upper_bound(address);
+  if (it == mappings_.begin()) return nullptr;
+  --it;
+  offset = address - it->first;
+  return offset < it->second.length ? &it->second : nullptr;
 }
 
 bool SimChip::IsStreaming() const {

@@ -61,6 +61,16 @@ struct ByteAccess {
   uint8_t value;
 };
 
+// Memory behind an address range (a loader's SRAM window): while mapped, its
+// accesses bypass the register file, the byte hooks and the frame sources.
+// Called under the chip's lock.
+class MappedMemory {
+ public:
+  virtual ~MappedMemory() = default;
+  virtual void ReadMemory(size_t offset, uint8_t* out, size_t count) = 0;
+  virtual void WriteMemory(size_t offset, const uint8_t* data, size_t count) = 0;
+};
+
 class SimChip {
  public:
   // Returns the byte the host sees.
@@ -105,6 +115,10 @@ class SimChip {
   // Replaces a source with the same base; an empty source removes it.
   void SetFrameSource(uint16_t base, size_t length, FrameSource source);
   void AddBehaviour(std::unique_ptr<ChipBehaviour> behaviour);
+  // Maps [base, base+length) (ending at the top of the address space at the
+  // latest) to memory, replacing a mapping with the same base; nullptr
+  // unmaps. The memory must outlive its mapping.
+  void MapMemory(uint16_t base, size_t length, MappedMemory* memory);
 
   // --- Streaming and ready flag (the built-in stream behaviour). ---
   bool IsStreaming() const;
@@ -136,7 +150,13 @@ class SimChip {
     size_t length;
     FrameSource source;
   };
+  struct Mapping {
+    size_t length;
+    MappedMemory* memory;
+  };
   uint8_t ReadByteLocked(uint16_t address, uint8_t cmd);
+  // The mapping that holds address, with the offset in it and the bytes left.
+  const Mapping* MappingAt(uint16_t address, size_t& offset) const;
   void ApplyIdentity(const SimChipConfig& config);
 
   mutable std::recursive_mutex mutex_;
@@ -149,6 +169,7 @@ class SimChip {
   std::map<uint16_t, ReadHook> readHooks_;
   std::map<uint16_t, WriteHook> writeHooks_;
   std::map<uint16_t, FrameRegion> frames_;
+  std::map<uint16_t, Mapping> mappings_;
   std::vector<std::unique_ptr<ChipBehaviour>> behaviours_;
   StreamBehaviour* stream_ = nullptr;  // owned by behaviours_
   std::vector<ChipAccess> log_;
