@@ -9,6 +9,7 @@
 
 #include "device/DeviceEventSource.h"
 #include "platform/HidPort.h"
+#include "platform/UsbBulkPort.h"
 
 // deviceEnv: the value of KESTRANA_DEVICE (nullptr when unset).
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv);
@@ -19,3 +20,10 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv);
 // reached, and *udevUnreachable (when given) is set.
 std::unique_ptr<IDeviceEventSource> MakeDeviceEventSource(
     const std::shared_ptr<platform::IHidBackend>& backend, bool* udevUnreachable = nullptr);
+
+// Where the bridge programmer finds the bridge's USB bootloader: libusb, or
+// for the simulator a simulated bootloader that its bridge restarts into on
+// command 14 and that brings the bridge back after a burn. Null when libusb
+// cannot start.
+std::unique_ptr<platform::IUsbBackend> MakeUsbBackend(
+    const std::shared_ptr<platform::IHidBackend>& backend);

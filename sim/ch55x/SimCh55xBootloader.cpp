@@ -76,7 +76,9 @@ UsbIoResult SimCh55xBootloader::HostWrite(uint64_t generation, std::span<const u
       onEnd = onEnd_;
       release = config_.applicationRelease;
     }
-    transfers_.push_back(UsbTransfer{true, {data.begin(), data.end()}, timeoutMs, result});
+    if (traceEnabled_) {
+      transfers_.push_back(UsbTransfer{true, {data.begin(), data.end()}, timeoutMs, result});
+    }
   }
   // The bridge is brought back outside our lock: it takes its own.
   if (onEnd) onEnd(release);
@@ -103,7 +105,7 @@ UsbIoResult SimCh55xBootloader::HostRead(uint64_t generation, std::span<uint8_t>
       *transferred = reply.size();
     }
   }
-  transfers_.push_back(UsbTransfer{false, std::move(reply), timeoutMs, result});
+  if (traceEnabled_) transfers_.push_back(UsbTransfer{false, std::move(reply), timeoutMs, result});
   return result;
 }
 
@@ -252,6 +254,12 @@ std::vector<uint8_t> SimCh55xBootloader::Flash() const {
 std::vector<UsbTransfer> SimCh55xBootloader::Transfers() const {
   std::lock_guard lock(mutex_);
   return transfers_;
+}
+
+void SimCh55xBootloader::SetTraceEnabled(bool enabled) {
+  std::lock_guard lock(mutex_);
+  traceEnabled_ = enabled;
+  if (!enabled) transfers_.clear();
 }
 
 void SimCh55xBootloader::ClearTransfers() {

@@ -111,6 +111,8 @@ class SimCh55xBootloader {
   std::vector<uint8_t> Flash() const;
   std::vector<UsbTransfer> Transfers() const;
   void ClearTransfers();
+  // The program's simulator keeps no trace (tests read it).
+  void SetTraceEnabled(bool enabled);
   // Requests seen with this command code.
   unsigned Requests(uint8_t command) const;
   unsigned Ends() const;
@@ -137,6 +139,7 @@ class SimCh55xBootloader {
   std::deque<std::vector<uint8_t>> replies_;
   std::vector<UsbTransfer> transfers_;
   std::function<void(uint16_t)> onEnd_;
+  bool traceEnabled_ = true;
   bool present_ = false;
   uint64_t generation_ = 0;
   bool keySet_ = false;

@@ -2,6 +2,7 @@
 // Intel HEX records for tests, with their checksums computed.
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
