@@ -2,8 +2,9 @@
 // A simulated CH55x USB bootloader (the newer, 3-byte-header generation):
 // the bridge box's microcontroller after bridge command 14. It answers
 // identify, read config, set key, erase, program, verify and end over a
-// bulk pipe pair, keeps the code flash (programming only clears bits, as
-// real flash does, so a missing erase shows up in verify), latches a failed
+// bulk pipe pair, keeps the code flash (it starts with a previous
+// application; programming only clears bits, as real flash does, so a
+// missing or short erase shows up in verify), latches a failed
 // verify until the next power-up, and on "end" leaves the bus and hands the
 // new application's release number to whoever brings the bridge back.
 //
