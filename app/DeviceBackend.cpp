@@ -7,6 +7,8 @@
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
 #include "sim/flash/SimChipDe9.h"
+#include "sim/ch55x/SimCh55xBootloader.h"
+#include "sim/ch55x/SimCh55xUsbBackend.h"
 
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) {
   if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
@@ -40,4 +42,19 @@ std::unique_ptr<IDeviceEventSource> MakeDeviceEventSource(
   std::unique_ptr<IDeviceEventSource> udev = MakeUdevEventSource();
   if (!udev && udevUnreachable != nullptr) *udevUnreachable = true;
   return udev;
+}
+
+std::unique_ptr<platform::IUsbBackend> MakeUsbBackend(
+    const std::shared_ptr<platform::IHidBackend>& backend) {
+  auto* simulated = dynamic_cast<sim::SimHidBackend*>(backend.get());
+  if (simulated == nullptr) return platform::MakeLibusbBackend();
+  auto usb = std::make_unique<sim::SimCh55xUsbBackend>();
+  for (size_t i = 0; i < simulated->BridgeCount(); ++i) {
+    sim::Ch55xConfig config;
+    config.applicationRelease = static_cast<uint16_t>(simulated->Bridge(i)->Config().bcdDevice + 1);
+    auto loader = usb->AddLoader(std::make_shared<sim::SimCh55xBootloader>(config));
+    loader->SetTraceEnabled(false);
+    sim::ConnectBootloader(simulated->Bridge(i), loader);
+  }
+  return usb;
 }

@@ -10,6 +10,7 @@
 
 #include "device/DeviceEventSource.h"
 #include "platform/HidPort.h"
+#include "platform/UsbBulkPort.h"
 
 // Wire time of one 64-byte report of the program's simulated bridge, each
 // way: the pace of a real bridge.
@@ -24,3 +25,10 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv);
 // reached, and *udevUnreachable (when given) is set.
 std::unique_ptr<IDeviceEventSource> MakeDeviceEventSource(
     const std::shared_ptr<platform::IHidBackend>& backend, bool* udevUnreachable = nullptr);
+
+// Where the bridge programmer finds the bridge's USB bootloader: libusb, or
+// for the simulator a simulated bootloader that its bridge restarts into on
+// command 14 and that brings the bridge back after a burn. Null when libusb
+// cannot start.
+std::unique_ptr<platform::IUsbBackend> MakeUsbBackend(
+    const std::shared_ptr<platform::IHidBackend>& backend);

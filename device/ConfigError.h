@@ -1,15 +1,13 @@
 #pragma once
-// A configuration operation that failed. what() is the operator's message
-// (UTF-8), shown or logged as it is by the caller.
+// A configuration operation that failed: the one operator-message error
+// under the name the configuration code has always used.
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
-class ConfigError : public std::runtime_error {
- public:
-  explicit ConfigError(const std::string& message) : std::runtime_error(message) {}
-};
+#include "device/UserMessageError.h"
+
+using ConfigError = UserMessageError;
 
 // The operator's messages of the configuration operations.
 inline constexpr std::string_view kCfgReadFailedText = "读取配置出错！请检查USB或I2C连接是否正常";

@@ -177,6 +177,7 @@ void SimBridge::ProcessLocked(const uint8_t* report, size_t length) {
       plugged_ = false;
       input_.clear();
       AddEventLocked(BridgeEventKind::Unplugged);
+      if (onEnterLoader_) onEnterLoader_();
       AddEventLocked(BridgeEventKind::ProgrammingDeviceArrived);
       break;
     case kCmdDigitizerOn:
@@ -229,7 +230,7 @@ void SimBridge::QueueReportLocked(const uint8_t* data, size_t dataBytes, size_t 
 }
 
 void SimBridge::AddEventLocked(BridgeEventKind kind) {
-  events_.push_back(BridgeEvent{kind, clock_->NowUs()});
+  events_.push_back(BridgeEvent{kind, clock_->NowUs(), config_.bcdDevice});
 }
 
 bool SimBridge::IsPlugged() const {
@@ -263,6 +264,20 @@ void SimBridge::Replug() {
   chip_.Reset();
   AddEventLocked(BridgeEventKind::Replugged);
   cv_.notify_all();
+}
+
+void SimBridge::SetLoaderHook(std::function<void()> onEnterLoader) {
+  std::lock_guard lock(mutex_);
+  onEnterLoader_ = std::move(onEnterLoader);
+}
+
+void SimBridge::ReturnFromLoader(uint16_t bcdDevice) {
+  {
+    std::lock_guard lock(mutex_);
+    AddEventLocked(BridgeEventKind::ProgrammingDeviceLeft);
+    config_.bcdDevice = bcdDevice;
+  }
+  Replug();
 }
 
 void SimBridge::SetReportWireUs(int64_t us) {

@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -88,14 +89,16 @@ struct AnswerShape {
 };
 
 enum class BridgeEventKind {
-  Unplugged,                // the command interface went away
-  Replugged,                // it came back
-  ProgrammingDeviceArrived  // the bridge's loader appeared (after command 14)
+  Unplugged,                 // the command interface went away
+  Replugged,                 // it came back
+  ProgrammingDeviceArrived,  // the bridge's loader appeared (after command 14)
+  ProgrammingDeviceLeft      // the loader started the bridge application again
 };
 
 struct BridgeEvent {
   BridgeEventKind kind;
   int64_t timeUs;
+  uint16_t bcdDevice = 0;  // the bridge's release number at that moment
 };
 
 class SimBridge {
@@ -125,6 +128,12 @@ class SimBridge {
   uint64_t Generation() const;
   void Unplug();
   void Replug();
+  // Called (under the bridge's lock) when command 14 restarts the bridge
+  // into its loader; the loader must not call back into the bridge from it.
+  void SetLoaderHook(std::function<void()> onEnterLoader);
+  // The loader has written a new application and started it: the loader
+  // leaves and the bridge comes back with the new release number.
+  void ReturnFromLoader(uint16_t bcdDevice);
 
   // --- Timing. ---
   void SetReportWireUs(int64_t us);
@@ -195,6 +204,7 @@ class SimBridge {
   platform::HidIoResult failResult_ = platform::HidIoResult::Error;
 
   bool digitizerEnabled_ = true;
+  std::function<void()> onEnterLoader_;
   std::vector<BridgeEvent> events_;
   size_t malformed_ = 0;
 };

@@ -19,14 +19,24 @@ platform::HotplugEvent EventOf(platform::HotplugAction action, platform::Hotplug
   return event;
 }
 
-platform::HotplugFacts HidrawFacts(const BridgeConfig& config, int interfaceNumber) {
+platform::HotplugFacts HidrawFacts(const BridgeConfig& config, const BridgeEvent& event,
+                                   int interfaceNumber) {
   platform::HotplugFacts facts;
   facts.subsystem = "hidraw";
   facts.info.vendorId = config.vendorId;
   facts.info.productId = config.productId;
-  facts.info.version = config.bcdDevice;
+  facts.info.version = event.bcdDevice;
   facts.info.interfaceNumber = interfaceNumber;
   return facts;
+}
+
+platform::HotplugFacts LoaderFacts() {
+  platform::HotplugFacts loader;
+  loader.subsystem = "usb";
+  loader.devType = "usb_device";
+  loader.info.vendorId = platform::kProgrammerVendorId;
+  loader.info.productId = kSimLoaderProductId;
+  return loader;
 }
 
 }  // namespace
@@ -56,19 +66,16 @@ void SimDeviceEventSource::Translate(const BridgeEvent& event) {
       // the system numbers them.
       const HotplugAction action =
           event.kind == BridgeEventKind::Unplugged ? HotplugAction::Removed : HotplugAction::Added;
-      pending_.push_back(EventOf(action, HidrawFacts(config, 0)));
-      pending_.push_back(EventOf(action, HidrawFacts(config, 1)));
+      pending_.push_back(EventOf(action, HidrawFacts(config, event, 0)));
+      pending_.push_back(EventOf(action, HidrawFacts(config, event, 1)));
       break;
     }
-    case BridgeEventKind::ProgrammingDeviceArrived: {
-      platform::HotplugFacts loader;
-      loader.subsystem = "usb";
-      loader.devType = "usb_device";
-      loader.info.vendorId = platform::kProgrammerVendorId;
-      loader.info.productId = kSimLoaderProductId;
-      pending_.push_back(EventOf(HotplugAction::Added, std::move(loader)));
+    case BridgeEventKind::ProgrammingDeviceArrived:
+      pending_.push_back(EventOf(HotplugAction::Added, LoaderFacts()));
       break;
-    }
+    case BridgeEventKind::ProgrammingDeviceLeft:
+      pending_.push_back(EventOf(HotplugAction::Removed, LoaderFacts()));
+      break;
   }
 }
 

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "app/DeviceBackend.h"
 #include "platform/HidrawBackend.h"
+#include "programming/Ch55xUsb.h"
+#include "programming/McuIsp.h"
 #include "sim/SimBridge.h"
 #include "sim/SimHidBackend.h"
 
@@ -36,6 +39,29 @@ TEST(DeviceBackend, SimulatedBridgeKeepsTheBridgesPace) {
   auto* simulated = dynamic_cast<sim::SimHidBackend*>(backend.get());
   ASSERT_NE(simulated, nullptr);
   EXPECT_EQ(simulated->Bridge(0)->Config().reportWireUs, 1000);
+}
+
+// Command 14 on the simulated bridge brings up a bootloader the programmer
+// finds; the burn brings the bridge back with a new release number.
+TEST(DeviceBackend, SimulatedBridgeHasABootloaderBehindIt) {
+  const std::shared_ptr<platform::IHidBackend> backend = MakeDeviceBackend("sim");
+  const std::unique_ptr<platform::IUsbBackend> usb = MakeUsbBackend(backend);
+  ASSERT_NE(usb, nullptr);
+  Ch55xUsbBackend programmer(*usb);
+  CMcuIsp isp(programmer);
+  EXPECT_FALSE(isp.EnumDevices()) << "the bridge still runs its application";
+
+  auto port = backend->Open(backend->Enumerate()[1]);
+  ASSERT_NE(port, nullptr);
+  const uint8_t enterLoader[7] = {3, 1, 14, 0, 0, 0, 0};
+  ASSERT_EQ(port->Write(enterLoader, sizeof enterLoader, 200), platform::HidIoResult::Ok);
+  ASSERT_TRUE(isp.EnumDevices());
+  isp.SetImage(std::vector<uint8_t>(4096, 0x5A));
+  ASSERT_TRUE(isp.Program());
+
+  const auto bridges = backend->Enumerate();
+  ASSERT_EQ(bridges.size(), 2u);
+  EXPECT_EQ(bridges[1].version, sim::kSimBridgeBcd + 1);
 }
 
 TEST(DeviceBackend, AnythingButSimMeansTheRealDevices) {

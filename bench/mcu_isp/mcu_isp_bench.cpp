@@ -1,0 +1,104 @@
+// Benchmark of the bridge programmer's host side.
+//
+//   mcu_program_ms_sim0        loading a 14 KiB Intel HEX image, finding the
+//                              bootloader, programming and verifying it with
+//                              the real CH55x backend on the zero-latency
+//                              simulated bootloader: the host's own overhead
+//                              (median of the iterations)
+//   mcu_program_requests_14k   USB requests of that burn (each answered by
+//                              one packet): what a real bootloader's turn-
+//                              around multiplies
+//
+// Run as `kestrana_mcu_isp_bench --metrics` for "name value unit" lines, or
+// with the usual Google Benchmark flags.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/BenchMain.h"
+#include "platform/AtomicFile.h"
+#include "programming/Ch55xUsb.h"
+#include "programming/McuIsp.h"
+#include "sim/ch55x/SimCh55xBootloader.h"
+#include "sim/ch55x/SimCh55xUsbBackend.h"
+#include "tests/programming/HexText.h"
+
+namespace {
+
+constexpr size_t kImageBytes = 14 * 1024;
+
+std::filesystem::path WriteImageFile() {
+  std::string folder = (std::filesystem::temp_directory_path() / "kestrana-bench-XXXXXX").string();
+  if (::mkdtemp(folder.data()) == nullptr) return {};
+  std::vector<uint8_t> image(kImageBytes);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 31 + (i >> 9));
+  const std::filesystem::path path = std::filesystem::path(folder) / "bridge_v0111.hex";
+  if (!platform::WriteFileAtomic(path, hextest::ImageToHex(image))) return {};
+  return path;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+void BM_McuProgramSim0(benchmark::State& state) {
+  const std::filesystem::path path = WriteImageFile();
+  if (path.empty()) {
+    state.SkipWithError("cannot write the image file");
+    return;
+  }
+  std::vector<double> ms;
+  size_t requests = 0;
+  for (auto _ : state) {
+    sim::SimCh55xUsbBackend usb;
+    auto loader = usb.AddLoader(std::make_shared<sim::SimCh55xBootloader>());
+    loader->PowerUp();
+    Ch55xUsbBackend backend(usb);
+    CMcuIsp isp(backend);
+
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = isp.LoadHexFile(path) && isp.EnumDevices() && isp.Program();
+    const auto end = std::chrono::steady_clock::now();
+    if (!ok) {
+      state.SkipWithError("the burn failed");
+      break;
+    }
+    ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    requests = 0;
+    for (const auto& t : loader->Transfers()) requests += t.out ? 1 : 0;
+  }
+  state.counters["median_ms"] = Median(ms);
+  state.counters["requests"] = static_cast<double>(requests);
+  std::filesystem::remove_all(path.parent_path());
+}
+BENCHMARK(BM_McuProgramSim0)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+class McuIspMetrics : public bench::MetricsReporter {
+ protected:
+  void Print(const Run& run) override {
+    auto counter = [&](const char* key) {
+      auto it = run.counters.find(key);
+      return it == run.counters.end() ? 0.0 : it->second.value;
+    };
+    if (run.run_name.function_name == "BM_McuProgramSim0") {
+      std::printf("mcu_program_ms_sim0 %.2f ms\n", counter("median_ms"));
+      std::printf("mcu_program_requests_14k %.0f requests\n", counter("requests"));
+    }
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  McuIspMetrics reporter;
+  return bench::RunBenchmarkMain(argc, argv, reporter);
+}
