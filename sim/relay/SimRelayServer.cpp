@@ -95,7 +95,9 @@ std::vector<uint8_t> SimRelayServer::BuildImageMessage(uint32_t linkId, const Re
   PutLe32(payload, 4,
           static_cast<uint32_t>(fault == RelayFault::NameOutOfRange ? payload.size() : nameOffset));
   PutLe32(payload, 12,
-          static_cast<uint32_t>(fault == RelayFault::DataOutOfRange ? nameOffset : dataOffset));
+          static_cast<uint32_t>(fault == RelayFault::DataOutOfRange
+                                    ? payload.size() - data.size() + 1
+                                    : dataOffset));
   PutLe32(payload, 16, fault == RelayFault::TooLong ? 204801 : static_cast<uint32_t>(data.size()));
   const uint16_t sumField = fault == RelayFault::WrongSum ? static_cast<uint16_t>(sum + 1) : sum;
   payload[20] = static_cast<uint8_t>(sumField);
@@ -113,14 +115,7 @@ std::vector<uint8_t> SimRelayServer::BuildImageMessage(uint32_t linkId, const Re
   return message;
 }
 
-bool SimRelayServer::Answer(Connection& connection) {
-  RelayImage image;
-  RelayFault fault;
-  {
-    std::lock_guard lock(mutex_);
-    image = image_;
-    fault = fault_;
-  }
+bool SimRelayServer::Answer(Connection& connection, const RelayImage& image, RelayFault fault) {
   const std::vector<uint8_t> message = BuildImageMessage(linkId_, image, fault);
   if (fault == RelayFault::CloseMidMessage) {
     connection.Write(message.data(), message.size() / 2);
@@ -145,6 +140,8 @@ void SimRelayServer::Serve(Connection& connection) {
     if (!connection.ReadExact(value, sizeof value)) return;
     const uint32_t v = Le32(value);
     bool request = false;
+    RelayImage image;
+    RelayFault fault = RelayFault::None;
     {
       std::lock_guard lock(mutex_);
       if (id != linkId_ || (v != kRequestImage && v != kBurnDone)) {
@@ -152,12 +149,15 @@ void SimRelayServer::Serve(Connection& connection) {
       } else if (v == kRequestImage) {
         ++requests_;
         request = true;
+        // The answer is the one set when the request was counted.
+        image = image_;
+        fault = fault_;
       } else {
         ++burnsDone_;
       }
       changed_.notify_all();
     }
-    if (request && !Answer(connection)) return;
+    if (request && !Answer(connection, image, fault)) return;
   }
 }
 

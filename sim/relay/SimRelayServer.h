@@ -70,7 +70,7 @@ class SimRelayServer : public LoopbackServer {
   void Serve(Connection& connection) override;
 
  private:
-  bool Answer(Connection& connection);
+  bool Answer(Connection& connection, const RelayImage& image, RelayFault fault);
 
   const uint32_t linkId_;
   mutable std::mutex mutex_;
