@@ -119,8 +119,8 @@ void CRemoteLink::OnReceive(const LinkMessage& message) {
     }
   }
   if (check != ImageCheck::Ok) {
-    OnConsoleLine(std::string("image message rejected: ") + ImageCheckText(check) + "\n");
     log_.AddLog("服务器镜像无效", LOG_ERROR);
+    OnConsoleLine(std::string("image message rejected: ") + ImageCheckText(check) + "\n");
     return;
   }
   if (listener) listener(image->fileName);

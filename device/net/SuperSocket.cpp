@@ -78,13 +78,13 @@ void SuperSocket::ReceiveLoop() {
   LinkMessage message;
   std::string failure;
   while (RecvLinkMessage(fd, &message, &failure)) OnReceive(message);
-  OnConsoleLine(failure);
   {
     // The owner closes the descriptor; here it is only made useless, so
     // that senders fail at once.
     std::lock_guard lock(stateMutex_);
     if (socket_.Get() == fd) platform::ShutdownSocket(fd);
   }
+  OnConsoleLine(failure);
   OnDisconnected();
 }
 
