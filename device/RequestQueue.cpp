@@ -70,13 +70,16 @@ bool CRequestQueue::HasDispatcher() const {
 void CRequestQueue::SelectLink(ILink* link) {
   std::unique_lock lock(mutex_);
   ILink* const old = selected_ != nullptr ? selected_ : hidLink_;
+  const bool same = (link != nullptr ? link : hidLink_) == old;
   selected_ = link;
-  if (std::this_thread::get_id() == dispatcherId_ || (link != nullptr ? link : hidLink_) == old) {
-    return;
-  }
-  // The next request already takes the new link, so this ends with the
-  // request now running even while a chain keeps the queue full.
-  idleCv_.wait(lock, [&] { return !running_ || runningLink_ != old; });
+  if (std::this_thread::get_id() == dispatcherId_) return;
+  // The next request already takes the new link (or, for the same link, one
+  // completion is enough), so this ends with the request now running even
+  // while a chain keeps the queue full.
+  const uint64_t finished = finished_;
+  idleCv_.wait(lock, [&] {
+    return !running_ || (same ? finished_ != finished : runningLink_ != old);
+  });
 }
 
 bool CRequestQueue::DeselectLink(ILink* link, std::chrono::milliseconds grace) {
@@ -145,6 +148,7 @@ void CRequestQueue::Run() {
     lock.lock();
     running_ = false;
     runningLink_ = nullptr;
+    ++finished_;
     idleCv_.notify_all();
   }
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -84,6 +85,7 @@ class CRequestQueue {
   bool accepting_ = false;  // a dispatcher will take pushed requests
   bool running_ = false;    // a request is being executed
   ILink* runningLink_ = nullptr;  // the link it runs on
+  uint64_t finished_ = 0;         // requests completed by the dispatcher
   bool stopRequested_ = false;
   std::chrono::steady_clock::time_point stopTime_{};
   Clock clock_;

@@ -200,8 +200,9 @@ TEST_F(TcpLinkTest, SwitchingLinksUnderAFrameChainKeepsOrder) {
             if (r.result != 1) ++failures;
             next = !stop && r.tag + 1 < 0x10000;
             ended = !next;
+            // Under the lock: once ended is seen the test may return.
+            progress.notify_all();
           }
-          progress.notify_all();
           if (next) push(r.tag + 1);
         });
     request->tag = tag;
