@@ -122,10 +122,7 @@ class NetworkMetrics : public bench::MetricsReporter {
  protected:
   void Print(const Run& run) override {
     const std::string name = run.run_name.function_name;
-    auto counter = [&](const char* key) {
-      auto it = run.counters.find(key);
-      return it == run.counters.end() ? 0.0 : it->second.value;
-    };
+    auto counter = [&](const char* key) { return Counter(run, key); };
     if (name == "BM_TcpRegRead") {
       std::printf("tcp_reg_read_us_loopback %.1f us\n", counter("median_us"));
     } else if (name == "BM_TcpPingPong") {

@@ -1,10 +1,13 @@
 #include "device/net/ImageMessage.h"
 
-
 #include "device/net/LinkKey.h"
 #include "device/net/LinkMessage.h"
+#include "platform/ByteOrder.h"
 
 namespace {
+
+using platform::ReadLe16;
+using platform::ReadLe32;
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -62,10 +65,10 @@ std::string RemoteImageStoredPath(const RemoteImage& image) {
 }
 
 ImageCheck ParseImageMessage(const uint8_t* payload, size_t length, RemoteImage* out) {
-  if (length >= 4 && ReadLe32(payload) != kLinkImageType) return ImageCheck::WrongType;
+  if (length >= 4 && platform::ReadLe32(payload) != kLinkImageType) return ImageCheck::WrongType;
   if (length < kImageHeaderSize) return ImageCheck::TooShort;
 
-  const uint64_t nameOffset = ReadLe32(payload + 4);
+  const uint64_t nameOffset = platform::ReadLe32(payload + 4);
   if (nameOffset + 2 > length) return ImageCheck::NameOutOfRange;
   std::string name;
   const ImageCheck nameCheck = ReadName(payload, static_cast<size_t>(nameOffset), length, &name);
@@ -73,20 +76,20 @@ ImageCheck ParseImageMessage(const uint8_t* payload, size_t length, RemoteImage*
   name = SafeBaseName(name);
   if (name.empty()) return ImageCheck::NameInvalid;
 
-  const uint64_t dataOffset = ReadLe32(payload + 12);
-  const uint32_t dataLength = ReadLe32(payload + 16);
+  const uint64_t dataOffset = platform::ReadLe32(payload + 12);
+  const uint32_t dataLength = platform::ReadLe32(payload + 16);
   if (dataLength > kMaxImageData) return ImageCheck::TooLong;
   if (dataOffset + dataLength > length) return ImageCheck::DataOutOfRange;
   const uint8_t* data = payload + dataOffset;
   uint16_t sum = 0;
   for (uint32_t i = 0; i < dataLength; ++i) sum = static_cast<uint16_t>(sum + data[i]);
-  if (sum != ReadLe16(payload + 20)) return ImageCheck::BadSum;
+  if (sum != platform::ReadLe16(payload + 20)) return ImageCheck::BadSum;
 
   out->fileName = std::move(name);
   out->data.assign(data, data + dataLength);
   UnmaskLinkBytes(out->data.data(), out->data.size());
   out->sum = sum;
-  out->remaining = ReadLe32(payload + 24);
+  out->remaining = platform::ReadLe32(payload + 24);
   return ImageCheck::Ok;
 }
 

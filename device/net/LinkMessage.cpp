@@ -2,17 +2,14 @@
 
 #include <cerrno>
 
+#include "platform/ByteOrder.h"
 #include "platform/Event.h"
 #include "platform/net/Socket.h"
 
 namespace {
 
-void PutLe32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
+using platform::PutLe32;
+using platform::ReadLe32;
 
 // The code printed with a failed receive: the socket's error, 0 for an
 // ended stream.
@@ -21,8 +18,8 @@ int FailureCode(platform::SocketIo status) {
 }
 
 std::string RecvFailure(const char* step, platform::SocketIo status) {
-  return std::string("recv failed with error") + step + ": " +
-         std::to_string(FailureCode(status)) + "/n";
+  return std::string("recv failed with error") + step + ": " + std::to_string(FailureCode(status)) +
+         "/n";
 }
 
 }  // namespace
@@ -34,13 +31,6 @@ std::array<uint8_t, 12> EncodeLinkMessage(uint32_t id, uint32_t value) {
   PutLe32(&bytes[8], value);
   return bytes;
 }
-
-uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 bool RecvLinkMessage(int fd, LinkMessage* out, std::string* failure) {
   uint8_t field[4];

@@ -24,9 +24,6 @@ struct LinkMessage {
 // A client message with a 4-byte payload, ready to go out in one send.
 std::array<uint8_t, 12> EncodeLinkMessage(uint32_t id, uint32_t value);
 
-uint32_t ReadLe32(const uint8_t* p);
-uint16_t ReadLe16(const uint8_t* p);
-
 // Receives one whole message (each field read exactly, however the stream is
 // cut). false on failure with the console text in *failure: "recv failed
 // with error 0: <code>/n" (id), "... 1: ..." (length), "... 2: ..." (first

@@ -60,8 +60,8 @@ class SuperSocket {
   CThreadPool* Pool();
 
  private:
-  std::mutex sendMutex_;            // one sender at a time; held while closing
-  mutable std::mutex stateMutex_;   // socket_, pool_
+  std::mutex sendMutex_;           // one sender at a time; held while closing
+  mutable std::mutex stateMutex_;  // socket_, pool_
   platform::SocketFd socket_;
   std::unique_ptr<CThreadPool> pool_;
   platform::SocketFd cancel_;  // readable once Abort was called

@@ -4,6 +4,7 @@
 
 #include "device/HidRequest.h"
 #include "device/RequestQueue.h"
+#include "platform/ByteOrder.h"
 
 CTcpLink::CTcpLink() = default;
 
@@ -12,14 +13,9 @@ CTcpLink::~CTcpLink() { Close(); }
 namespace {
 
 void WriteFrameHeader(uint8_t* out, uint16_t length) {
-  out[0] = static_cast<uint8_t>(CTcpLink::kMagic);
-  out[1] = static_cast<uint8_t>(CTcpLink::kMagic >> 8);
-  out[2] = static_cast<uint8_t>(CTcpLink::kMagic >> 16);
-  out[3] = static_cast<uint8_t>(CTcpLink::kMagic >> 24);
-  out[4] = static_cast<uint8_t>(length);
-  out[5] = static_cast<uint8_t>(length >> 8);
-  out[6] = 0;
-  out[7] = 0;
+  platform::PutLe32(out, CTcpLink::kMagic);
+  platform::PutLe16(out + 4, length);
+  platform::PutLe16(out + 6, 0);
 }
 
 }  // namespace

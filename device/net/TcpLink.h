@@ -48,7 +48,8 @@ class CTcpLink : public ILink {
   uint32_t Connect(const std::string& ip, int port);
   // Ends the connection: the queue goes back to the HID link when this link
   // was selected, a request in flight gets kCloseGrace to finish before its
-  // wait is cut short, and the socket is closed. Later requests on this link fail at once until a new Connect.
+  // wait is cut short, and the socket is closed. Later requests on this link fail at once until a
+  // new Connect.
   void Close();
   bool IsConnected() const;
 
@@ -70,7 +71,7 @@ class CTcpLink : public ILink {
   mutable std::mutex mutex_;  // the socket's state
   std::condition_variable idle_;
   platform::SocketFd socket_;
-  bool busy_ = false;     // a request is using the socket
-  bool dirty_ = false;    // an answer may still be on its way
+  bool busy_ = false;                // a request is using the socket
+  bool dirty_ = false;               // an answer may still be on its way
   std::vector<uint8_t> sendBuffer_;  // dispatcher thread only
 };

@@ -144,7 +144,8 @@ SocketIo SendAll(int fd, const uint8_t* data, size_t length) {
 SocketIo RecvExact(int fd, uint8_t* out, size_t length, uint32_t timeoutMs, size_t* received) {
   size_t got = 0;
   SocketIo status = SocketIo::Ok;
-  const int waitMs = timeoutMs == kNoLimit ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF));
+  const int waitMs =
+      timeoutMs == kNoLimit ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF));
   while (got < length) {
     const int ready = PollFor(fd, POLLIN, waitMs);
     if (ready == 0) {

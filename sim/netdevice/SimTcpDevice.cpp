@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/ByteOrder.h"
 #include "sim/SimChip.h"
 
 namespace sim {
@@ -13,11 +14,6 @@ constexpr size_t kHeaderSize = 8;
 constexpr size_t kReplySkip = 8;
 constexpr uint8_t kCmdFrameRead = 13;
 constexpr uint8_t kCmdAsyncWrite = 10;
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -89,8 +85,10 @@ std::vector<uint8_t> SimTcpDevice::Answer(uint8_t cmd, uint16_t address, uint16_
 void SimTcpDevice::Serve(Connection& connection) {
   for (;;) {
     std::vector<uint8_t> frame(kHeaderSize);
-    if (!connection.ReadExact(frame.data(), kHeaderSize) || Le32(frame.data()) != kMagic) return;
-    const size_t n = static_cast<size_t>(frame[4] | frame[5] << 8);
+    if (!connection.ReadExact(frame.data(), kHeaderSize) ||
+        platform::ReadLe32(frame.data()) != kMagic)
+      return;
+    const size_t n = platform::ReadLe16(frame.data() + 4);
     frame.resize(kHeaderSize + n);
     if (n != 0 && !connection.ReadExact(frame.data() + kHeaderSize, n)) return;
     const uint8_t* payload = frame.data() + kHeaderSize;

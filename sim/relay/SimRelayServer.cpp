@@ -3,23 +3,14 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/ByteOrder.h"
 #include "platform/CodePage.h"
 
 namespace sim {
 
 namespace {
 
-void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  out[at] = static_cast<uint8_t>(v);
-  out[at + 1] = static_cast<uint8_t>(v >> 8);
-  out[at + 2] = static_cast<uint8_t>(v >> 16);
-  out[at + 3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t v) { platform::PutLe32(&out[at], v); }
 
 constexpr size_t kHeader = 28;
 constexpr uint32_t kRequestImage = 5;
@@ -95,13 +86,11 @@ std::vector<uint8_t> SimRelayServer::BuildImageMessage(uint32_t linkId, const Re
   PutLe32(payload, 4,
           static_cast<uint32_t>(fault == RelayFault::NameOutOfRange ? payload.size() : nameOffset));
   PutLe32(payload, 12,
-          static_cast<uint32_t>(fault == RelayFault::DataOutOfRange
-                                    ? payload.size() - data.size() + 1
-                                    : dataOffset));
+          static_cast<uint32_t>(
+              fault == RelayFault::DataOutOfRange ? payload.size() - data.size() + 1 : dataOffset));
   PutLe32(payload, 16, fault == RelayFault::TooLong ? 204801 : static_cast<uint32_t>(data.size()));
   const uint16_t sumField = fault == RelayFault::WrongSum ? static_cast<uint16_t>(sum + 1) : sum;
-  payload[20] = static_cast<uint8_t>(sumField);
-  payload[21] = static_cast<uint8_t>(sumField >> 8);
+  platform::PutLe16(&payload[20], sumField);
   PutLe32(payload, 24, image.remaining);
   std::copy(data.begin(), data.end(), payload.begin() + static_cast<std::ptrdiff_t>(dataOffset));
   std::copy(name.begin(), name.end(), payload.begin() + static_cast<std::ptrdiff_t>(nameOffset));
@@ -128,8 +117,8 @@ void SimRelayServer::Serve(Connection& connection) {
   for (;;) {
     uint8_t header[8];
     if (!connection.ReadExact(header, sizeof header)) return;
-    const uint32_t id = Le32(header);
-    const uint32_t length = Le32(header + 4);
+    const uint32_t id = platform::ReadLe32(header);
+    const uint32_t length = platform::ReadLe32(header + 4);
     if (length != 4) {
       // Not a message of this link's client: the stream cannot be followed.
       std::lock_guard lock(mutex_);
@@ -138,7 +127,7 @@ void SimRelayServer::Serve(Connection& connection) {
     }
     uint8_t value[4];
     if (!connection.ReadExact(value, sizeof value)) return;
-    const uint32_t v = Le32(value);
+    const uint32_t v = platform::ReadLe32(value);
     bool request = false;
     RelayImage image;
     RelayFault fault = RelayFault::None;

@@ -30,10 +30,10 @@ struct RelayImage {
 // How the image answer is spoiled.
 enum class RelayFault {
   None,
-  Fragmented,        // the answer goes out one byte per segment
-  WrongId,           // the message carries another link's id
-  WrongType,         // type 6 instead of 7
-  TooLong,           // data length field 204801
+  Fragmented,  // the answer goes out one byte per segment
+  WrongId,     // the message carries another link's id
+  WrongType,   // type 6 instead of 7
+  TooLong,     // data length field 204801
   WrongSum,
   NameOutOfRange,    // name offset past the payload
   UnterminatedName,  // the name runs to the end without its zero

@@ -61,7 +61,8 @@ class ObservedLink : public CRemoteLink {
   }
   bool WaitImages(size_t count) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return names_.size() >= count; });
+    return changed_.wait_for(lock, std::chrono::seconds(10),
+                             [&] { return names_.size() >= count; });
   }
   bool WaitConsole(size_t count) {
     std::unique_lock lock(mutex_);
@@ -225,10 +226,10 @@ TEST_F(RemoteLinkTest, AnInvalidKeyOrNoServerAddressConnectsNowhere) {
   EXPECT_FALSE(link_.ConnectToServer(kLoopback, closed));
   EXPECT_FALSE(link_.IsConnected());
   EXPECT_EQ(0u, server_.Connections());
-  EXPECT_EQ((std::vector<std::pair<std::string, LogLevel>>{{"链接密钥无效", LOG_ERROR},
-                                                            {"服务器链接失败", LOG_INFO},
-                                                            {"服务器链接失败", LOG_INFO}}),
-            log_.Lines());
+  EXPECT_EQ(
+      (std::vector<std::pair<std::string, LogLevel>>{
+          {"链接密钥无效", LOG_ERROR}, {"服务器链接失败", LOG_INFO}, {"服务器链接失败", LOG_INFO}}),
+      log_.Lines());
 }
 
 TEST_F(RemoteLinkTest, DisconnectingAndConnectingAgain) {

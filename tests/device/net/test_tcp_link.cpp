@@ -58,8 +58,8 @@ class TcpLinkTest : public SimDeviceTest {
   // nothing when it failed.
   static std::optional<Bytes> ReadRegs(uint16_t address, uint32_t length, uint32_t timeoutMs) {
     Bytes buffer(length);
-    auto request = CHidRequest::Make(HidOpRead, address, buffer.data(), length, BridgeCmdRegister,
-                                     timeoutMs);
+    auto request =
+        CHidRequest::Make(HidOpRead, address, buffer.data(), length, BridgeCmdRegister, timeoutMs);
     if (!PushAndWait(request)) return std::nullopt;
     return buffer;
   }
@@ -81,9 +81,9 @@ TEST_F(TcpLinkTest, ReadAndWriteFramesAreExactlyTheDocumentedBytes) {
   ASSERT_TRUE(device_net_.WaitFrames(2));
 
   const auto frames = device_net_.Frames();
-  EXPECT_EQ((Bytes{0x8D, 0x7C, 0x6B, 0x5A, 0x06, 0x00, 0x00, 0x00, 0x00, 0x0F, 0x10, 0x12, 0x00,
-                   0x01}),
-            frames.at(0));
+  EXPECT_EQ(
+      (Bytes{0x8D, 0x7C, 0x6B, 0x5A, 0x06, 0x00, 0x00, 0x00, 0x00, 0x0F, 0x10, 0x12, 0x00, 0x01}),
+      frames.at(0));
   EXPECT_EQ((Bytes{0x8D, 0x7C, 0x6B, 0x5A, 0x02, 0x00, 0x00, 0x00, 0xB0, 0xB1}), frames.at(1));
   // The write frame names no register, so the device cannot apply it.
   EXPECT_EQ((std::vector<Bytes>{{0xB0, 0xB1}}), device_net_.WritePayloads());
@@ -134,12 +134,9 @@ TEST_F(TcpLinkTest, ConnectRefusesBadEndpointsAndFailsOnAClosedPort) {
     std::string ip;
     int port;
   } cases[] = {
-      {"port 0", kLoopback, 0},
-      {"port above 65535", kLoopback, 65536},
-      {"negative port", kLoopback, -1},
-      {"not an IPv4 address", "300.1.1.1", 5188},
-      {"empty address", "", 5188},
-      {"nothing listens", kLoopback, ClosedPort()},
+      {"port 0", kLoopback, 0},         {"port above 65535", kLoopback, 65536},
+      {"negative port", kLoopback, -1}, {"not an IPv4 address", "300.1.1.1", 5188},
+      {"empty address", "", 5188},      {"nothing listens", kLoopback, ClosedPort()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -190,21 +187,20 @@ TEST_F(TcpLinkTest, SwitchingLinksUnderAFrameChainKeepsOrder) {
   bool stop = false;
   bool ended = false;
   std::function<void(uint32_t)> push = [&](uint32_t tag) {
-    auto request = CHidRequest::Make(
-        HidOpRead, static_cast<uint16_t>(tag), nullptr, 1, BridgeCmdAsyncRead, 2000,
-        [&](CHidRequest& r) {
-          bool next = false;
-          {
-            std::lock_guard lock(mutex);
-            ++done;
-            if (r.result != 1) ++failures;
-            next = !stop && r.tag + 1 < 0x10000;
-            ended = !next;
-            // Under the lock: once ended is seen the test may return.
-            progress.notify_all();
-          }
-          if (next) push(r.tag + 1);
-        });
+    auto request = CHidRequest::Make(HidOpRead, static_cast<uint16_t>(tag), nullptr, 1,
+                                     BridgeCmdAsyncRead, 2000, [&](CHidRequest& r) {
+                                       bool next = false;
+                                       {
+                                         std::lock_guard lock(mutex);
+                                         ++done;
+                                         if (r.result != 1) ++failures;
+                                         next = !stop && r.tag + 1 < 0x10000;
+                                         ended = !next;
+                                         // Under the lock: once ended is seen the test may return.
+                                         progress.notify_all();
+                                       }
+                                       if (next) push(r.tag + 1);
+                                     });
     request->tag = tag;
     GetRequestQueue().PushBack(request);
   };

@@ -151,7 +151,8 @@ TEST(ThreadPool, ManyTinyTasksFromSeveralThreadsEachRunOnce) {
     }
     for (auto& t : producers) t.join();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (total.load() < kProducers * kPerProducer && std::chrono::steady_clock::now() < deadline) {
+    while (total.load() < kProducers * kPerProducer &&
+           std::chrono::steady_clock::now() < deadline) {
       std::this_thread::yield();
     }
   }
