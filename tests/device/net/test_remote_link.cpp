@@ -262,6 +262,13 @@ TEST_F(RemoteLinkTest, RequestsAndBurnsFromTwoThreadsNeverInterleave) {
   EXPECT_EQ(0u, server_.Malformed());
 }
 
+TEST_F(RemoteLinkTest, AnAbortedLinkNeverConnects) {
+  link_.Abort();
+  ASSERT_TRUE(link_.AcceptKey(kKey));
+  EXPECT_FALSE(link_.ConnectToServer(kLoopback, server_.Port()));
+  EXPECT_EQ(0u, server_.Connections());
+}
+
 TEST_F(RemoteLinkTest, DestroyingAConnectedLinkEndsItsReceiveLoop) {
   RecordingLog log;
   auto link = std::make_unique<ObservedLink>(log);
