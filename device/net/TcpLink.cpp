@@ -79,10 +79,13 @@ uint32_t CTcpLink::Read(int fd, CHidRequest& request, bool* broken) {
     *broken = true;
     return 0;
   }
-  uint8_t skipped[kReplySkip];
-  platform::SocketIo status = platform::RecvExact(fd, skipped, kReplySkip, request.timeout);
+  // The whole answer in one go: the bytes in front of the data are dropped
+  // on the copy.
+  replyBuffer_.resize(kReplySkip + request.length);
+  const platform::SocketIo status =
+      platform::RecvExact(fd, replyBuffer_.data(), replyBuffer_.size(), request.timeout);
   if (status == platform::SocketIo::Ok && request.length != 0) {
-    status = platform::RecvExact(fd, request.buffer, request.length, request.timeout);
+    std::memcpy(request.buffer, replyBuffer_.data() + kReplySkip, request.length);
   }
   if (status == platform::SocketIo::Ok) return 1;
   if (status == platform::SocketIo::Timeout) {

@@ -73,5 +73,6 @@ class CTcpLink : public ILink {
   platform::SocketFd socket_;
   bool busy_ = false;                // a request is using the socket
   bool dirty_ = false;               // an answer may still be on its way
-  std::vector<uint8_t> sendBuffer_;  // dispatcher thread only
+  std::vector<uint8_t> sendBuffer_;   // dispatcher thread only
+  std::vector<uint8_t> replyBuffer_;  // dispatcher thread only
 };
