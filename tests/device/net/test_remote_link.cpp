@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "device/net/LinkKey.h"
 #include "device/net/RemoteLink.h"
 #include "platform/net/Socket.h"
+#include "tests/platform/FullListener.h"
 #include "sim/relay/SimRelayServer.h"
 
 namespace {
@@ -267,6 +269,20 @@ TEST_F(RemoteLinkTest, AnAbortedLinkNeverConnects) {
   ASSERT_TRUE(link_.AcceptKey(kKey));
   EXPECT_FALSE(link_.ConnectToServer(kLoopback, server_.Port()));
   EXPECT_EQ(0u, server_.Connections());
+}
+
+// The owner going away cuts short a connect that gets no answer.
+TEST_F(RemoteLinkTest, AbortEndsAConnectThatGetsNoAnswer) {
+  FullListener silent;
+  ASSERT_TRUE(silent.listener.IsValid());
+  ASSERT_TRUE(link_.AcceptKey(kKey));
+  bool connected = true;
+  std::thread connecting([&] { connected = link_.ConnectToServer(kLoopback, silent.port); });
+  link_.Abort();
+  connecting.join();
+  EXPECT_FALSE(connected);
+  EXPECT_EQ((std::vector<std::string>{"Connect Error::" + std::to_string(ECANCELED) + "\n"}),
+            link_.Console());
 }
 
 TEST_F(RemoteLinkTest, DestroyingAConnectedLinkEndsItsReceiveLoop) {
