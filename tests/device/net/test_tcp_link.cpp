@@ -91,6 +91,27 @@ TEST_F(TcpLinkTest, ReadAndWriteFramesAreExactlyTheDocumentedBytes) {
   EXPECT_TRUE(Sent().empty());
 }
 
+// Over TCP the host polls no ready flag: the frame read is one request, and
+// the device waits for its own flag.
+TEST_F(TcpLinkTest, FrameReadIsOneRequestWithoutAFlagPoll) {
+  ASSERT_EQ(1u, ConnectLink());
+  const uint16_t flag = remoteChip_.SyncFlagAddress();
+  remoteChip_.Poke(flag, 0x80);
+  Bytes frame(16);
+  auto request = CHidRequest::Make(HidOpRead, 0x1000, frame.data(), 16, BridgeCmdFrameRead, 2000);
+  request->flagAddress = flag;
+  ASSERT_TRUE(PushAndWait(request));
+  EXPECT_EQ(Remote(0x1000, 16), frame);
+  const auto frames = device_net_.Frames();
+  ASSERT_EQ(1u, frames.size());
+  EXPECT_EQ((Bytes{0x8D, 0x7C, 0x6B, 0x5A, 0x06, 0x00, 0x00, 0x00, 0x00, 0x0D, 0x10, 0x00, 0x00,
+                   0x10}),
+            frames[0]);
+  // The host's flag clear cannot name the register over TCP: the device
+  // clears its flag itself.
+  EXPECT_EQ(0, remoteChip_.Peek(flag));
+}
+
 TEST_F(TcpLinkTest, AnswerInOneByteSegmentsGivesTheWholeRead) {
   ASSERT_EQ(1u, ConnectLink());
   device_net_.SetFault(TcpDeviceFault::OneByteSegments);
