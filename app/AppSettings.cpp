@@ -53,6 +53,9 @@ AppSettings LoadAppSettings(const fs::path& file) {
       platform::IniGetString("NET INTERFACE", "IP", std::string(kDefaultDeviceIp), file);
   settings.deviceIp = ParseIpv4(ip).value_or(*ParseIpv4(kDefaultDeviceIp));
   settings.devicePort = platform::IniGetInt("NET INTERFACE", "Port", kDefaultDevicePort, file);
+  settings.serverIp = platform::IniGetString("NET INTERFACE", "Server IP", "", file);
+  settings.serverPort =
+      platform::IniGetInt("NET INTERFACE", "Server Port", kDefaultServerPort, file);
 
   settings.configFile = LoadUpdateFile(file, "config path", "config enable");
   settings.duvivFile = LoadUpdateFile(file, "duviv path", "duviv enable");

@@ -17,6 +17,9 @@ inline constexpr std::string_view kDefaultChipTypes = "RO9110V, RO9110R, RO7385"
 // The networked device's usual address, shown until the file names another.
 inline constexpr std::string_view kDefaultDeviceIp = "192.168.1.100";
 inline constexpr int32_t kDefaultDevicePort = 5188;
+// The relay server of the remote link has no usual address: until one is
+// set the link cannot connect.
+inline constexpr int32_t kDefaultServerPort = 3168;
 
 // One of the three files of the update sequence.
 struct UpdateFileSetting {
@@ -32,6 +35,8 @@ struct AppSettings {
   std::vector<std::string> chipTypes;
   std::array<uint8_t, 4> deviceIp{};  // the stored address when valid, else the default
   int32_t devicePort = kDefaultDevicePort;
+  std::string serverIp;  // [NET INTERFACE] "Server IP": the relay server, empty when unset
+  int32_t serverPort = kDefaultServerPort;  // "Server Port"
   UpdateFileSetting configFile;  // [UPDATE] "config path" / "config enable"
   UpdateFileSetting duvivFile;   // "duviv path" / "duviv enable"
   UpdateFileSetting v64erFile;   // "v64er path" / "v64er enable"

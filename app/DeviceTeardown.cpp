@@ -6,6 +6,8 @@
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
 #include "device/RegisterOps.h"
+#include "device/net/LinkSwitch.h"
+#include "device/net/TcpLink.h"
 
 namespace {
 std::atomic<bool> g_abandoned{false};
@@ -14,10 +16,12 @@ std::atomic<bool> g_abandoned{false};
 bool DeviceTeardownAbandoned() { return g_abandoned.load(); }
 
 DeviceTeardown::DeviceTeardown(std::unique_ptr<CHidDevice> bridge,
-                               std::unique_ptr<CHidDevice> digitizer)
+                               std::unique_ptr<CHidDevice> digitizer,
+                               std::unique_ptr<CTcpLink> tcpLink)
     : state_(std::make_shared<State>()) {
   state_->bridge = std::move(bridge);
   state_->digitizer = std::move(digitizer);
+  state_->tcpLink = std::move(tcpLink);
   thread_ = std::thread([state = state_] { Run(state); });
 }
 
@@ -33,6 +37,13 @@ DeviceTeardown::~DeviceTeardown() {
 
 void DeviceTeardown::Run(const std::shared_ptr<State>& state) {
   // The chip keeps streaming otherwise, and the next start finds it mid-frame.
+  // First back to the bridge: a request waiting on a silent networked
+  // device would hold up everything queued behind it, and the dispatcher
+  // must not find the TCP link selected once it is gone.
+  if (state->tcpLink) {
+    DisconnectNetworkDevice(*state->tcpLink, state->bridge.get());
+    state->tcpLink.reset();
+  }
   if (state->bridge && g_pBridgeDevice.load() == state->bridge.get()) StopDataStream();
   CHidDevice* expected = state->bridge.get();
   g_pBridgeDevice.compare_exchange_strong(expected, nullptr);

@@ -1,7 +1,9 @@
 #pragma once
-// Takes the device link down off the UI thread: stops any data stream, clears
-// the device globals, then destroys the bridge device (its dispatcher drains
-// the queue) and the digitizer device. A request stuck in the bridge (a chip
+// Takes the device link down off the UI thread: goes back from the TCP link
+// to the bridge and closes the TCP link (a request still waiting on a
+// networked device gets its close grace), stops any data stream, clears the
+// device globals, then destroys the bridge device (its dispatcher drains the
+// queue) and the digitizer device. A request stuck in the bridge (a chip
 // that never answers, a long time-out) holds that up for as long as it
 // lasts, so the window waits only a bounded time and the program may end
 // while the teardown still runs.
@@ -13,11 +15,13 @@
 #include <thread>
 
 class CHidDevice;
+class CTcpLink;
 
 class DeviceTeardown {
  public:
-  // Starts at once. Either device may be null.
-  DeviceTeardown(std::unique_ptr<CHidDevice> bridge, std::unique_ptr<CHidDevice> digitizer);
+  // Starts at once. Either device, and the TCP link, may be null.
+  DeviceTeardown(std::unique_ptr<CHidDevice> bridge, std::unique_ptr<CHidDevice> digitizer,
+                 std::unique_ptr<CTcpLink> tcpLink = nullptr);
   // Joins a finished teardown; one still running is left to end on its own
   // (it owns everything it touches) and DeviceTeardownAbandoned() turns true.
   ~DeviceTeardown();
@@ -35,6 +39,7 @@ class DeviceTeardown {
     bool finished = false;
     std::unique_ptr<CHidDevice> bridge;
     std::unique_ptr<CHidDevice> digitizer;
+    std::unique_ptr<CTcpLink> tcpLink;
   };
   static void Run(const std::shared_ptr<State>& state);
 

@@ -21,6 +21,8 @@
 #include "ui/ControlIds.h"
 #include "app/DeviceBackend.h"
 #include "app/DeviceTeardown.h"
+#include "app/NetConnectDlg.h"
+#include "device/net/TcpLink.h"
 #include "ui/LogWindow.h"
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
@@ -231,8 +233,13 @@ bool CKestranaDlg::Initialize() {
   // The bridge models decide which bridges may be opened.
   if (!LoadBridgeModels(settingsFile, &error)) m_log->AddLog(error, LOG_ERROR);
 
-  ApplySettings(LoadAppSettings(settingsFile));
+  const AppSettings settings = LoadAppSettings(settingsFile);
+  ApplySettings(settings);
   OpenDevices();
+  // Hidden until asked for; a received image's name goes to the bridge
+  // firmware path field.
+  m_netConnect = new CNetConnect(*m_log, settings.serverIp, settings.serverPort, this);
+  connect(m_netConnect, &CNetConnect::imageReceived, m_v64erPath, &QLineEdit::setText);
   CreatePages();
   m_links = new ConnectionLinks({m_log, m_bridgeLamp, m_touchIcLamp, m_chipType}, m_prompts,
                                 *m_pages, this);
@@ -281,6 +288,7 @@ void CKestranaDlg::OpenDevices() {
   g_pBridgeDevice = m_bridgeDevice.get();
   m_touchHidDevice = std::make_unique<CHidDevice>(CHidDevice::kModeDigitizer, m_backend);
   g_pTouchHidDevice = m_touchHidDevice.get();
+  m_tcpLink = std::make_unique<CTcpLink>();
   if (OpenDevice() == 1) {
     OpenDevice();
     m_bridgeLamp->SetState(LAMP_GREEN);
@@ -383,8 +391,8 @@ void CKestranaDlg::Shutdown() {
   if (m_pages != nullptr) m_pages->HaltAll();
   m_optionDlg.reset();
 
-  m_teardown =
-      std::make_unique<DeviceTeardown>(std::move(m_bridgeDevice), std::move(m_touchHidDevice));
+  m_teardown = std::make_unique<DeviceTeardown>(
+      std::move(m_bridgeDevice), std::move(m_touchHidDevice), std::move(m_tcpLink));
   // Queued UI work still runs meanwhile, so nothing that waits for the UI
   // can hold the teardown up.
   QElapsedTimer elapsed;

@@ -17,6 +17,8 @@
 #include "platform/HidPort.h"
 
 class CHidDevice;
+class CNetConnect;
+class CTcpLink;
 class ConnectionLinks;
 class COptionDlg;
 class CDemo;
@@ -70,6 +72,10 @@ class CKestranaDlg : public CMyDialog {
   bool WaitForTeardown(std::chrono::milliseconds limit);
 
   CMyRichEditCtrl& Log() { return *m_log; }
+  // The networked device's link (connected by the network command) and the
+  // remote link dialog; both exist from Initialize() on.
+  CTcpLink* TcpLink() { return m_tcpLink.get(); }
+  CNetConnect* NetConnect() { return m_netConnect; }
 
   // A burn or a module test owns the device: the controls that would send
   // requests in between (page buttons, register panel) are disabled and the
@@ -118,6 +124,8 @@ class CKestranaDlg : public CMyDialog {
 
   std::unique_ptr<CHidDevice> m_bridgeDevice;
   std::unique_ptr<CHidDevice> m_touchHidDevice;
+  std::unique_ptr<CTcpLink> m_tcpLink;
+  CNetConnect* m_netConnect = nullptr;
   std::unique_ptr<DeviceTeardown> m_teardown;
   bool m_shutDown = false;
 

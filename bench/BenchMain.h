@@ -13,6 +13,12 @@ namespace bench {
 
 class MetricsReporter : public benchmark::BenchmarkReporter {
  public:
+  // A user counter of a run; 0 when the run has none of that name.
+  static double Counter(const Run& run, const char* key) {
+    auto it = run.counters.find(key);
+    return it == run.counters.end() ? 0.0 : it->second.value;
+  }
+
   bool ReportContext(const Context&) override { return true; }
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {

@@ -69,10 +69,24 @@ bool CRequestQueue::HasDispatcher() const {
 
 void CRequestQueue::SelectLink(ILink* link) {
   std::unique_lock lock(mutex_);
-  if (std::this_thread::get_id() != dispatcherId_) {
-    idleCv_.wait(lock, [&] { return !running_; });
-  }
+  ILink* const old = selected_ != nullptr ? selected_ : hidLink_;
+  const bool same = (link != nullptr ? link : hidLink_) == old;
   selected_ = link;
+  if (std::this_thread::get_id() == dispatcherId_) return;
+  // The next request already takes the new link (or, for the same link, one
+  // completion is enough), so this ends with the request now running even
+  // while a chain keeps the queue full.
+  const uint64_t finished = finished_;
+  idleCv_.wait(lock, [&] {
+    return !running_ || (same ? finished_ != finished : runningLink_ != old);
+  });
+}
+
+bool CRequestQueue::DeselectLink(ILink* link, std::chrono::milliseconds grace) {
+  std::unique_lock lock(mutex_);
+  if (selected_ == link) selected_ = nullptr;
+  if (std::this_thread::get_id() == dispatcherId_) return true;
+  return idleCv_.wait_for(lock, grace, [&] { return !running_ || runningLink_ != link; });
 }
 
 ILink* CRequestQueue::SelectedLink() const {
@@ -119,6 +133,7 @@ void CRequestQueue::Run() {
     ILink* link = selected_ != nullptr ? selected_ : hidLink_;
     const bool graceOver = stopRequested_ && Now() - stopTime_ > kStopGrace;
     running_ = true;
+    runningLink_ = link;
     lock.unlock();
 
     uint32_t result = 0;
@@ -132,6 +147,8 @@ void CRequestQueue::Run() {
 
     lock.lock();
     running_ = false;
+    runningLink_ = nullptr;
+    ++finished_;
     idleCv_.notify_all();
   }
 }

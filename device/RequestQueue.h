@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -47,9 +48,15 @@ class CRequestQueue {
 
   // Routes the following requests to link (nullptr: the default HID link).
   // Returns once no request is running on the old link, so the old link may
-  // be torn down afterwards. From a completion callback it takes effect for
-  // the next request.
+  // be torn down afterwards; a chain that keeps the queue full cannot hold it
+  // off, since the next request already takes the new link. From a
+  // completion callback it takes effect for the next request.
   void SelectLink(ILink* link);
+  // When link is the selected one, routes the following requests to the
+  // default HID link without waiting for the whole queue; then waits, at
+  // most grace, for a request still running on link. true when none runs on
+  // it any more (always on the dispatcher thread), false when one still does.
+  bool DeselectLink(ILink* link, std::chrono::milliseconds grace);
   // The explicitly selected link, nullptr when the default HID link is used.
   ILink* SelectedLink() const;
 
@@ -77,6 +84,8 @@ class CRequestQueue {
   ILink* selected_ = nullptr;
   bool accepting_ = false;  // a dispatcher will take pushed requests
   bool running_ = false;    // a request is being executed
+  ILink* runningLink_ = nullptr;  // the link it runs on
+  uint64_t finished_ = 0;         // requests completed by the dispatcher
   bool stopRequested_ = false;
   std::chrono::steady_clock::time_point stopTime_{};
   Clock clock_;

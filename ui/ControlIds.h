@@ -94,6 +94,9 @@ enum ControlId : int {
   // Update sequence.
 
   // Remote link dialog.
+  IDD_NET_CONNECT = 239,
+  IDC_LINK_CONNECT = 1156,
+  IDC_LINK_KEY = 1157,
 
   // Noise view and its side panel.
 

@@ -46,11 +46,20 @@ TEST_F(SettingsFile, MissingFileIsCreatedEmptyAndDefaultsApply) {
   EXPECT_EQ(s.chipTypes, (std::vector<std::string>{"RO7385", "RO9110R", "RO9110V"}));
   EXPECT_EQ(s.deviceIp, kDefaultIp);
   EXPECT_EQ(s.devicePort, 5188);
+  EXPECT_EQ(s.serverIp, "");
+  EXPECT_EQ(s.serverPort, 3168);
   for (const UpdateFileSetting* f : {&s.configFile, &s.duvivFile, &s.v64erFile}) {
     EXPECT_EQ(f->storedPath, "");
     EXPECT_FALSE(f->fileExists);
     EXPECT_FALSE(f->enabled);
   }
+}
+
+TEST_F(SettingsFile, RelayServerAddressAndPort) {
+  WriteIni("[NET INTERFACE]\r\nServer IP= 127.0.0.1 \r\nServer Port=4000\r\n");
+  const AppSettings s = LoadAppSettings(Ini());
+  EXPECT_EQ(s.serverIp, "127.0.0.1");
+  EXPECT_EQ(s.serverPort, 4000);
 }
 
 TEST_F(SettingsFile, ExistingFileIsLeftAlone) {

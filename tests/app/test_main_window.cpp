@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "ui/ControlIds.h"
 #include "app/PageSwitcher.h"
 #include "app/KestranaDlg.h"
+#include "app/NetConnectDlg.h"
 #include "ui/LogWindow.h"
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
@@ -33,10 +35,14 @@
 #include "device/PanelGeometry.h"
 #include "device/RegisterOps.h"
 #include "device/RequestQueue.h"
+#include "device/net/LinkSwitch.h"
+#include "device/net/TcpLink.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "sim/DataPlane.h"
+#include "sim/SimChip.h"
 #include "sim/SimHidBackend.h"
+#include "sim/netdevice/SimTcpDevice.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
 #include "tests/platform/ScratchDir.h"
@@ -476,6 +482,45 @@ TEST_F(MainWindow, OnlyAGeometryReadThatSucceededIsAdopted) {
   EXPECT_EQ(GetDataFormatStore().Format(DataKind::Raw).rows, 7);
   EXPECT_EQ(GetDataFormatStore().Format(DataKind::Raw).cols, 9);
   w.close();
+// A networked device that never answers holds a request without limit; the
+// close goes back to the bridge, cuts that wait short and finishes.
+TEST_F(MainWindow, CloseEndsARequestWaitingOnASilentNetworkedDevice) {
+  AddBridge(sim::ChipFamily::RU9);
+  CKestranaDlg& w = Start();
+  sim::SimChip chip;
+  sim::SimTcpDevice device(chip);
+  ASSERT_TRUE(device.Start());
+  device.SetFault(sim::TcpDeviceFault::Silent);
+  ASSERT_EQ(1u, ConnectNetworkDevice(*w.TcpLink(), g_pBridgeDevice.load(), "127.0.0.1",
+                                     device.Port()));
+  std::atomic<uint32_t> stuckResult{99};
+  std::thread stuck([&] {
+    uint8_t buffer[4] = {};
+    stuckResult = ReadChipRegs(g_pBridgeDevice.load(), 0x8140, buffer, sizeof buffer,
+                               platform::kInfinite);
+  });
+  // The pages' own reads go there too: wait for this one to be on the wire.
+  const std::vector<uint8_t> ours = {0x8D, 0x7C, 0x6B, 0x5A, 0x06, 0x00, 0x00, 0x00,
+                                     0x00, 0x0F, 0x81, 0x40, 0x00, 0x04};
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+    const auto frames = device.Frames();
+    return std::find(frames.begin(), frames.end(), ours) != frames.end();
+  }));
+
+  w.close();
+  EXPECT_TRUE(w.WaitForTeardown(std::chrono::seconds(30)));
+  stuck.join();
+  EXPECT_EQ(stuckResult.load(), 0u);
+  EXPECT_FALSE(GetRequestQueue().HasDispatcher());
+}
+
+TEST_F(MainWindow, AReceivedImageNameFillsTheBridgeFirmwarePath) {
+  CKestranaDlg& w = Start();
+  ASSERT_NE(w.NetConnect(), nullptr);
+  EXPECT_FALSE(w.NetConnect()->isVisible());
+  emit w.NetConnect()->imageReceived(QStringLiteral("bridge_v3.hex"));
+  EXPECT_EQ(Control<QLineEdit>(CONTROL_NAME(IDC_V64ER_PATH))->text(),
+            QStringLiteral("bridge_v3.hex"));
 }
 
 // Not checks: with KESTRANA_SCREENSHOT_DIR=<folder> these save the pictures

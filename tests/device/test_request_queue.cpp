@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -394,3 +395,30 @@ TEST(RequestQueue, TheDispatcherCanBeStartedAgainAfterAStop) {
 }
 
 }  // namespace
+
+// A chain whose every completion queues the next request keeps the queue
+// full; switching links must still get in between two of its requests.
+TEST(RequestQueue, SelectLinkGetsInBetweenTheRequestsOfAChain) {
+  FakeLink hid;
+  FakeLink other;
+  DispatcherOn dispatcher(hid);
+  std::atomic<bool> stop{false};
+  std::atomic<int> done{0};
+  std::function<void(uint32_t)> push = [&](uint32_t tag) {
+    GetRequestQueue().PushBack(Read(nullptr, 1, tag, [&](CHidRequest& r) {
+      done.fetch_add(1);
+      if (!stop.load()) push(r.tag + 1);
+    }));
+  };
+  push(0);
+  while (done.load() < 10) std::this_thread::yield();
+  GetRequestQueue().SelectLink(&other);
+  const size_t onHid = hid.Executed();
+  while (other.Executed() < 10) std::this_thread::yield();
+  GetRequestQueue().SelectLink(nullptr);
+  stop = true;
+  dispatcher.Stop();
+  // The chain went on, in order, on the other link.
+  const std::vector<uint32_t> moved = other.Tags();
+  for (size_t i = 0; i < moved.size(); ++i) EXPECT_EQ(onHid + i, moved[i]);
+}

@@ -1,0 +1,21 @@
+#include "device/net/LinkSwitch.h"
+
+#include "device/HidDevice.h"
+#include "device/RequestQueue.h"
+#include "device/net/TcpLink.h"
+
+uint32_t ConnectNetworkDevice(CTcpLink& link, CHidDevice* bridge, const std::string& ip, int port) {
+  if (link.Connect(ip, port) == 0) return 0;
+  if (bridge != nullptr && bridge->ConnectionKind() == CHidDevice::kConnectionHid) {
+    bridge->SetConnectionKind(CHidDevice::kConnectionTcp);
+  }
+  GetRequestQueue().SelectLink(&link);
+  return 1;
+}
+
+void DisconnectNetworkDevice(CTcpLink& link, CHidDevice* bridge) {
+  if (bridge != nullptr && bridge->ConnectionKind() == CHidDevice::kConnectionTcp) {
+    bridge->SetConnectionKind(CHidDevice::kConnectionHid);
+  }
+  link.Close();
+}
