@@ -4,6 +4,7 @@
 // text. Records come from the item descriptions (".sc" and ".ui" files) and
 // are owned by the item list of their configuration.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,3 +86,19 @@ CfgChannelList CfgChannelListOf(std::string_view name);
 // "Sensor_CH3(H)" -> 3. 0 when the name is shorter or no digit stands there;
 // at most 99999 (more digits are not read).
 int CfgChannelNumberOf(std::string_view name);
+
+// A number as an operator types it: decimal digits, or for a hexadecimal item
+// hexadecimal digits with an optional "0x". Anything else (a sign, blanks
+// inside, more than nine digits) gives std::nullopt.
+std::optional<long> CfgParseNumber(const std::string& text, bool hex);
+
+// The number as the item shows it: "%02X" for a hexadecimal item, else
+// decimal.
+std::string CfgNumberText(const CfgItem& item, long value);
+
+// Bits of a field that fit its byte (a field never reaches the next byte).
+int CfgFieldBits(const CfgItem& item);
+
+// The largest value the item's field holds: 0xFFFF over two registers, 0xFF
+// for a whole byte, else all ones in the field's bits.
+long CfgFieldMax(const CfgItem& item);

@@ -19,28 +19,12 @@
 namespace {
 
 constexpr uint8_t kUnusedMapEntry = 0xFF;
-constexpr int kMaxTextDigits = 9;
 
 struct ChannelSet {
   const std::vector<int32_t>* list;
   int half;
   int max;
 };
-
-// A number as an operator types it: decimal digits, or for a hexadecimal
-// item hexadecimal digits with an optional "0x". Anything else is refused.
-std::optional<long> ParseNumber(const std::string& text, bool hex) {
-  std::string t(platform::TrimChars(text));
-  if (hex && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
-  if (t.empty() || t.size() > kMaxTextDigits) return std::nullopt;
-  long value = 0;
-  for (char c : t) {
-    const int digit = platform::HexDigitValue(c);
-    if (digit < 0 || (!hex && digit > 9)) return std::nullopt;
-    value = value * (hex ? 16 : 10) + digit;
-  }
-  return value;
-}
 
 std::optional<long> OptionIndex(const CfgItem& item, const std::string& text) {
   auto it = std::find(item.options.begin(), item.options.end(), text);
@@ -53,9 +37,6 @@ bool IsCombo(const CfgItem& item) {
 }
 
 int LowBit(const CfgItem& item) { return item.bitAddress % 8; }
-
-// Bits of a field that fit its byte (a field never reaches the next byte).
-int FieldBits(const CfgItem& item) { return std::min(item.bitWidth, 8 - LowBit(item)); }
 
 [[noreturn]] void Refuse(const CfgItem& item, const std::string& text, const char* why) {
   throw ConfigError("配置项" + item.name + "的值\"" + text + "\"" + why);
@@ -76,12 +57,6 @@ std::optional<size_t> CConfig::ItemOffset(const CfgItem& item) const {
   const long bytes = item.bitWidth > 8 ? 2 : 1;
   if (offset < 0 || offset + bytes > static_cast<long>(kBlockBytes)) return std::nullopt;
   return static_cast<size_t>(offset);
-}
-
-std::string CConfig::NumberText(const CfgItem& item, int value) const {
-  char text[16];
-  std::snprintf(text, sizeof text, item.hex ? "%02X" : "%d", value);
-  return text;
 }
 
 std::string CConfig::ItemText(const CfgItem& item, size_t offset, bool de7) const {
@@ -124,7 +99,7 @@ std::string CConfig::ItemText(const CfgItem& item, size_t offset, bool de7) cons
     return v >= 0 && v < static_cast<int>(item.options.size()) ? item.options[v]
                                                                : item.options.front();
   }
-  return NumberText(item, v);
+  return CfgNumberText(item, v);
 }
 
 void CConfig::RefreshItemValues() {
@@ -140,7 +115,7 @@ void CConfig::RefreshItemValues() {
 
 CConfig::ItemWrite CConfig::PlanItemWrite(const CfgItem& item, size_t offset, bool de7) const {
   const std::optional<long> parsed =
-      IsCombo(item) ? OptionIndex(item, item.value) : ParseNumber(item.value, item.hex);
+      IsCombo(item) ? OptionIndex(item, item.value) : CfgParseNumber(item.value, item.hex);
   if (!parsed) Refuse(item, item.value, "无效");
   long v = *parsed;
 
@@ -180,7 +155,7 @@ CConfig::ItemWrite CConfig::PlanItemWrite(const CfgItem& item, size_t offset, bo
     write.bytes[0] = static_cast<uint8_t>(v);
     return write;
   }
-  const int bits = FieldBits(item);
+  const int bits = CfgFieldBits(item);
   if (v >= (1L << bits)) Refuse(item, item.value, "超出范围");
   write.mask = static_cast<uint8_t>(((1 << bits) - 1) << LowBit(item));
   write.bytes[0] = static_cast<uint8_t>(v << LowBit(item));
@@ -223,7 +198,7 @@ const CfgItem* CConfig::FindItemByKey(const std::string& key) const {
   }
   const std::vector<std::string> fields = SplitByComma(text);
   if (fields.size() < 2) return nullptr;
-  const std::optional<long> bit = ParseNumber(fields[1], false);
+  const std::optional<long> bit = CfgParseNumber(fields[1], false);
   if (!bit) return nullptr;
   const long bitAddress = static_cast<long>(HexStrToWord(fields[0])) * 8 + *bit;
   for (const CfgItem& item : items_) {
@@ -238,7 +213,7 @@ CfgItem* CConfig::FindItemByKey(const std::string& key) {
 
 int CConfig::ItemNumber(const CfgItem& item) const {
   const std::optional<long> v =
-      IsCombo(item) ? OptionIndex(item, item.value) : ParseNumber(item.value, item.hex);
+      IsCombo(item) ? OptionIndex(item, item.value) : CfgParseNumber(item.value, item.hex);
   if (!v) Refuse(item, item.value, "无效");
   return static_cast<int>(*v);
 }
@@ -267,9 +242,8 @@ void CConfig::SetItemValue(const std::string& key, int value) {
     item->value = item->options[value];
     return;
   }
-  const int bits = item->bitWidth > 8 ? 16 : item->bitWidth == 8 ? 8 : FieldBits(*item);
-  if (value < 0 || value >= (1 << bits)) Refuse(*item, asText, "超出范围");
-  item->value = NumberText(*item, value);
+  if (value < 0 || value > CfgFieldMax(*item)) Refuse(*item, asText, "超出范围");
+  item->value = CfgNumberText(*item, value);
 }
 
 void CConfig::ToggleItem(const std::string& key) {

@@ -1,0 +1,79 @@
+// Two configuration sends from different threads never interleave: the second
+// waits for the first's whole hand-shake.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "ConfigTestUtil.h"
+#include "platform/Event.h"
+
+namespace {
+
+using sim::ChipFamily;
+
+// A streaming raw page whose stop (inside the send) can hold the first send
+// until the test lets it go.
+class HoldingStreamControl : public IStreamControl {
+ public:
+  int CurrentPage() const override { return PAGE_RAW; }
+  bool IsBusy() const override { return false; }
+  void RestartPage(int) override {}
+  void MarkPageStopped(int) override {}
+  bool StopPageStream(int) override {
+    const int n = ++stops;
+    if (n == 1) {
+      firstInside.Set();
+      release.Wait();
+    }
+    return true;
+  }
+  void RestartPageStream(int) override { ++restarts; }
+
+  std::atomic<int> stops{0};
+  std::atomic<int> restarts{0};
+  platform::Event firstInside{true, false};
+  platform::Event release{true, false};
+};
+
+class ConfigSendLockTest : public ConfigTest {};
+
+TEST_F(ConfigSendLockTest, ASecondSendWaitsForTheFirstToFinish) {
+  ConnectChip(ChipFamily::RU9, WithValidSums(ChipFamily::RU9, PatternBlock(186)));
+  HoldingStreamControl stream;
+  SetStreamControl(&stream);
+  CConfig first;
+  CConfig second;
+  first.ReadConfig();
+  second.ReadConfig();
+  first.Block()[20] ^= 0x11;
+  second.Block()[30] ^= 0x22;
+  Chip().ClearAccessLog();
+
+  std::jthread a([&] { first.SendConfig(); });
+  ASSERT_TRUE(stream.firstInside.Wait(10000));
+  std::jthread b([&] { second.SendConfig(); });
+  // While the first holds the lock the second has not started its
+  // hand-shake, and nothing of either has reached the chip.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(1, stream.stops.load());
+  EXPECT_TRUE(Personality().WriteTrace().empty());
+  stream.release.Set();
+  a.join();
+  b.join();
+
+  // The hand-shakes one after the other: sync flag, block, sync flag, block.
+  const auto writes = Personality().WriteTrace();
+  ASSERT_EQ(4u, writes.size());
+  EXPECT_EQ(g_wSyncFlagAddr.load(), writes[0].address);
+  EXPECT_EQ(0x8047, writes[1].address);
+  EXPECT_EQ(g_wSyncFlagAddr.load(), writes[2].address);
+  EXPECT_EQ(0x8047, writes[3].address);
+  EXPECT_EQ(2u, Personality().TakenCount());
+  EXPECT_EQ(2, stream.restarts.load());
+  SetStreamControl(&stream_);
+}
+
+}  // namespace
