@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -64,13 +65,23 @@ TEST_F(ConfigSendLockTest, ASecondSendWaitsForTheFirstToFinish) {
   a.join();
   b.join();
 
-  // The hand-shakes one after the other: sync flag, block, sync flag, block.
-  const auto writes = Personality().WriteTrace();
-  ASSERT_EQ(4u, writes.size());
-  EXPECT_EQ(g_wSyncFlagAddr.load(), writes[0].address);
-  EXPECT_EQ(0x8047, writes[1].address);
-  EXPECT_EQ(g_wSyncFlagAddr.load(), writes[2].address);
-  EXPECT_EQ(0x8047, writes[3].address);
+  // The hand-shakes one after the other, each with its stream stop before
+  // and its restart after: the stream's stop (command and sync flag), the
+  // send's sync flag and block, the restart; twice.
+  std::vector<std::string> order;
+  for (const sim::ChipAccess& w : Personality().WriteTrace()) {
+    if (w.address == g_wSyncFlagAddr.load()) {
+      order.push_back("sync");
+    } else if (w.address == 0x8047) {
+      order.push_back("block");
+    } else if (w.address == 0x8040) {
+      order.push_back(w.bytes.at(0) == 0 ? "stop" : "start");
+    }
+  }
+  const std::vector<std::string> one = {"stop", "sync", "sync", "block", "start"};
+  std::vector<std::string> two = one;
+  two.insert(two.end(), one.begin(), one.end());
+  EXPECT_EQ(two, order);
   EXPECT_EQ(2u, Personality().TakenCount());
   EXPECT_EQ(2, stream.restarts.load());
   SetStreamControl(&stream_);
