@@ -44,7 +44,7 @@ void CWaittingDlg::LoadGif(const QString& path) {
     QImage frame = reader.read();
     if (frame.isNull()) break;
     m_frames.push_back(std::move(frame));
-    m_delays.push_back(std::max(kMinFrameDelayMs, reader.nextImageDelay()));
+    m_delays.push_back(PlayedDelayMs(reader.nextImageDelay()));
     if (!reader.canRead()) break;
   }
 }
