@@ -39,7 +39,9 @@ class CWaittingDlg : public QDialog {
   int FrameCount() const;
   int CurrentFrame() const { return m_frame; }
   // A frame delay read from the file, as it is played.
-  static int PlayedDelayMs(int fileDelayMs) { return fileDelayMs < kMinFrameDelayMs ? kMinFrameDelayMs : fileDelayMs; }
+  static int PlayedDelayMs(int fileDelayMs) {
+    return fileDelayMs < kMinFrameDelayMs ? kMinFrameDelayMs : fileDelayMs;
+  }
   // The delay after the frame, as played.
   int FrameDelayMs(int frame) const;
 

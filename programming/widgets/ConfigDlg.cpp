@@ -27,7 +27,8 @@ const QString CConfigDlg::kScMissingText = QStringLiteral("缺少必要的sc文�
 const QString CConfigDlg::kBusyText = QStringLiteral("需等烧录或测试完成才能读写配置！");
 const QString CConfigDlg::kUiFilter =
     QStringLiteral("SC Files(*.sc)|*.sc|UI Files(*.ui)|*.ui|All Files(*.*)|*.*||");
-const QString CConfigDlg::kCfgFilter = QStringLiteral("Config Files(*.cfg)|*.cfg|All Files(*.*)|*.*||");
+const QString CConfigDlg::kCfgFilter =
+    QStringLiteral("Config Files(*.cfg)|*.cfg|All Files(*.*)|*.*||");
 
 namespace {
 
@@ -150,8 +151,8 @@ void CConfigDlg::LoadItemFileForChip() {
     return;
   }
   std::filesystem::path chosen = found.front();
-  if (chip == kSharedPrefixChip && chosen.string().find(kSharedPrefixVariant) != std::string::npos &&
-      found.size() > 1) {
+  if (chip == kSharedPrefixChip &&
+      chosen.string().find(kSharedPrefixVariant) != std::string::npos && found.size() > 1) {
     chosen = found[1];
   }
   show();

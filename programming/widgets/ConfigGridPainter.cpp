@@ -19,9 +19,8 @@ const QColor kNameNormal = QColor::fromRgba(0xFF000000);
 const QColor kTicked = QColor::fromRgba(0xFF323232);
 const QColor kSearchMatch = QColor::fromRgba(0xFF3F51F3);
 const QColor kBandPen = QColor::fromRgba(0xFF000000);
-const std::array<QRgb, 10> kPalette = {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFF804000,
-                                       0xFFDA07F8, 0xFF008040, 0xFFFFFF00, 0xFF80FFFF,
-                                       0xFFFF8040, 0xFFFF80FF};
+const std::array<QRgb, 10> kPalette = {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFF804000, 0xFFDA07F8,
+                                       0xFF008040, 0xFFFFFF00, 0xFF80FFFF, 0xFFFF8040, 0xFFFF80FF};
 // Text inside a cell keeps this far from its edges.
 constexpr qreal kTextPadding = 3;
 // The drop-down mark of a combo box cell.
@@ -59,8 +58,7 @@ void ConfigGridPainter::Paint(QPainter& p, const QRect& area, const ConfigEditor
                               const std::optional<CfgRect>& band) const {
   p.save();
   p.translate(area.topLeft());
-  p.fillRect(QRect(0, 0, area.width(), static_cast<int>(configeditor::kTabBandHeight)),
-             Qt::white);
+  p.fillRect(QRect(0, 0, area.width(), static_cast<int>(configeditor::kTabBandHeight)), Qt::white);
   const QRectF grid(0, configeditor::kTabBandHeight, area.width() - 1,
                     area.height() - configeditor::kTabBandHeight - 1);
   p.fillRect(grid, kCellFill);
@@ -133,9 +131,7 @@ void ConfigGridPainter::PaintItem(QPainter& p, const CfgItem& item, bool highlig
   p.drawRect(label);
   p.drawRect(value);
 
-  p.setPen(searchMatch                    ? kSearchMatch
-           : configeditor::IsChanged(item) ? kNameChanged
-                                           : kNameNormal);
+  p.setPen(searchMatch ? kSearchMatch : configeditor::IsChanged(item) ? kNameChanged : kNameNormal);
   p.drawText(label.adjusted(kTextPadding, 0, -kTextPadding, 0), Qt::AlignLeft | Qt::AlignVCenter,
              QString::fromStdString(item.name));
 

@@ -84,10 +84,9 @@ void ConfigGridView::paintEvent(QPaintEvent*) {
   QPainter p(viewport());
   std::optional<CfgRect> band;
   if (m_banding) {
-    band = configeditor::Spanning(static_cast<float>(m_bandAnchor.x()),
-                                  static_cast<float>(m_bandAnchor.y()),
-                                  static_cast<float>(m_bandPoint.x()),
-                                  static_cast<float>(m_bandPoint.y()));
+    band = configeditor::Spanning(
+        static_cast<float>(m_bandAnchor.x()), static_cast<float>(m_bandAnchor.y()),
+        static_cast<float>(m_bandPoint.x()), static_cast<float>(m_bandPoint.y()));
   }
   m_painter.Paint(p, viewport()->rect(), m_model, m_items, verticalScrollBar()->value(), band);
 }
@@ -183,8 +182,8 @@ void ConfigGridView::mousePressEvent(QMouseEvent* event) {
 }
 
 void ConfigGridView::mouseMoveEvent(QMouseEvent* event) {
-  const bool both = event->buttons().testFlag(Qt::LeftButton) &&
-                    event->modifiers().testFlag(Qt::ControlModifier);
+  const bool both =
+      event->buttons().testFlag(Qt::LeftButton) && event->modifiers().testFlag(Qt::ControlModifier);
   if (!both) {
     if (m_banding) {
       m_banding = false;

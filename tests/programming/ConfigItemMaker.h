@@ -8,8 +8,8 @@
 
 namespace configeditor_test {
 
-inline CfgItem Item(std::string name, std::string page, std::string group,
-                    int kind = kCfgEdit, int bitAddress = 0, int bitWidth = 8) {
+inline CfgItem Item(std::string name, std::string page, std::string group, int kind = kCfgEdit,
+                    int bitAddress = 0, int bitWidth = 8) {
   CfgItem item;
   item.name = std::move(name);
   item.page = std::move(page);

@@ -99,7 +99,10 @@ TEST_F(ConfigEditorModelTest, ManyValuesCommandsWorkInBitAddressOrder) {
       {"decrement", &ConfigEditorModel::Decrement, {"5", "9", "9", "9"}, {"5", "4", "3", "2"}},
       {"reverse", &ConfigEditorModel::Reverse, {"1", "5", "9", "12"}, {"12", "9", "5", "1"}},
       {"disable", &ConfigEditorModel::Disable, {"1", "5", "9", "12"}, {"255", "255", "255", "255"}},
-      {"non-numeric start", &ConfigEditorModel::Increment, {"x", "1", "1", "1"}, {"0", "1", "2", "3"}},
+      {"non-numeric start",
+       &ConfigEditorModel::Increment,
+       {"x", "1", "1", "1"},
+       {"0", "1", "2", "3"}},
   };
   for (const CommandCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -15,13 +15,11 @@ using configeditor_test::Item;
 
 constexpr float kWidth = 800;
 
-TextSize FixedTab(const std::string& text) {
-  return {static_cast<float>(text.size()) * 6, 12};
-}
+TextSize FixedTab(const std::string& text) { return {static_cast<float>(text.size()) * 6, 12}; }
 
 TEST(ConfigGridLayout, PagesAndGroupsKeepTheOrderTheyFirstAppearIn) {
-  std::vector<CfgItem> items = {Item("a", "P1", "G1"), Item("b", "P2", "G3"),
-                                Item("c", "P1", "G2"), Item("d", "P1", "G1")};
+  std::vector<CfgItem> items = {Item("a", "P1", "G1"), Item("b", "P2", "G3"), Item("c", "P1", "G2"),
+                                Item("d", "P1", "G1")};
   const std::vector<GridPage> pages = BuildLayout(items, kWidth, FixedTab);
   ASSERT_EQ(2u, pages.size());
   EXPECT_EQ("P1", pages[0].name);
@@ -78,9 +76,8 @@ TEST(ConfigGridLayout, ItemsAlternateHalvesInRowsWithValueCellsByKind) {
     float halfRight;
     float row;
   };
-  const Expect expected[] = {{54, box.x + 5 + half, 0},
-                             {18, box.x + 5 + 2 * half, 0},
-                             {74, box.x + 5 + half, 1}};
+  const Expect expected[] = {
+      {54, box.x + 5 + half, 0}, {18, box.x + 5 + 2 * half, 0}, {74, box.x + 5 + half, 1}};
   for (size_t i = 0; i < items.size(); ++i) {
     SCOPED_TRACE(items[i].name);
     const CfgRect v = items[i].valueRect;

@@ -141,7 +141,7 @@ TEST_F(ConfigDlgTest, WithoutAnItemFileForTheChipItSaysSoAndOpensEmpty) {
 
 TEST_F(ConfigDlgTest, InPlaceEditsOfEachKindReachTheBlock) {
   Open();
-  const int touch = 5;  // Touch_Number: bits 0-3 of block byte 5
+  const int touch = 5;   // Touch_Number: bits 0-3 of block byte 5
   const int module = 6;  // INT_Trigger bits 0-1, X2Y bit 3 of byte 6
 
   // Edit field: typed, then committed by a click elsewhere.

@@ -29,9 +29,9 @@ QByteArray ShortDelayGif() {
   const unsigned char screen[] = {1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
   gif.append(reinterpret_cast<const char*>(screen), sizeof screen);
   for (unsigned char hundredths : {1, 0}) {
-    const unsigned char frame[] = {0x21, 0xF9, 4, 0, hundredths, 0, 0, 0,  // the delay
-                                   0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,        // 1 x 1
-                                   2,    2, 0x44, 0x01, 0};                // one pixel
+    const unsigned char frame[] = {0x21, 0xF9, 4,    0,    hundredths, 0, 0, 0,        // the delay
+                                   0x2C, 0,    0,    0,    0,          1, 0, 1, 0, 0,  // 1 x 1
+                                   2,    2,    0x44, 0x01, 0};                         // one pixel
     gif.append(reinterpret_cast<const char*>(frame), sizeof frame);
   }
   gif.append(';');
@@ -77,8 +77,8 @@ TEST(RunWithWaiting, TheDialogStandsModalWhileTheWorkRunsAndIsGoneAfter) {
   // The work waits until the UI thread has looked at the screen.
   QTimer::singleShot(0, [&] {
     auto* modal = qobject_cast<CWaittingDlg*>(QApplication::activeModalWidget());
-    modalWhileWorking = modal != nullptr && modal->isVisible() &&
-                        modal->windowModality() == Qt::ApplicationModal;
+    modalWhileWorking =
+        modal != nullptr && modal->isVisible() && modal->windowModality() == Qt::ApplicationModal;
     seen.Set();
   });
   bool ranOnWorker = false;
@@ -93,9 +93,8 @@ TEST(RunWithWaiting, TheDialogStandsModalWhileTheWorkRunsAndIsGoneAfter) {
 
 TEST(RunWithWaiting, WorkThatWaitsForTheUiThreadIsServedMeanwhile) {
   bool ranOnUi = false;
-  RunWithWaiting(nullptr, [&] {
-    EXPECT_TRUE(UiBridge::call([&] { ranOnUi = UiBridge::isUiThread(); }));
-  });
+  RunWithWaiting(nullptr,
+                 [&] { EXPECT_TRUE(UiBridge::call([&] { ranOnUi = UiBridge::isUiThread(); })); });
   EXPECT_TRUE(ranOnUi);
 }
 
