@@ -146,8 +146,8 @@ void CConfigDlg::LoadItemFileForChip() {
       platform::AppPaths::FindFiles("..\\System\\CfgItem\\" + chip + "_*.sc");
   if (found.empty()) {
     m_grid->RebuildLayout();
-    show();
     m_prompts.warn(kScMissingText);
+    show();
     return;
   }
   std::filesystem::path chosen = found.front();

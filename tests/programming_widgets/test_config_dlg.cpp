@@ -350,4 +350,75 @@ TEST_F(ConfigDlgTest, SearchAndPageTabs) {
   EXPECT_EQ("5A", ItemNamed("Config_Version(H)").value);
 }
 
+TEST_F(ConfigDlgTest, ACtrlDragBandSelectsTheEditCellsItMeets) {
+  Open();
+  ConfigGridView& grid = dlg_->Grid();
+  const CfgRect touch = ItemNamed("Touch_Number").valueRect;
+  const CfgRect shake = ItemNamed("Shake_Count").valueRect;
+  const QPoint from = grid.ToViewport(touch.x - 2, touch.y - 2);
+  const QPoint to = grid.ToViewport(shake.x + 2, shake.y + 2);
+  auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, grid.viewport()->mapToGlobal(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                      Qt::ControlModifier);
+    QApplication::sendEvent(grid.viewport(), &event);
+  };
+  send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+  send(QEvent::MouseMove, from, Qt::LeftButton);
+  send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+  send(QEvent::MouseMove, to, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+  EXPECT_EQ((std::vector<size_t>{Index("Touch_Number"), Index("Shake_Count")}),
+            grid.Model().Selection());
+}
+
+TEST_F(ConfigDlgTest, AComboValueOutsideItsOptionsStaysChoosable) {
+  Open();
+  ItemNamed("INT_Trigger").value = "7";
+  ClickValue("INT_Trigger");
+  QComboBox* combo = dlg_->Grid().Combo();
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(QStringLiteral("7"), combo->currentText());
+  EXPECT_EQ(5, combo->count());
+  ClickElsewhere();
+  EXPECT_EQ("7", ItemNamed("INT_Trigger").value);
+}
+
+TEST_F(ConfigDlgTest, ItemFilesOfBothKindsLoadAndAFailedLoadStillReadsTheChip) {
+  Open();
+  auto* uiFile = dlg_->findChild<CMyEditBrowseCtrl*>(CONTROL_NAME(IDC_CFG_UI_FILE));
+  const fs::path ui = fs::path(KESTRANA_TEST_DATA_DIR) / "config" / "RO9110V_demo.ui";
+  uiFile->setText(QString::fromStdString(ui.string()));
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+  // ".ui" items have no pages or groups: one page, one group.
+  ASSERT_EQ(1u, dlg_->Grid().Model().Pages().size());
+  EXPECT_FALSE(dlg_->Config().Items().empty());
+
+  Chip().ClearAccessLog();
+  uiFile->setText(QString::fromStdString((Root() / "missing.sc").string()));
+  EXPECT_EQ(QStringList{QStringLiteral("打开UI文档失败")}, prompts_.warnings);
+  EXPECT_FALSE(Chip().AccessLog().empty()) << "the block is read all the same";
+}
+
+TEST_F(ConfigDlgTest, ATypedItemFilePathLoadsOnceTheTypingEnds) {
+  Open();
+  auto* uiFile = dlg_->findChild<CMyEditBrowseCtrl*>(CONTROL_NAME(IDC_CFG_UI_FILE));
+  const fs::path ui = fs::path(KESTRANA_TEST_DATA_DIR) / "config" / "RO9110V_demo.ui";
+  uiFile->setFocus();
+  uiFile->selectAll();
+  QTest::keyClicks(uiFile, QString::fromStdString(ui.string()));
+  EXPECT_EQ(4u, dlg_->Grid().Model().Pages().size()) << "nothing loaded while typing";
+  QTest::keyClick(uiFile, Qt::Key_Return);
+  EXPECT_EQ(1u, dlg_->Grid().Model().Pages().size());
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+}
+
+TEST_F(ConfigDlgTest, AConfigFileThatCannotBeLoadedSaysSoAndKeepsOnlyItsName) {
+  Open();
+  auto* configFile = dlg_->findChild<CMyEditBrowseCtrl*>(CONTROL_NAME(IDC_CFG_CONFIG_FILE));
+  configFile->setText(QString::fromStdString((Root() / "none.cfg").string()));
+  EXPECT_EQ(QStringList{QStringLiteral("Open config file failed")}, prompts_.warnings);
+  EXPECT_EQ(QStringLiteral("none.cfg"), configFile->text());
+}
+
 }  // namespace
