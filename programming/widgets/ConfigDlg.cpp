@@ -72,18 +72,16 @@ CConfigDlg::CConfigDlg(IPrompts& prompts, ConfigDlgHost host, QWidget* parent)
   root->addWidget(m_grid, 1);
 
   auto* bar = new QHBoxLayout;
-  auto addBrowse = [&](const QString& label, ControlId id) {
-    auto* caption = new QLabel(label, this);
+  auto addBrowse = [&](const QString& label, const QString& name) {
     auto* edit = new CMyEditBrowseCtrl(m_prompts, this);
-    edit->setObjectName(id == IDC_CFG_CONFIG_FILE ? CONTROL_NAME(IDC_CFG_CONFIG_FILE)
-                                                  : CONTROL_NAME(IDC_CFG_UI_FILE));
-    bar->addWidget(caption);
+    edit->setObjectName(name);
+    bar->addWidget(new QLabel(label, this));
     bar->addWidget(edit, 1);
     return edit;
   };
-  m_configFile = addBrowse(QStringLiteral("ConfigFile"), IDC_CFG_CONFIG_FILE);
+  m_configFile = addBrowse(QStringLiteral("ConfigFile"), CONTROL_NAME(IDC_CFG_CONFIG_FILE));
   m_configFile->SetFilter(QString(), kCfgFilter);
-  m_uiFile = addBrowse(QStringLiteral("UIFile"), IDC_CFG_UI_FILE);
+  m_uiFile = addBrowse(QStringLiteral("UIFile"), CONTROL_NAME(IDC_CFG_UI_FILE));
   m_uiFile->SetFilter(kItemFolder, kUiFilter);
 
   auto addButton = [&](const QString& text, const QString& name) {
@@ -113,28 +111,25 @@ CConfigDlg::CConfigDlg(IPrompts& prompts, ConfigDlgHost host, QWidget* parent)
   connect(m_save, &QPushButton::clicked, this, &CConfigDlg::OnBnClickedSaveCfg);
   connect(m_search, &QToolButton::clicked, this, &CConfigDlg::OnBnClickedSearch);
   connect(m_searchText, &QLineEdit::returnPressed, this, &CConfigDlg::OnBnClickedSearch);
-  // A path put in by the browse button (or by the program) loads at once; a
-  // typed one once the typing ends, not at every keystroke.
-  connect(m_uiFile, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (!m_uiFile->isModified()) OnUiFileChanged(text);
-  });
-  connect(m_uiFile, &QLineEdit::editingFinished, this, [this] {
-    if (!m_uiFile->isModified()) return;
-    m_uiFile->setModified(false);
-    OnUiFileChanged(m_uiFile->text());
-  });
-  connect(m_configFile, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (!m_configFile->isModified()) OnConfigFileChanged(text);
-  });
-  connect(m_configFile, &QLineEdit::editingFinished, this, [this] {
-    if (!m_configFile->isModified()) return;
-    m_configFile->setModified(false);
-    OnConfigFileChanged(m_configFile->text());
-  });
+  FollowPath(m_uiFile, &CConfigDlg::OnUiFileChanged);
+  FollowPath(m_configFile, &CConfigDlg::OnConfigFileChanged);
   resize(980, 700);
 }
 
 CConfigDlg::~CConfigDlg() = default;
+
+void CConfigDlg::FollowPath(QLineEdit* edit, void (CConfigDlg::*changed)(const QString&)) {
+  // A path put in by the browse button (or by the program) counts at once; a
+  // typed one once the typing ends, not at every keystroke.
+  connect(edit, &QLineEdit::textChanged, this, [this, edit, changed](const QString& text) {
+    if (!edit->isModified()) (this->*changed)(text);
+  });
+  connect(edit, &QLineEdit::editingFinished, this, [this, edit, changed] {
+    if (!edit->isModified()) return;
+    edit->setModified(false);
+    (this->*changed)(edit->text());
+  });
+}
 
 void CConfigDlg::ShowError(const std::exception& error) {
   m_prompts.warn(QString::fromUtf8(error.what()));

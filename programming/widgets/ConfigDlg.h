@@ -67,6 +67,7 @@ class CConfigDlg : public CMyDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void FollowPath(QLineEdit* edit, void (CConfigDlg::*changed)(const QString&));
   void OnUiFileChanged(const QString& path);
   void OnConfigFileChanged(const QString& text);
   bool RefusedWhileBusy();
