@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/AppPaths.h"
+#include "ui/ControlIds.h"
 #include "ui/UiBridge.h"
 
 namespace {
@@ -25,6 +26,7 @@ constexpr int kSpokeWidth = 5;
 
 CWaittingDlg::CWaittingDlg(QWidget* parent, const QString& animation)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+  setObjectName(CONTROL_NAME(IDD_WAITTING_DLG));
   setFixedSize(kWidth, kHeight);
   setAttribute(Qt::WA_OpaquePaintEvent);
   if (!animation.isEmpty()) LoadGif(animation);
