@@ -247,10 +247,9 @@ void ConfigGridView::contextMenuEvent(QContextMenuEvent* event) {
                                               {ID_CFG_REVERSE, QStringLiteral("反序")},
                                               {ID_CFG_DISABLE, QStringLiteral("禁用")}};
   for (const auto& [id, text] : commands) {
-    QAction* action = menu.addAction(text);
-    action->setData(id);
+    connect(menu.addAction(text), &QAction::triggered, this, [this, id = id] { RunCommand(id); });
   }
-  if (QAction* chosen = menu.exec(event->globalPos())) RunCommand(chosen->data().toInt());
+  menu.exec(event->globalPos());
 }
 
 void ConfigGridView::RunCommand(int id) {

@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <filesystem>
 #include <thread>
 
@@ -370,6 +372,56 @@ TEST_F(ConfigDlgTest, ACtrlDragBandSelectsTheEditCellsItMeets) {
   send(QEvent::MouseButtonRelease, to, Qt::NoButton);
   EXPECT_EQ((std::vector<size_t>{Index("Touch_Number"), Index("Shake_Count")}),
             grid.Model().Selection());
+}
+
+TEST_F(ConfigDlgTest, TheContextMenuOffersTheFourCommandsOnlyWithASelection) {
+  Open();
+  ConfigGridView& grid = dlg_->Grid();
+  QStringList offered;
+  auto openMenu = [&](const QString& choose) {
+    offered.clear();
+    QTimer::singleShot(0, [&, choose] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (menu == nullptr) return;
+      for (QAction* action : menu->actions()) {
+        offered << action->text();
+        if (action->text() == choose) action->trigger();
+      }
+      menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 40),
+                            grid.viewport()->mapToGlobal(QPoint(5, 40)));
+    QApplication::sendEvent(grid.viewport(), &event);
+    QApplication::processEvents();
+  };
+  openMenu(QStringLiteral("禁用"));
+  EXPECT_TRUE(offered.isEmpty()) << "no menu without a selection";
+
+  // Two 4-bit fields: "禁用" gives them their all-ones value.
+  ClickValue("Touch_Number", Qt::ControlModifier);
+  ClickValue("Shake_Count", Qt::ControlModifier);
+  openMenu(QStringLiteral("禁用"));
+  EXPECT_EQ((QStringList{QStringLiteral("递增"), QStringLiteral("递减"), QStringLiteral("反序"),
+                         QStringLiteral("禁用")}),
+            offered);
+  EXPECT_EQ("15", ItemNamed("Touch_Number").value);
+  EXPECT_EQ("15", ItemNamed("Shake_Count").value);
+}
+
+TEST_F(ConfigDlgTest, TheWheelCommitsTheEditorAndScrollsWithinTheRange) {
+  Open();
+  dlg_->resize(1280, 220);
+  QApplication::processEvents();
+  ConfigGridView& grid = dlg_->Grid();
+  ClickValue("Config_Version(H)");
+  ASSERT_NE(nullptr, grid.Editor());
+  grid.Editor()->setText(QStringLiteral("33"));
+  QWheelEvent wheel(QPointF(50, 60), grid.viewport()->mapToGlobal(QPointF(50, 60)), QPoint(),
+                    QPoint(0, -1200), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(grid.viewport(), &wheel);
+  EXPECT_EQ(nullptr, grid.Editor());
+  EXPECT_EQ("33", ItemNamed("Config_Version(H)").value);
+  EXPECT_EQ(grid.verticalScrollBar()->maximum(), grid.verticalScrollBar()->value());
 }
 
 TEST_F(ConfigDlgTest, AComboValueOutsideItsOptionsStaysChoosable) {
