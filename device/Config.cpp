@@ -160,8 +160,8 @@ void CConfig::ReadConfig() {
   RefreshItemValues();
 }
 
-std::mutex& ConfigSendMutex() {
-  static std::mutex mutex;
+std::recursive_mutex& ConfigSendMutex() {
+  static std::recursive_mutex mutex;
   return mutex;
 }
 

@@ -215,10 +215,10 @@ class CConfig {
   SleepFn sleep_;
 };
 
-// Held by CConfig::SendConfig for a whole send; any other sequence that must
-// not interleave with a configuration send may take it (never on the UI
-// thread).
-std::mutex& ConfigSendMutex();
+// Held by CConfig::SendConfig for a whole send. A sequence that must not
+// interleave with a configuration send may hold it too, and may send inside
+// it (the lock is recursive). Never on the UI thread (see SendConfig).
+std::recursive_mutex& ConfigSendMutex();
 
 // The export's proposed file name: chip + "_%Y%m%d%H%M%S" of the local time
 // + ".cfg".

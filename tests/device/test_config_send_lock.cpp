@@ -87,4 +87,14 @@ TEST_F(ConfigSendLockTest, ASecondSendWaitsForTheFirstToFinish) {
   SetStreamControl(&stream_);
 }
 
+TEST_F(ConfigSendLockTest, ASequenceHoldingTheLockMaySendInsideIt) {
+  ConnectChip(ChipFamily::RU9, WithValidSums(ChipFamily::RU9, PatternBlock(186)));
+  CConfig cfg;
+  cfg.ReadConfig();
+  std::lock_guard sequence(ConfigSendMutex());
+  cfg.SendConfig();
+  cfg.SendConfig();
+  EXPECT_EQ(2u, Personality().TakenCount());
+}
+
 }  // namespace
