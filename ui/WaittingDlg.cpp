@@ -18,6 +18,8 @@ namespace {
 
 const QColor kBackground(0xE6, 0xE6, 0xE6);
 const QColor kSpoke(0x32, 0x32, 0x32);
+// A frameless window over a grey grid needs its own edge.
+const QColor kEdge(0x96, 0x96, 0x96);
 constexpr int kSpinnerRadius = 30;
 constexpr int kSpokeLength = 12;
 constexpr int kSpokeWidth = 5;
@@ -83,6 +85,8 @@ void CWaittingDlg::NextFrame() {
 void CWaittingDlg::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
+  p.setPen(kEdge);
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
   if (PlaysGif()) {
     const QImage& frame = m_frames[static_cast<size_t>(m_frame)];
     p.drawImage(QPoint((width() - frame.width()) / 2, (height() - frame.height()) / 2), frame);
