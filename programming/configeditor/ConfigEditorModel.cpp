@@ -7,7 +7,8 @@ namespace configeditor {
 
 namespace {
 
-// The value 255 that the original editor wrote to disable a cell.
+// What "禁用" writes where the field holds it; a narrower field gets its
+// all-ones value.
 constexpr long kDisabledValue = 255;
 
 std::string Lower(std::string text) {
