@@ -79,7 +79,7 @@ void ConnectionLinks::StartMonitor(ConnectionMonitor::WaitFn wait) {
   SetUserNotifier(this);
   if (monitor_) return;
   monitor_ = std::make_unique<ConnectionMonitor>(
-      *this, ops_, [this] { return !pages_.IsBusy() && !programmingPresent_; }, std::move(wait));
+      *this, ops_, [this] { return !pages_.IsBusy() && !programmingPresent_ && exclusive_ == 0; }, std::move(wait));
   monitor_->Start();
 }
 
@@ -103,7 +103,24 @@ void ConnectionLinks::Stop() {
 }
 
 void ConnectionLinks::HandleDeviceEvent(const platform::HotplugEvent& event) {
+  if (exclusive_ > 0) {
+    heldEvents_.push_back(event);
+    return;
+  }
   deviceEvents_.Handle(event);
+}
+
+void ConnectionLinks::BeginExclusive() { ++exclusive_; }
+
+void ConnectionLinks::EndExclusive() {
+  if (exclusive_ == 0 || --exclusive_ > 0) return;
+  std::vector<platform::HotplugEvent> held;
+  held.swap(heldEvents_);
+  for (const platform::HotplugEvent& event : held) HandleDeviceEvent(event);
+}
+
+void ConnectionLinks::ReadPanelGeometry() {
+  if (ops_.readPanelGeometry) ops_.readPanelGeometry();
 }
 
 void ConnectionLinks::RefreshChipInfo() {

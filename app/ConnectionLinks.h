@@ -9,6 +9,7 @@
 #include <QObject>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "device/ChipHooks.h"
 #include "device/ConnectionMonitor.h"
@@ -72,8 +73,19 @@ class ConnectionLinks : public QObject,
   platform::Event& ProgrammingArrived() { return programmingArrived_; }
   bool ProgrammingPresent() const { return programmingPresent_; }
 
-  // Handles one arrival or removal (UI thread).
+  // Handles one arrival or removal (UI thread); while a configuration send
+  // owns the device it is held until the send ends.
   void HandleDeviceEvent(const platform::HotplugEvent& event);
+
+  // A configuration send owns the device: the periodic probe stands aside
+  // and arrivals and removals wait; the last End handles them in order. UI
+  // thread; pairs nest.
+  void BeginExclusive();
+  void EndExclusive();
+  bool Exclusive() const { return exclusive_ > 0; }
+
+  // Reads the panel geometry and adopts it for the data views (any thread).
+  void ReadPanelGeometry();
 
   // IConnectionView
   void AddLog(const std::string& text, LogLevel level) override;
@@ -102,6 +114,8 @@ class ConnectionLinks : public QObject,
   std::unique_ptr<ConnectionMonitor> monitor_;
   std::unique_ptr<UdevDeviceWatcher> watcher_;
 
+  std::atomic<int> exclusive_{0};
+  std::vector<platform::HotplugEvent> heldEvents_;  // UI thread
   std::atomic<bool> ready_{false};
   std::atomic<bool> programmingPresent_{false};
   platform::Event bridgeArrived_{true, false};

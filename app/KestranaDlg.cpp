@@ -37,6 +37,7 @@
 #include "device/RegisterOps.h"
 #include "platform/AppPaths.h"
 #include "views/DataFormatStore.h"
+#include "programming/widgets/ConfigDlg.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/DiffDataLayout.h"
 #include "views/widgets/ObserveDataLayout.h"
@@ -330,6 +331,7 @@ void CKestranaDlg::CreatePages() {
   connect(m_observeButton, &QAbstractButton::clicked, this,
           [this] { m_pages->OnPageButton(PAGE_OBSERVE); });
   connect(m_optionsButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedOptions);
+  connect(m_configButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedConfig);
 }
 
 void CKestranaDlg::RebuildOptionDlg() {
@@ -342,6 +344,20 @@ void CKestranaDlg::OnBnClickedOptions() {
   m_optionDlg->OnBnClickedCancel();
   m_optionDlg->show();
   m_optionDlg->raise();
+}
+
+CConfigDlg* CKestranaDlg::ConfigDlg() const { return m_configDlg.data(); }
+
+void CKestranaDlg::OnBnClickedConfig() {
+  ConfigDlgHost host;
+  ConnectionLinks* links = m_links;
+  if (links != nullptr) {
+    host.readPanelGeometry = [links] { links->ReadPanelGeometry(); };
+    host.beginExclusive = [links] { links->BeginExclusive(); };
+    host.endExclusive = [links] { links->EndExclusive(); };
+  }
+  m_configDlg = new CConfigDlg(m_prompts, std::move(host), this);
+  m_configDlg->LoadItemFileForChip();
 }
 
 // ---------------------------------------------------------------------------

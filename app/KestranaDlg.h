@@ -8,6 +8,7 @@
 // Pages that later work brings are not here yet: their buttons are shown and
 // do nothing, and the page area stays empty.
 
+#include <QPointer>
 #include <QString>
 #include <chrono>
 #include <memory>
@@ -21,6 +22,7 @@ class CNetConnect;
 class CTcpLink;
 class ConnectionLinks;
 class COptionDlg;
+class CConfigDlg;
 class CDemo;
 class CRawDataLayout;
 class CDiffDataLayout;
@@ -65,6 +67,8 @@ class CKestranaDlg : public CMyDialog {
   // The connection monitor's waits (tests put in their own); before Initialize.
   void SetMonitorWait(ConnectionMonitor::WaitFn wait) { m_monitorWait = std::move(wait); }
   ConnectionLinks& Links() { return *m_links; }
+  // The configuration editor opened last, while it is open.
+  CConfigDlg* ConfigDlg() const;
   PageSwitcher& Pages() { return *m_pages; }
   // true once the devices are destroyed (false before Shutdown).
   bool TeardownFinished() const;
@@ -107,6 +111,8 @@ class CKestranaDlg : public CMyDialog {
   // The data-options dialog for the chip in force (formats loaded anew).
   void RebuildOptionDlg();
   void OnBnClickedOptions();
+  // "触控配置": a new configuration editor for the identified chip.
+  void OnBnClickedConfig();
 
   IPrompts& m_prompts;
   std::shared_ptr<platform::IHidBackend> m_backend;
@@ -119,6 +125,8 @@ class CKestranaDlg : public CMyDialog {
   CRawDataLayout* m_rawView = nullptr;
   CDiffDataLayout* m_diffView = nullptr;
   CObserveDataLayout* m_observeView = nullptr;
+  // The editor opened last; it deletes itself when closed.
+  QPointer<CConfigDlg> m_configDlg;
   // A separate window, rebuilt when the chip changes.
   std::unique_ptr<COptionDlg> m_optionDlg;
 

@@ -4,6 +4,7 @@
 // text. Records come from the item descriptions (".sc" and ".ui" files) and
 // are owned by the item list of their configuration.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,3 +86,20 @@ CfgChannelList CfgChannelListOf(std::string_view name);
 // "Sensor_CH3(H)" -> 3. 0 when the name is shorter or no digit stands there;
 // at most 99999 (more digits are not read).
 int CfgChannelNumberOf(std::string_view name);
+
+// A number as an operator types it: decimal digits, or for a hexadecimal item
+// hexadecimal digits with an optional "0x". Anything else (a sign, blanks
+// inside, more than nine digits) gives std::nullopt.
+std::optional<long> CfgParseNumber(const std::string& text, bool hex);
+
+// The number as the item shows it: "%02X" for a hexadecimal item, else
+// decimal.
+std::string CfgNumberText(const CfgItem& item, long value);
+
+// Bits of a field that fit its span (one byte, or two registers for a width
+// above 8): a field never reaches past its span, and the bits above it in the
+// span belong to other parameters.
+int CfgFieldBits(const CfgItem& item);
+
+// The largest value the item's field holds: all ones in the field's bits.
+long CfgFieldMax(const CfgItem& item);

@@ -160,7 +160,13 @@ void CConfig::ReadConfig() {
   RefreshItemValues();
 }
 
+std::recursive_mutex& ConfigSendMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
 void CConfig::SendConfig() {
+  std::lock_guard sending(ConfigSendMutex());
   RequireValidLength(cfgLength_);
   ApplyItemValues();
 

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -77,6 +78,13 @@ class CConfig {
   // a successful one; after a failure it stays stopped. Throws
   // "发送配置失败！请检查USB或I2C连接是否正常".
   void SendConfig();
+  //
+  // Two sends never interleave: SendConfig holds ConfigSendMutex() for its
+  // whole hand-shake. A send may wait for the UI thread (the stream control
+  // reaches the pages through UiBridge::call), so it must run on a worker
+  // thread, never on the UI thread: a UI thread blocked on the lock while the
+  // holder waits for it would deadlock. The UI waits for its send in an event
+  // loop (CWaittingDlg's RunWithWaiting).
   // ComputeChecksum, then SendConfig.
   void SendWithChecksum();
   // Reads the chip's block into a fresh object (after a chip reset when
@@ -187,7 +195,6 @@ class CConfig {
   std::string ItemText(const CfgItem& item, size_t offset, bool de7) const;
   ItemWrite PlanItemWrite(const CfgItem& item, size_t offset, bool de7) const;
   int ItemNumber(const CfgItem& item) const;
-  std::string NumberText(const CfgItem& item, int value) const;
   void ToggleItem(const std::string& key);
 
   std::array<uint8_t, kBlockBytes> block_{};
@@ -207,6 +214,11 @@ class CConfig {
   std::optional<std::filesystem::file_time_type> loadedFileTime_;
   SleepFn sleep_;
 };
+
+// Held by CConfig::SendConfig for a whole send. A sequence that must not
+// interleave with a configuration send may hold it too, and may send inside
+// it (the lock is recursive). Never on the UI thread (see SendConfig).
+std::recursive_mutex& ConfigSendMutex();
 
 // The export's proposed file name: chip + "_%Y%m%d%H%M%S" of the local time
 // + ".cfg".

@@ -19,28 +19,12 @@
 namespace {
 
 constexpr uint8_t kUnusedMapEntry = 0xFF;
-constexpr int kMaxTextDigits = 9;
 
 struct ChannelSet {
   const std::vector<int32_t>* list;
   int half;
   int max;
 };
-
-// A number as an operator types it: decimal digits, or for a hexadecimal
-// item hexadecimal digits with an optional "0x". Anything else is refused.
-std::optional<long> ParseNumber(const std::string& text, bool hex) {
-  std::string t(platform::TrimChars(text));
-  if (hex && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
-  if (t.empty() || t.size() > kMaxTextDigits) return std::nullopt;
-  long value = 0;
-  for (char c : t) {
-    const int digit = platform::HexDigitValue(c);
-    if (digit < 0 || (!hex && digit > 9)) return std::nullopt;
-    value = value * (hex ? 16 : 10) + digit;
-  }
-  return value;
-}
 
 std::optional<long> OptionIndex(const CfgItem& item, const std::string& text) {
   auto it = std::find(item.options.begin(), item.options.end(), text);
@@ -58,18 +42,12 @@ int LowBit(const CfgItem& item) { return item.bitAddress % 8; }
 // registers (low byte first), anything else lives in one byte.
 int SpanBytes(const CfgItem& item) { return item.bitWidth > 8 ? 2 : 1; }
 
-// Bits of a field that fit its span: a field never reaches the byte after
-// it, and the bits above it in its span belong to other parameters.
-int FieldBits(const CfgItem& item) {
-  return std::min(item.bitWidth, 8 * SpanBytes(item) - LowBit(item));
-}
-
 // Channel numbers fill a whole byte; a field elsewhere is a plain number.
 bool IsChannelByte(const CfgItem& item) {
   return item.bitWidth == 8 && LowBit(item) == 0 && item.channelList() != CfgChannelList::kNone;
 }
 
-uint32_t FieldMask(const CfgItem& item) { return ((1u << FieldBits(item)) - 1u) << LowBit(item); }
+uint32_t FieldMask(const CfgItem& item) { return ((1u << CfgFieldBits(item)) - 1u) << LowBit(item); }
 
 [[noreturn]] void Refuse(const CfgItem& item, const std::string& text, const char* why) {
   throw ConfigError("配置项" + item.name + "的值\"" + text + "\"" + why);
@@ -90,12 +68,6 @@ std::optional<size_t> CConfig::ItemOffset(const CfgItem& item) const {
   const long bytes = SpanBytes(item);
   if (offset < 0 || offset + bytes > static_cast<long>(kBlockBytes)) return std::nullopt;
   return static_cast<size_t>(offset);
-}
-
-std::string CConfig::NumberText(const CfgItem& item, int value) const {
-  char text[16];
-  std::snprintf(text, sizeof text, item.hex ? "%02X" : "%d", value);
-  return text;
 }
 
 std::string CConfig::ItemText(const CfgItem& item, size_t offset, bool de7) const {
@@ -132,7 +104,7 @@ std::string CConfig::ItemText(const CfgItem& item, size_t offset, bool de7) cons
     return v >= 0 && v < static_cast<int>(item.options.size()) ? item.options[v]
                                                                : item.options.front();
   }
-  return NumberText(item, v);
+  return CfgNumberText(item, v);
 }
 
 void CConfig::RefreshItemValues() {
@@ -148,7 +120,7 @@ void CConfig::RefreshItemValues() {
 
 CConfig::ItemWrite CConfig::PlanItemWrite(const CfgItem& item, size_t offset, bool de7) const {
   const std::optional<long> parsed =
-      IsCombo(item) ? OptionIndex(item, item.value) : ParseNumber(item.value, item.hex);
+      IsCombo(item) ? OptionIndex(item, item.value) : CfgParseNumber(item.value, item.hex);
   if (!parsed) Refuse(item, item.value, "无效");
   long v = *parsed;
 
@@ -172,7 +144,7 @@ CConfig::ItemWrite CConfig::PlanItemWrite(const CfgItem& item, size_t offset, bo
     // A position without a chip channel in the list stays as it is.
     if (index >= 0 && index < static_cast<long>(list.size())) v = list[index];
   }
-  if (v < 0 || v >= (1L << FieldBits(item))) Refuse(item, item.value, "超出范围");
+  if (v < 0 || v >= (1L << CfgFieldBits(item))) Refuse(item, item.value, "超出范围");
   write.mask = FieldMask(item);
   write.bits = (static_cast<uint32_t>(v) << LowBit(item)) & write.mask;
   return write;
@@ -213,7 +185,7 @@ const CfgItem* CConfig::FindItemByKey(const std::string& key) const {
   }
   const std::vector<std::string> fields = SplitByComma(text);
   if (fields.size() < 2) return nullptr;
-  const std::optional<long> bit = ParseNumber(fields[1], false);
+  const std::optional<long> bit = CfgParseNumber(fields[1], false);
   if (!bit) return nullptr;
   const long bitAddress = static_cast<long>(HexStrToWord(fields[0])) * 8 + *bit;
   for (const CfgItem& item : items_) {
@@ -228,7 +200,7 @@ CfgItem* CConfig::FindItemByKey(const std::string& key) {
 
 int CConfig::ItemNumber(const CfgItem& item) const {
   const std::optional<long> v =
-      IsCombo(item) ? OptionIndex(item, item.value) : ParseNumber(item.value, item.hex);
+      IsCombo(item) ? OptionIndex(item, item.value) : CfgParseNumber(item.value, item.hex);
   if (!v) Refuse(item, item.value, "无效");
   return static_cast<int>(*v);
 }
@@ -257,8 +229,8 @@ void CConfig::SetItemValue(const std::string& key, int value) {
     item->value = item->options[value];
     return;
   }
-  if (value < 0 || value >= (1 << FieldBits(*item))) Refuse(*item, asText, "超出范围");
-  item->value = NumberText(*item, value);
+  if (value < 0 || value >= (1 << CfgFieldBits(*item))) Refuse(*item, asText, "超出范围");
+  item->value = CfgNumberText(*item, value);
 }
 
 void CConfig::ToggleItem(const std::string& key) {

@@ -101,6 +101,22 @@ enum ControlId : int {
   // Noise view and its side panel.
 
   // Configuration editor and waiting dialog.
+  IDD_CONFIG_DLG = 142,
+  IDD_WAITTING_DLG = 150,
+  IDC_CFG_CONFIG_FILE = 1045,
+  IDC_CFG_UI_FILE = 1046,
+  IDC_CFG_READ = 1048,
+  IDC_CFG_SEND = 1049,
+  IDC_CFG_SAVE = 1050,
+  IDC_CFG_SEARCH_TEXT = 1136,
+  IDC_CFG_SEARCH = 1103,
+  IDC_CFG_EDIT = 1044,
+  IDC_CFG_COMBO = 1016,
+  IDC_CFG_GRID = 2001,  // our own: the painted grid
+  ID_CFG_INCREMENT = 32854,
+  ID_CFG_DECREMENT = 32855,
+  ID_CFG_REVERSE = 32856,
+  ID_CFG_DISABLE = 32873,
 
   // Module test page.
 

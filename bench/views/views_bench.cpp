@@ -73,13 +73,6 @@ std::vector<FramePayload> NoisyFrames(const DataFormat& format) {
   return frames;
 }
 
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(at, values.size() - 1)];
-}
-
 void BM_RenderRaw3520(benchmark::State& state) {
   const DataFormat format = RawFormat();
   const std::vector<FramePayload> frames = NoisyFrames(format);
@@ -101,8 +94,8 @@ void BM_RenderRaw3520(benchmark::State& state) {
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                      .count());
   }
-  state.counters["p95_ms"] = Percentile(ms, 0.95);
-  state.counters["median_ms"] = Percentile(ms, 0.5);
+  state.counters["p95_ms"] = bench::Percentile(ms, 0.95);
+  state.counters["median_ms"] = bench::Percentile(ms, 0.5);
 }
 BENCHMARK(BM_RenderRaw3520)->Unit(benchmark::kMillisecond)->Iterations(200);
 

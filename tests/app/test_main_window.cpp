@@ -27,6 +27,8 @@
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/UiBridge.h"
 #include "views/DataFormatStore.h"
+#include "programming/widgets/ConfigDlg.h"
+#include "programming/widgets/ConfigGridView.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
@@ -525,6 +527,38 @@ TEST_F(MainWindow, AReceivedImageNameFillsTheBridgeFirmwarePath) {
 
 // Not checks: with KESTRANA_SCREENSHOT_DIR=<folder> these save the pictures
 // of docs/images (the window as the program runs on the simulated bridge).
+TEST_F(MainWindow, ConfigButtonOpensTheEditorOnTheChipsItemsAndSendsThroughIt) {
+  auto bridge = AddBridge(sim::ChipFamily::RU9);
+  CKestranaDlg& w = Start();
+  Control<QPushButton>(CONTROL_NAME(IDC_CONFIG))->click();
+  CConfigDlg* editor = w.ConfigDlg();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(editor->isVisible());
+  EXPECT_FALSE(editor->Config().Items().empty());
+  EXPECT_FALSE(editor->Grid().Model().Pages().empty());
+
+  editor->findChild<QPushButton*>(CONTROL_NAME(IDC_CFG_SEND))->click();
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+  EXPECT_FALSE(w.Links().Exclusive());
+  // Every press opens another editor; a closed one deletes itself.
+  editor->close();
+  EXPECT_TRUE(qttest::ProcessEventsUntil([&] { return w.ConfigDlg() == nullptr; }));
+  w.close();
+}
+
+TEST_F(MainWindow, DeviceEventsWaitWhileASendOwnsTheDevice) {
+  CKestranaDlg& w = Start();
+  platform::HotplugEvent arrival;
+  arrival.action = platform::HotplugAction::Added;
+  arrival.kind = platform::HotplugKind::ProgrammingDevice;
+  w.Links().BeginExclusive();
+  w.Links().HandleDeviceEvent(arrival);
+  EXPECT_FALSE(w.Links().ProgrammingPresent());
+  w.Links().EndExclusive();
+  EXPECT_TRUE(w.Links().ProgrammingPresent());
+  w.close();
+}
+
 class Screenshot : public MainWindow {
  protected:
   // The window on a real clock, shown and connected.
@@ -574,6 +608,21 @@ TEST_F(Screenshot, RawViewColourScaleWithStatistics) {
   raw->RunCommand(CRawDataLayout::kCmdRawColourScale);
   Run(2000);
   Save(*w, "raw-view.png");
+}
+
+TEST_F(Screenshot, ConfigEditorWithTheRO9110VItems) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  Control<QPushButton>(CONTROL_NAME(IDC_CONFIG))->click();
+  CConfigDlg* editor = w->ConfigDlg();
+  ASSERT_NE(editor, nullptr);
+  editor->resize(1100, 620);
+  // A changed value shows its name in red.
+  editor->Config().Items()[3].value = "9";
+  Run(500);
+  EXPECT_TRUE(editor->grab().save(QString::fromStdString((dir_ / "config-editor.png").string())));
+  editor->close();
+  w->close();
 }
 
 TEST_F(Screenshot, DemoWithTrails) {
