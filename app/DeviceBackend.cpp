@@ -6,6 +6,7 @@
 #include "sim/DataPlane.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
+#include "sim/noise/NoiseArea.h"
 
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) {
   if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
@@ -19,7 +20,10 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) 
   bridge->Chip().SetAccessLogEnabled(false);
   bridge->Trace().SetEnabled(false);
   // Panel frames, touches and pen data for the data views and the demo.
-  sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  const sim::DataPlane& panel =
+      sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  // Noise per scan frequency and the hopping items for the noise view.
+  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), &panel);
   simulated->AddBridge(bridge);
   return simulated;
 }
