@@ -19,6 +19,7 @@
 class CHidDevice;
 class ConnectionLinks;
 class COptionDlg;
+class CNoiseDlg;
 class CDemo;
 class CRawDataLayout;
 class CDiffDataLayout;
@@ -64,6 +65,8 @@ class CKestranaDlg : public CMyDialog {
   void SetMonitorWait(ConnectionMonitor::WaitFn wait) { m_monitorWait = std::move(wait); }
   ConnectionLinks& Links() { return *m_links; }
   PageSwitcher& Pages() { return *m_pages; }
+  // The noise view (a separate window, hidden until "噪声检测").
+  CNoiseDlg* NoiseDlg() { return m_noiseDlg.get(); }
   // true once the devices are destroyed (false before Shutdown).
   bool TeardownFinished() const;
   // Waits up to limit for a teardown that outlasted the budget.
@@ -115,6 +118,7 @@ class CKestranaDlg : public CMyDialog {
   CObserveDataLayout* m_observeView = nullptr;
   // A separate window, rebuilt when the chip changes.
   std::unique_ptr<COptionDlg> m_optionDlg;
+  std::unique_ptr<CNoiseDlg> m_noiseDlg;
 
   std::unique_ptr<CHidDevice> m_bridgeDevice;
   std::unique_ptr<CHidDevice> m_touchHidDevice;

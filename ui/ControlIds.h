@@ -96,6 +96,27 @@ enum ControlId : int {
   // Remote link dialog.
 
   // Noise view and its side panel.
+  IDD_NOISE = 177,
+  IDC_NOISE_AVG = 1062,
+  IDC_MANUAL_HOP = 1063,
+  IDC_FREQA = 1064,
+  IDC_FREQB = 1065,
+  IDC_SEG1_NORMAL = 1068,
+  IDC_AUTO_ADJUST = 1069,
+  IDC_PANEL_TOGGLE = 1070,
+  IDC_REF_FREQ = 1071,
+  IDC_SEG1_FACTOR = 1074,
+  IDC_SEG2_NORMAL = 1075,
+  IDC_SEG2_FACTOR = 1076,
+  IDC_SEG3_NORMAL = 1077,
+  IDC_SEG3_FACTOR = 1078,
+  IDC_SEG4_NORMAL = 1079,
+  IDC_SEG4_FACTOR = 1080,
+  IDC_SEG5_NORMAL = 1081,
+  IDC_SEG5_FACTOR = 1082,
+  IDC_SEG6_NORMAL = 1084,
+  IDC_SEND_CONFIG = 1049,
+  IDC_NOISE_GRAPH = 1085,
 
   // Configuration editor and waiting dialog.
 

@@ -60,7 +60,7 @@ void NoiseChain::Push(uint32_t generation) {
   std::weak_ptr<NoiseChain> weak = weak_from_this();
   auto ring = ring_;
   auto request = CHidRequest::Make(
-      HidOpRead, address_.load(), ring->slots[slot].data(), kNoiseFrameBytes, BridgeCmdAsyncRead,
+      HidOpRead, address_.load(), ring->frames[slot].data(), kNoiseFrameBytes, BridgeCmdAsyncRead,
       kReadTimeoutMs, [weak, ring, slot](CHidRequest& done) {
         if (auto self = weak.lock()) self->OnCompleted(done, slot);
       });
@@ -76,7 +76,7 @@ void NoiseChain::OnCompleted(CHidRequest& request, unsigned slot) {
     if (log_ != nullptr) log_->AddLog("[Noise] 读取噪声数据失败，噪声数据流已停止", LOG_ERROR);
     return;
   }
-  std::vector<uint8_t> frame(ring_->slots[slot].begin(), ring_->slots[slot].end());
+  std::vector<uint8_t> frame(ring_->frames[slot].begin(), ring_->frames[slot].end());
   Push(request.tag);
   if (sink_) sink_(std::move(frame));
 }

@@ -56,7 +56,7 @@ class NoiseChain : public std::enable_shared_from_this<NoiseChain> {
 
  private:
   struct Ring {
-    std::array<std::array<uint8_t, kNoiseFrameBytes>, kRingSlots> slots{};
+    std::array<std::array<uint8_t, kNoiseFrameBytes>, kRingSlots> frames{};
   };
 
   NoiseChain(Sink sink, ILogSink* log);
