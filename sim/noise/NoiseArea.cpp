@@ -147,9 +147,12 @@ int NoiseArea::ScanIndex(SimChip& chip) {
   std::lock_guard lock(mutex_);
   if (fixed) {
     current_ = -1;
+    lastFactorA_ = factorA;
     return factorA;
   }
-  if (current_ < 0) current_ = factorA;
+  // A new FactorA (a configuration send) moves the chip there first.
+  if (current_ < 0 || factorA != lastFactorA_) current_ = factorA;
+  lastFactorA_ = factorA;
   const auto floorOf = [this](int index) {
     return index >= 0 && index < kSimFrequencies ? config_.noiseFloor[static_cast<size_t>(index)]
                                                  : 255;

@@ -121,6 +121,7 @@ class NoiseArea : public ChipBehaviour {
   const DataPlane* const dataPlane_;
   mutable std::mutex mutex_;  // taken after the chip's lock, never before
   int current_ = -1;  // the frequency the chip hopped to; -1: FactorA
+  int lastFactorA_ = -1;
   uint64_t reads_ = 0;
   std::array<uint8_t, kSimNoiseBytes> frame_{};
   std::vector<int> rawIndices_;
