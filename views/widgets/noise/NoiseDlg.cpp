@@ -31,7 +31,8 @@ namespace {
 
 constexpr double kOpacity = 200.0 / 255.0;
 constexpr int kGraphWidth = 640;
-constexpr int kGraphHeight = 400;
+constexpr int kGraphHeight = 460;
+constexpr int kPanelEditWidth = 34;
 // The controls over the graph sit right of the x axis's end.
 constexpr int kControlsFromRight = 115;
 constexpr int kResumeCheckMs = 250;
@@ -194,19 +195,25 @@ void CNoiseDlg::BuildUi() {
 QWidget* CNoiseDlg::BuildPanel() {
   auto* panel = new QWidget(this);
   panel->setFixedWidth(kPanelWidth);
+  // Eleven labelled values in 110 pixels: a small face.
+  QFont small = panel->font();
+  small.setPointSize(7);
+  panel->setFont(small);
   auto* column = new QVBoxLayout(panel);
-  column->setContentsMargins(4, 4, 4, 4);
+  column->setContentsMargins(2, 4, 2, 4);
   column->setSpacing(2);
   auto* form = new QFormLayout;
   form->setContentsMargins(0, 0, 0, 0);
   form->setSpacing(2);
   refFreq_ = new QLineEdit(panel);
+  refFreq_->setFixedWidth(kPanelEditWidth);
   refFreq_->setObjectName(CONTROL_NAME(IDC_REF_FREQ));
   connect(refFreq_, &QLineEdit::textChanged, this,
           [this](const QString& text) { drawWorker_->SetRefFreq(text.toInt()); });
   form->addRow(QStringLiteral("RefFreq"), refFreq_);
   for (size_t i = 0; i < segEdits_.size(); ++i) {
     auto* edit = new QLineEdit(QStringLiteral("0"), panel);
+    edit->setFixedWidth(kPanelEditWidth);
     edit->setObjectName(QString::fromLatin1(kSegmentEdits[i].name));
     segEdits_[i] = edit;
     form->addRow(QString::fromLatin1(kSegmentEdits[i].label), edit);
