@@ -42,14 +42,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using bench::Percentile;
 
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(at, values.size() - 1)];
-}
+namespace fs = std::filesystem;
 
 void BM_NoiseDraw64(benchmark::State& state) {
   NoiseRenderer renderer;

@@ -44,6 +44,8 @@
 
 namespace {
 
+using bench::Percentile;
+
 constexpr int kRows = 80;
 constexpr int kCols = 44;
 constexpr size_t kNodes = kRows * kCols;
@@ -71,13 +73,6 @@ std::vector<FramePayload> NoisyFrames(const DataFormat& format) {
     }
   }
   return frames;
-}
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(at, values.size() - 1)];
 }
 
 void BM_RenderRaw3520(benchmark::State& state) {

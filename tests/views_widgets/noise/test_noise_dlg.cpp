@@ -21,7 +21,7 @@
 #include "platform/Event.h"
 #include "sim/ConfigBehaviour.h"
 #include "sim/noise/NoiseArea.h"
-#include "tests/device/SimDevice.h"
+#include "tests/device/ConfigTestUtil.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
@@ -41,16 +41,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kRuntime = fs::path(KESTRANA_TEST_DATA_DIR) / ".." / ".." / "resources" / "runtime";
-
-class RecordingNotifier : public IUserNotifier {
- public:
-  void MessageBox(const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    texts.push_back(text);
-  }
-  std::mutex mutex_;
-  std::vector<std::string> texts;
-};
 
 // Requests pass to the device; the n-th block write (at the configuration
 // base) waits at a gate until the test opens it.
@@ -75,27 +65,22 @@ class GateLink : public ILink {
   int gateAt_ = -1;
 };
 
-class NoiseDlgTest : public SimDeviceTest {
+// The configuration rig (scratch root, recording notifier, stream control)
+// with the shipped RO9110V runtime files and a chip with its noise area.
+class NoiseDlgTest : public ConfigTest {
  protected:
   void SetUp() override {
-    SimDeviceTest::SetUp();
-    root_ = std::make_unique<platform::testing_support::ScratchDir>();
-    platform::AppPaths::SetBaseDir(root_->path());
-    fs::create_directories(root_->path() / "System" / "ChipIni");
-    fs::create_directories(root_->path() / "System" / "CfgItem");
+    ConfigTest::SetUp();
+    stream_.streaming = false;
+    fs::create_directories(Root() / "System" / "ChipIni");
     fs::copy_file(kRuntime / "System" / "ChipIni" / "RO9110V.ini",
-                  root_->path() / "System" / "ChipIni" / "RO9110V.ini");
+                  Root() / "System" / "ChipIni" / "RO9110V.ini");
     fs::copy_file(kRuntime / "System" / "CfgItem" / "RO9110V_demo.sc",
-                  root_->path() / "System" / "CfgItem" / "RO9110V_demo.sc");
-    SetChipIniPath(root_->path() / "System" / "ChipIni" / "RO9110V.ini");
-    SetScFilePath(root_->path() / "System" / "CfgItem" / "RO9110V_demo.sc");
+                  Root() / "System" / "CfgItem" / "RO9110V_demo.sc");
+    SetChipIniPath(Root() / "System" / "ChipIni" / "RO9110V.ini");
     SetChipName("RO9110V");
-    ForgetConfigFamily();
-    SetUserNotifier(&notifier_);
-
-    auto bridge = Plug(sim::ChipFamily::RU9);
-    noise_ = &sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9));
-    Connect();
+    ConnectChip(sim::ChipFamily::RU9);
+    noise_ = &sim::AddNoiseArea(Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9));
     original_ = ChipBlock();
     dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
   }
@@ -103,17 +88,9 @@ class NoiseDlgTest : public SimDeviceTest {
   void TearDown() override {
     dlg_.reset();
     GetRequestQueue().SelectLink(nullptr);
-    SetUserNotifier(nullptr);
-    SetStreamControl(nullptr);
-    SetChipIniPath({});
-    SetScFilePath({});
-    SimDeviceTest::TearDown();
-    ForgetConfigFamily();
-    platform::AppPaths::SetBaseDir(platform::AppPaths::ExecutableBaseDir());
-    root_.reset();
+    ConfigTest::TearDown();
   }
 
-  std::vector<uint8_t> ChipBlock() { return Bridge().Chip().PeekRange(0x8047, 186); }
   int ChipItem(const sim::NoiseItem& item) { return Bridge().Chip().Peek(item.address); }
   const sim::NoiseItemLayout& Items() { return noise_->Config().items; }
 
@@ -173,8 +150,6 @@ class NoiseDlgTest : public SimDeviceTest {
         [&] { return dlg_->AdjustStateNow() == AdjustState::Idle; });
   }
 
-  std::unique_ptr<platform::testing_support::ScratchDir> root_;
-  RecordingNotifier notifier_;
   FakePrompts prompts_;
   sim::NoiseArea* noise_ = nullptr;
   std::vector<uint8_t> original_;
@@ -188,7 +163,7 @@ TEST_F(NoiseDlgTest, OpensWithTheChipsSettingsStreamsAndRestoresOnClose) {
   EXPECT_EQ(dlg_->Settings().range, (NoiseRange{20, 70}));
   EXPECT_EQ(dlg_->Settings().bitFreq, 3000);
   EXPECT_TRUE(dlg_->Settings().dual);
-  EXPECT_TRUE(fs::exists(root_->path() / "System" / "Temp" / "RO9110V_Back.cfg"));
+  EXPECT_TRUE(fs::exists(Root() / "System" / "Temp" / "RO9110V_Back.cfg"));
   EXPECT_EQ(dlg_->SegmentValues(), (std::array<int, 11>{128, 30, 120, 40, 110, 50, 100, 60, 96, 65, 90}));
   EXPECT_EQ(dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_REF_FREQ"))->text(), "35");
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
@@ -245,7 +220,7 @@ TEST_F(NoiseDlgTest, SendConfigRefusesANonNumberAndSendsNothing) {
   Open();
   const std::string backup = [&] {
     std::string bytes;
-    platform::ReadFileBytes(root_->path() / "System" / "Temp" / "RO9110V_Back.cfg", &bytes, 1 << 16);
+    platform::ReadFileBytes(Root() / "System" / "Temp" / "RO9110V_Back.cfg", &bytes, 1 << 16);
     return bytes;
   }();
   const size_t sends = BlockWrites().size();
@@ -256,7 +231,7 @@ TEST_F(NoiseDlgTest, SendConfigRefusesANonNumberAndSendsNothing) {
   EXPECT_TRUE(prompts_.infos.isEmpty());
   EXPECT_EQ(BlockWrites().size(), sends);
   std::string after;
-  platform::ReadFileBytes(root_->path() / "System" / "Temp" / "RO9110V_Back.cfg", &after, 1 << 16);
+  platform::ReadFileBytes(Root() / "System" / "Temp" / "RO9110V_Back.cfg", &after, 1 << 16);
   EXPECT_EQ(after, backup);
 
   // Numbers go to the chip and into the backup, which closing then restores.
@@ -377,29 +352,21 @@ TEST_F(NoiseDlgTest, AutoAdjustWithTheRawPageRunningLeavesNoRawChain) {
 }
 
 TEST_F(NoiseDlgTest, ABusyMainWindowRefusesConfigurationCommandsAndPausesTheChain) {
-  DataFormatStore store;
-  RawFrameStack stack;
-  auto nodes = std::make_unique<NodeArrays>();
-  std::mutex lock;
-  CRawDataLayout raw(store, nullptr, stack, *nodes, lock);
-  OnePageControl pages(raw);
-  SetStreamControl(&pages);
   Open();
-  pages.busy = true;
+  stream_.busy = true;
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->Chain().IsPaused(); }));
   const size_t sends = BlockWrites().size();
   dlg_->OnBnClickedSendConfig();
   dlg_->OnBnClickedAutoAdjust();
-  EXPECT_EQ(prompts_.warnings.size(), 2);
-  EXPECT_EQ(prompts_.warnings[0], QString::fromUtf8(kNoiseBusyText));
+  EXPECT_EQ(prompts_.warnings,
+            QStringList(2, QString::fromUtf8(kNoiseBusyText)));
   EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Idle);
   EXPECT_EQ(BlockWrites().size(), sends);
-  pages.busy = false;
+  stream_.busy = false;
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !dlg_->Chain().IsPaused(); }));
   const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
   ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
   dlg_->close();
-  SetStreamControl(nullptr);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +23,7 @@
 #include "ui/UiBridge.h"
 #include "views/DataFormatStore.h"
 #include "views/noise/NoiseChain.h"
+#include "views/widgets/PrepareFonts.h"
 #include "views/widgets/noise/NoiseDrawWorker.h"
 #include "views/widgets/noise/NoiseGraphWidget.h"
 
@@ -61,15 +61,6 @@ constexpr SegmentEdit kSegmentEdits[11] = {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-// The font database is set up on the UI thread before the draw thread
-// measures text.
-void PrepareFonts() {
-  static const bool prepared = [] {
-    QFontMetrics metrics{QFont(QStringLiteral("Arial"))};
-    return metrics.height() > 0;
-  }();
-  (void)prepared;
-}
 
 }  // namespace
 
@@ -100,12 +91,20 @@ CNoiseDlg::CNoiseDlg(IPrompts& prompts, ILogSink* log, QWidget* parent)
 
   std::weak_ptr<int> alive = alive_;
   NoiseDrawWorker::Callbacks callbacks;
+  // One repaint waits at a time, however fast frames come; labels only
+  // when the markers moved. (The callbacks end before this widget does.)
   callbacks.pictureChanged = [this, alive] {
+    if (repaintPending_.exchange(true)) return;
     UiBridge::post([this, alive] {
-      if (alive.lock()) graph_->update();
+      if (!alive.lock()) return;
+      repaintPending_ = false;
+      graph_->update();
     });
   };
-  callbacks.markers = [this, alive](const NoiseMarkers& markers) {
+  callbacks.markers = [this, alive, last = std::make_shared<std::optional<NoiseMarkers>>()](
+                          const NoiseMarkers& markers) {
+    if (*last && (*last)->freqA == markers.freqA && (*last)->freqB == markers.freqB) return;
+    *last = markers;
     UiBridge::post([this, alive, markers] {
       if (alive.lock()) UpdateLabels(markers);
     });

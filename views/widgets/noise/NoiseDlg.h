@@ -19,6 +19,7 @@
 
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -118,6 +119,7 @@ class CNoiseDlg : public QWidget {
   NoiseMarkers markers_;
   std::deque<QString> pendingTexts_;
   bool showingText_ = false;
+  std::atomic<bool> repaintPending_{false};
 
   NoiseGraphWidget* graph_ = nullptr;
   QCheckBox* avg_ = nullptr;
