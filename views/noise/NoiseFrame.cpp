@@ -5,7 +5,8 @@ CheckedNoiseRange ValidateNoiseRange(int start, int end) {
   checked.range = {start, end};
   const std::string given =
       "(Start=" + std::to_string(start) + ", End=" + std::to_string(end) + ")";
-  if (start < 0 || end < start) {
+  // Items hold at most 16 bits: anything larger did not come from one.
+  if (start < 0 || end < start || start > kMaxNoiseIndex) {
     checked.range = {kDefaultNoiseStart, kDefaultNoiseEnd};
     checked.logLine = "[Noise] 频率范围无效" + given + "，使用默认范围20..70";
   } else if (static_cast<long long>(end) - start + 1 > kNoiseMaxPoints) {

@@ -17,6 +17,8 @@ inline constexpr int kNoiseMaxPoints = 64;
 
 inline constexpr int kDefaultNoiseStart = 20;
 inline constexpr int kDefaultNoiseEnd = 70;
+// Largest index a 16-bit item can hold.
+inline constexpr int kMaxNoiseIndex = 0xFFFF;
 
 struct NoiseRange {
   int start = kDefaultNoiseStart;
@@ -29,7 +31,8 @@ struct NoiseRange {
 
 // The range after loading it from the chip. The chip's Start is kept (its
 // noise area is laid out from it) and End is held to Start + 63; only a
-// negative Start or an End below Start falls back to 20..70. logLine says
+// negative Start, one beyond 16 bits or an End below Start falls back to
+// 20..70. logLine says
 // what changed (empty when nothing did).
 struct CheckedNoiseRange {
   NoiseRange range;

@@ -1,6 +1,7 @@
 #include "views/noise/NoiseGeometry.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -47,9 +48,11 @@ std::vector<YLabel> ComputeYLabels(int yMax, int height) {
 }
 
 std::optional<int> AutoScaleY(int v, int yMax) {
-  if (v > yMax) return static_cast<int>(v * 1.2);
-  if (v > yMax * 5 / 6) return static_cast<int>(yMax * 1.2);
-  if (v < yMax / 3 && yMax != kMinYMax) return std::max(static_cast<int>(yMax * 0.5), kMinYMax);
+  // Held to the int range: a 32-bit raw value times 1.2 does not fit.
+  const auto fit = [](double x) { return static_cast<int>(std::min<double>(x, INT32_MAX)); };
+  if (v > yMax) return fit(v * 1.2);
+  if (v > yMax * 5LL / 6) return fit(yMax * 1.2);
+  if (v < yMax / 3 && yMax != kMinYMax) return std::max(fit(yMax * 0.5), kMinYMax);
   return std::nullopt;
 }
 
@@ -59,11 +62,11 @@ int NoiseY(const NoiseGeometry& g, long long value, int yMax) {
 }
 
 int DragIndex(int cursorX, const NoiseGeometry& g, NoiseRange range) {
-  const int n = range.Count();
-  int index = range.start;
-  if (g.plotW > 0) index = range.start + static_cast<int>(static_cast<long long>(cursorX - g.axisX) * n / g.plotW);
-  if (index + 2 > range.end) index = range.end - 2;
-  return std::max(index, range.start);
+  const long long n = range.Count();
+  long long index = range.start;
+  if (g.plotW > 0) index += (static_cast<long long>(cursorX) - g.axisX) * n / g.plotW;
+  if (index + 2 > range.end) index = static_cast<long long>(range.end) - 2;
+  return static_cast<int>(std::max<long long>(index, range.start));
 }
 
 std::optional<float> MarkerX(int index, const NoiseGeometry& g, NoiseRange range) {

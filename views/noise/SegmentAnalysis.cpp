@@ -31,7 +31,7 @@ SegmentAnalysis AnalyseSegments(std::span<const int32_t> averages, int start, in
     return a;
   }
   // An index typed outside the range would read outside the table.
-  a.ref = std::clamp(ref, start, start + n - 1);
+  a.ref = static_cast<int>(std::clamp<long long>(ref, start, static_cast<long long>(start) + n - 1));
   const int64_t refAvg = averages[static_cast<size_t>(a.ref - start)];
 
   a.norm.resize(static_cast<size_t>(n));

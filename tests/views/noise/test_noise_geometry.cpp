@@ -26,6 +26,7 @@ TEST(NoiseRangeCheck, KeepsStartClampsEndFallsBackOnlyWhenUnusable) {
       {"End below Start", 40, 39, {20, 70}, true},
       {"negative Start", -1, 10, {20, 70}, true},
       {"huge End", 1, 0x7FFFFFFF, {1, 64}, true},
+      {"Start beyond 16 bits", 0x7FFFFFF0, 0x7FFFFFFF, {20, 70}, true},
   };
   for (const RangeCase& c : cases) {
     const CheckedNoiseRange checked = ValidateNoiseRange(c.start, c.end);
