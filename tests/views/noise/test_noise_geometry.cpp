@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "views/noise/NoiseFrame.h"
 #include "views/noise/NoiseGeometry.h"
 
@@ -45,6 +47,7 @@ TEST(NoiseYAxis, LeadingDigitAndAutoScale) {
   EXPECT_EQ(AutoScaleY(300, 255), 360);
   EXPECT_EQ(AutoScaleY(0, 50), std::nullopt);  // 50 is never lowered
   EXPECT_EQ(AutoScaleY(0, 60), 50);            // nor gone below
+  EXPECT_EQ(AutoScaleY(INT32_MAX, 6000), INT32_MAX);  // a 32-bit raw maximum
 }
 
 TEST(NoiseYAxis, LabelsStepByTheCutStepAndEndInTinyWindows) {

@@ -305,6 +305,8 @@ void CNoiseDlg::LoadNoiseConfig() {
     // A chain ended by a failed read starts again (the backup stays).
     if (chain_->IsDead() && adjust_.State() == AdjustState::Idle) chain_->Start(address_);
   }
+  // A running auto-adjust owns the configuration object until it ends.
+  if (adjust_.State() != AdjustState::Idle) return;
   const std::string error = tuning_->ReadSegments(&segValues_);
   if (error.empty()) {
     ShowSegmentValues();
