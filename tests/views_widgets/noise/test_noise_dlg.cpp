@@ -1,4 +1,4 @@
-// The noise view on a simulated RO9110V (virtual clock, real request queue):
+// The noise view on the simulated RO9110V and RO7387Z (virtual clock, real request queue):
 // opening with its backup, marker releases and the manual hop, a chain that
 // died on a failed read, Send Config, and the auto-adjust with its restore.
 
@@ -69,18 +69,22 @@ class GateLink : public ILink {
 // with the shipped RO9110V runtime files and a chip with its noise area.
 class NoiseDlgTest : public ConfigTest {
  protected:
+  virtual sim::ChipFamily Family() const { return sim::ChipFamily::RU9; }
+  std::string ChipName() const { return Family() == sim::ChipFamily::RU9 ? "RO9110V" : "RO7387Z"; }
+
   void SetUp() override {
     ConfigTest::SetUp();
     stream_.streaming = false;
+    const std::string chip = ChipName();
     fs::create_directories(Root() / "System" / "ChipIni");
-    fs::copy_file(kRuntime / "System" / "ChipIni" / "RO9110V.ini",
-                  Root() / "System" / "ChipIni" / "RO9110V.ini");
-    fs::copy_file(kRuntime / "System" / "CfgItem" / "RO9110V_demo.sc",
-                  Root() / "System" / "CfgItem" / "RO9110V_demo.sc");
-    SetChipIniPath(Root() / "System" / "ChipIni" / "RO9110V.ini");
-    SetChipName("RO9110V");
-    ConnectChip(sim::ChipFamily::RU9);
-    noise_ = &sim::AddNoiseArea(Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9));
+    fs::copy_file(kRuntime / "System" / "ChipIni" / (chip + ".ini"),
+                  Root() / "System" / "ChipIni" / (chip + ".ini"));
+    fs::copy_file(kRuntime / "System" / "CfgItem" / (chip + "_demo.sc"),
+                  Root() / "System" / "CfgItem" / (chip + "_demo.sc"));
+    SetChipIniPath(Root() / "System" / "ChipIni" / (chip + ".ini"));
+    SetChipName(chip);
+    ConnectChip(Family());
+    noise_ = &sim::AddNoiseArea(Chip(), sim::NoiseAreaConfig::For(Family()));
     original_ = ChipBlock();
     dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
   }
@@ -100,14 +104,15 @@ class NoiseDlgTest : public ConfigTest {
     std::vector<uint8_t> current;
     for (const sim::ChipAccess& a : Bridge().Chip().AccessLog()) {
       if (a.op != sim::AccessOp::Write) continue;
-      if (a.address == 0x8047 && a.bytes.size() > 8) {
+      const uint16_t base = Personality().Personality().base;
+      if (a.address == base && a.bytes.size() > 8) {
         current = a.bytes;
-      } else if (!current.empty() && a.address == 0x8047 + current.size()) {
+      } else if (!current.empty() && a.address == base + current.size()) {
         current.insert(current.end(), a.bytes.begin(), a.bytes.end());
       } else {
         continue;
       }
-      if (current.size() == 186) {
+      if (current.size() == Personality().Personality().length) {
         out.push_back(current);
         current.clear();
       }
@@ -132,7 +137,8 @@ class NoiseDlgTest : public ConfigTest {
     const NoiseRange range = dlg_->Settings().range;
     const QPoint press(static_cast<int>(*MarkerX(from, g, range)), g.axisY / 2);
     // The marker the mouse takes is the one the view last showed.
-    const QString shown = QStringLiteral("FreqA: %1kHz").arg(from * 3.0, 0, 'f', 1);
+    const QString shown =
+        QStringLiteral("FreqA: %1kHz").arg(from * dlg_->Settings().bitFreq / 1000.0, 0, 'f', 1);
     ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
       return dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQA"))->text() == shown;
     }));
@@ -366,6 +372,31 @@ TEST_F(NoiseDlgTest, ABusyMainWindowRefusesConfigurationCommandsAndPausesTheChai
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !dlg_->Chain().IsPaused(); }));
   const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
   ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
+  dlg_->close();
+}
+
+class NoiseDlgDe7Test : public NoiseDlgTest {
+ protected:
+  sim::ChipFamily Family() const override { return sim::ChipFamily::DE7; }
+};
+
+TEST_F(NoiseDlgDe7Test, PeriodBitFrequencyAndAManualHopThatRestoresTheItemItOverwrote) {
+  // The threshold read at opening differs from the one a hop overwrites.
+  Chip().Poke(Items().openingThreshold.address, 70);
+  Open();
+  EXPECT_EQ(dlg_->Settings().bitFreq, 4000);  // a period of 250
+  EXPECT_FALSE(dlg_->Settings().dual);
+  EXPECT_EQ(dlg_->Settings().hopThreshold, 70);  // "Slow_Hoppging_Threshold"
+  EXPECT_FALSE(dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQB"))->isVisible());
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(true);
+  DragMarker(35, 30);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 255);
+  EXPECT_EQ(ChipItem(Items().openingThreshold), 70);
+  // Clearing the box puts back "Hop_Threshold"'s own value, not the
+  // threshold read at opening.
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(false);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 60);
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
   dlg_->close();
 }
 
