@@ -151,6 +151,17 @@ class NoiseDlgTest : public ConfigTest {
     QTest::mouseRelease(graph, Qt::LeftButton, Qt::NoModifier, QPoint(x, g.axisY / 2));
   }
 
+  // Opens the view and starts an auto-adjust whose third send waits at the
+  // gate (the run is then surely in progress).
+  void StartHeldAdjust(GateLink& gate) {
+    gate.GateAt(3);
+    GetRequestQueue().SelectLink(&gate);
+    Open();
+    dlg_->OnBnClickedPanelToggle();
+    dlg_->OnBnClickedAutoAdjust();
+    ASSERT_TRUE(gate.reached_.Wait(10000));
+  }
+
   bool WaitAdjustIdle() {
     return qttest::ProcessEventsUntil(
         [&] { return dlg_->AdjustStateNow() == AdjustState::Idle; });
@@ -275,12 +286,7 @@ TEST_F(NoiseDlgTest, AutoAdjustSweepsEveryIndexAndSetsTheHandComputedSegments) {
 
 TEST_F(NoiseDlgTest, ClosingDuringAutoAdjustRestoresOnceAndLeavesTheChipAsItWas) {
   GateLink gate(*device_);
-  gate.GateAt(3);
-  GetRequestQueue().SelectLink(&gate);
-  Open();
-  dlg_->OnBnClickedPanelToggle();
-  dlg_->OnBnClickedAutoAdjust();
-  ASSERT_TRUE(gate.reached_.Wait(10000));
+  StartHeldAdjust(gate);
   dlg_->close();  // must not wait for the run: its sends need this thread
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Stopping);
@@ -297,6 +303,23 @@ TEST_F(NoiseDlgTest, ClosingDuringAutoAdjustRestoresOnceAndLeavesTheChipAsItWas)
   Open();
   EXPECT_TRUE(dlg_->isVisible());
   dlg_->close();
+}
+
+TEST_F(NoiseDlgTest, ClosingThePanelDuringAutoAdjustBringsTheNoiseGraphBackAfterTheRun) {
+  GateLink gate(*device_);
+  StartHeldAdjust(gate);
+  dlg_->OnBnClickedPanelToggle();
+  EXPECT_FALSE(dlg_->PanelShown());
+  EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Stopping);
+  EXPECT_TRUE(dlg_->Chain().IsStopped());  // not before the run has ended
+  gate.open_.Set();
+  ASSERT_TRUE(WaitAdjustIdle());
+  EXPECT_FALSE(dlg_->Chain().IsStopped());
+  EXPECT_LT(dlg_->Renderer().YMax(), NoiseRenderer::kAdjustYMax);  // the noise scale again
+  const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+  ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
+  dlg_->close();
+  EXPECT_EQ(ChipBlock(), original_);
 }
 
 // The main window's pages as the noise view reaches them.
