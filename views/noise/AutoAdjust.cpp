@@ -1,5 +1,7 @@
 #include "views/noise/AutoAdjust.h"
 
+#include <set>
+
 #include "device/ChipGlobals.h"
 #include "device/ConfigError.h"
 #include "device/ConfigFamily.h"
@@ -54,7 +56,6 @@ AutoAdjustResult RunAutoAdjust(NoiseTuning& tuning, NoiseRange range, bool dual,
       result.stopped = true;
       break;
     }
-    if (hooks.measuring) hooks.measuring(target);
     Try(tell, [&] { config.SetItemValue(kFactorAItem, target); });
     if (dual) Try(tell, [&] { config.SetItemValue(kFactorBItem, target + 2); });
     Try(tell, [&] { config.SendConfig(); });

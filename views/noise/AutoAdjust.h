@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,9 +34,6 @@ struct AutoAdjustHooks {
   std::function<bool(AdjustFrame&&)> handOff;
   // An item or send error for the operator; each text once per run.
   std::function<void(const std::string&)> tell;
-  // Waits between the steps' register polls are the link's own; the index
-  // under measurement is reported here before its send.
-  std::function<void(int index)> measuring;
 };
 
 // Tries of the two polls of each pass (the chip's taking of the block, then
