@@ -12,6 +12,12 @@
 
 namespace bench {
 
+// A counter of a run, 0 when the run has none.
+inline double Counter(const benchmark::BenchmarkReporter::Run& run, const char* key) {
+  auto it = run.counters.find(key);
+  return it == run.counters.end() ? 0.0 : it->second.value;
+}
+
 // The p-quantile (0..1) of the values, nearest rank.
 inline double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;

@@ -155,10 +155,7 @@ class NoiseMetrics : public bench::MetricsReporter {
  protected:
   void Print(const Run& run) override {
     const std::string name = run.run_name.function_name;
-    auto counter = [&](const char* key) {
-      auto it = run.counters.find(key);
-      return it == run.counters.end() ? 0.0 : it->second.value;
-    };
+    const auto counter = [&run](const char* key) { return bench::Counter(run, key); };
     if (name == "BM_NoiseDraw64") {
       std::printf("noise_draw_ms_p95 %.2f ms\n", counter("p95_ms"));
     } else if (name == "BM_AutoAdjustWire") {

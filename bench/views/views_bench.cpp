@@ -177,10 +177,7 @@ class ViewsMetrics : public bench::MetricsReporter {
  protected:
   void Print(const Run& run) override {
     const std::string name = run.run_name.function_name;
-    auto counter = [&](const char* key) {
-      auto it = run.counters.find(key);
-      return it == run.counters.end() ? 0.0 : it->second.value;
-    };
+    const auto counter = [&run](const char* key) { return bench::Counter(run, key); };
     if (name == "BM_RenderRaw3520") {
       std::printf("render_ms_p95_3520 %.2f ms\n", counter("p95_ms"));
     } else if (name == "BM_RawChainSim0") {
