@@ -9,6 +9,7 @@
 #include "sim/flash/SimChipDe9.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
+#include "sim/noise/NoiseArea.h"
 
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) {
   if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
@@ -25,7 +26,10 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) 
   bridge->Chip().SetAccessLogEnabled(false);
   bridge->Trace().SetEnabled(false);
   // Panel frames, touches and pen data for the data views and the demo.
-  sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  const sim::DataPlane& panel =
+      sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+  // Noise per scan frequency and the hopping items for the noise view.
+  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), &panel);
   // Flash and loader, so that a firmware update runs as on a real chip.
   sim::AddDe9Personality(bridge->Chip());
   simulated->AddBridge(bridge);

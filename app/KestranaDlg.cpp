@@ -43,6 +43,7 @@
 #include "views/widgets/ObserveDataLayout.h"
 #include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
+#include "views/widgets/noise/NoiseDlg.h"
 
 namespace {
 
@@ -332,6 +333,9 @@ void CKestranaDlg::CreatePages() {
           [this] { m_pages->OnPageButton(PAGE_OBSERVE); });
   connect(m_optionsButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedOptions);
   connect(m_configButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedConfig);
+
+  m_noiseDlg = std::make_unique<CNoiseDlg>(m_prompts, m_log);
+  connect(m_noiseButton, &QAbstractButton::clicked, this, [this] { m_noiseDlg->LoadNoiseConfig(); });
 }
 
 void CKestranaDlg::RebuildOptionDlg() {
@@ -406,6 +410,8 @@ void CKestranaDlg::Shutdown() {
   if (m_links != nullptr) m_links->Stop();
   if (m_pages != nullptr) m_pages->HaltAll();
   m_optionDlg.reset();
+  // Its read chain and any auto-adjust end before the devices go.
+  m_noiseDlg.reset();
 
   m_teardown = std::make_unique<DeviceTeardown>(
       std::move(m_bridgeDevice), std::move(m_touchHidDevice), std::move(m_tcpLink));

@@ -23,6 +23,7 @@ class CTcpLink;
 class ConnectionLinks;
 class COptionDlg;
 class CConfigDlg;
+class CNoiseDlg;
 class CDemo;
 class CRawDataLayout;
 class CDiffDataLayout;
@@ -70,6 +71,8 @@ class CKestranaDlg : public CMyDialog {
   // The configuration editor opened last, while it is open.
   CConfigDlg* ConfigDlg() const;
   PageSwitcher& Pages() { return *m_pages; }
+  // The noise view (a separate window, hidden until "噪声检测").
+  CNoiseDlg* NoiseDlg() { return m_noiseDlg.get(); }
   // true once the devices are destroyed (false before Shutdown).
   bool TeardownFinished() const;
   // Waits up to limit for a teardown that outlasted the budget.
@@ -129,6 +132,7 @@ class CKestranaDlg : public CMyDialog {
   QPointer<CConfigDlg> m_configDlg;
   // A separate window, rebuilt when the chip changes.
   std::unique_ptr<COptionDlg> m_optionDlg;
+  std::unique_ptr<CNoiseDlg> m_noiseDlg;
 
   std::unique_ptr<CHidDevice> m_bridgeDevice;
   std::unique_ptr<CHidDevice> m_touchHidDevice;

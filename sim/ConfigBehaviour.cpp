@@ -36,6 +36,22 @@ bool ConfigSumsValid(ChipFamily family, const std::vector<uint8_t>& block) {
   return n >= 2 && SumOf(block, 0, n - 1) == 0 && block[n - 1] == 1;
 }
 
+void SealStoredConfig(ChipFamily family, std::vector<uint8_t>& block) {
+  const size_t n = block.size();
+  const auto complement = [&block](size_t from, size_t to) {
+    return static_cast<uint8_t>(0x100 - SumOf(block, from, to));
+  };
+  if (family == ChipFamily::DE7) {
+    if (n < kDe7MinLength) return;
+    block[2] = complement(0, 2);
+    block[kDe7FirstSumEnd - 1] = complement(0, kDe7FirstSumEnd - 1);
+    block[n - 1] = complement(kDe7FirstSumEnd, n - 1);
+  } else if (n >= 2) {
+    block[n - 2] = complement(0, n - 2);
+    block[n - 1] = 0;
+  }
+}
+
 ConfigBehaviour::ConfigBehaviour(ChipFamily family, ConfigPersonality personality)
     : family_(family),
       personality_(personality),

@@ -60,6 +60,9 @@ inline constexpr uint16_t kDe7ConfigCommitParam = 0x007D;
 // Whether bytes form a block the chip of this family takes (RU9: including
 // the fresh flag set to 1).
 bool ConfigSumsValid(ChipFamily family, const std::vector<uint8_t>& block);
+// Sets the sums of a block as the chip stores a taken one (RU9: the fresh
+// flag already cleared).
+void SealStoredConfig(ChipFamily family, std::vector<uint8_t>& block);
 
 class ConfigBehaviour : public ChipBehaviour {
  public:

@@ -44,6 +44,8 @@
 
 namespace {
 
+using bench::Percentile;
+
 constexpr int kRows = 80;
 constexpr int kCols = 44;
 constexpr size_t kNodes = kRows * kCols;

@@ -32,6 +32,7 @@
 #include "views/widgets/Demo.h"
 #include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
+#include "views/widgets/noise/NoiseDlg.h"
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
 #include "device/PanelGeometry.h"
@@ -43,6 +44,7 @@
 #include "platform/IniFile.h"
 #include "sim/DataPlane.h"
 #include "sim/SimChip.h"
+#include "sim/noise/NoiseArea.h"
 #include "sim/SimHidBackend.h"
 #include "sim/netdevice/SimTcpDevice.h"
 #include "tests/ui/FakePrompts.h"
@@ -567,7 +569,9 @@ class Screenshot : public MainWindow {
     if (dir == nullptr) return nullptr;
     dir_ = fs::path(dir);
     auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
-    sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+    const sim::DataPlane& panel =
+        sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+    sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), &panel);
     CKestranaDlg& w = Start(&platform::Event::WaitAny);
     w.resize(1280, 760);
     w.show();
@@ -635,6 +639,21 @@ TEST_F(Screenshot, DemoWithTrails) {
   // The demo is the start page and streams from the start.
   Run(6000);
   Save(*w, "demo-trails.png");
+}
+
+TEST_F(Screenshot, NoiseViewWithItsSidePanel) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  Control<QPushButton>(CONTROL_NAME(IDC_NOISE))->click();
+  CNoiseDlg* noise = w->NoiseDlg();
+  ASSERT_NE(noise, nullptr);
+  ASSERT_TRUE(noise->isVisible());
+  noise->findChild<QCheckBox*>(CONTROL_NAME(IDC_NOISE_AVG))->setChecked(true);
+  noise->OnBnClickedPanelToggle();
+  Run(3000);
+  EXPECT_TRUE(noise->grab().save(QString::fromStdString((dir_ / "noise-view.png").string())));
+  noise->close();
+  w->close();
 }
 
 }  // namespace

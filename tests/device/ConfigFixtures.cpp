@@ -7,6 +7,7 @@
 #include "device/CfgText.h"
 #include "device/ScFile.h"
 #include "platform/CodePage.h"
+#include "sim/noise/NoiseArea.h"
 
 namespace config_fixtures {
 
@@ -39,6 +40,14 @@ std::vector<TableItem> CommonItems(uint16_t base, int first, uint16_t senseMap, 
   return items;
 }
 
+// The frequency-hopping items where the simulated chip keeps them.
+void AddNoiseItems(ChipTable& t, sim::ChipFamily family) {
+  for (const sim::NoiseItem& item : sim::NoiseItemLayout::For(family).All()) {
+    t.items.push_back({item.name, item.address, 0, item.width, 0, {}, "Noise", "Hopping",
+                       static_cast<unsigned>(item.value)});
+  }
+}
+
 ChipTable Ru9() {
   ChipTable t;
   t.chip = "RO9110V";
@@ -52,6 +61,7 @@ ChipTable Ru9() {
   t.gbk = true;
   t.crlf = true;
   t.items = CommonItems(t.base, 0, t.senseMap, t.driveMap, "基本参数");
+  AddNoiseItems(t, sim::ChipFamily::RU9);
   // The last item names the checksum, so no checksum item is appended.
   t.items.push_back({"Config_Chksum",
                      static_cast<uint16_t>(t.base + t.length - 2),
@@ -77,6 +87,7 @@ ChipTable De7() {
   t.driveCount = 42;
   t.unusedDriveEntries = 0;
   t.items = CommonItems(t.base, 3, t.senseMap, t.driveMap, "基本参数");
+  AddNoiseItems(t, sim::ChipFamily::DE7);
   t.items.push_back({"Gesture_Enable",
                      static_cast<uint16_t>(t.base + 220),
                      7,

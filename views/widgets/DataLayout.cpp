@@ -1,6 +1,5 @@
 #include "views/widgets/DataLayout.h"
 
-#include <QFontMetrics>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,22 +11,9 @@
 #include "views/DataFormatStore.h"
 #include "views/widgets/FrameChain.h"
 #include "views/widgets/GridRenderer.h"
+#include "views/widgets/PrepareFonts.h"
 #include "views/widgets/RenderWorker.h"
 #include "views/widgets/ViewTransform.h"
-
-namespace {
-
-// The font database is set up on the UI thread before any render thread
-// measures text.
-void PrepareFonts() {
-  static const bool prepared = [] {
-    QFontMetrics metrics{QFont(QStringLiteral("Arial"))};
-    return metrics.height() > 0;
-  }();
-  (void)prepared;
-}
-
-}  // namespace
 
 CDataLayout::CDataLayout(DataKind kind, DataFormatStore& store, ILogSink* log, QWidget* parent)
     : CDataLayout(kind, store, log, std::make_unique<GridRenderer>(store.Format(kind)), parent) {}

@@ -1,0 +1,426 @@
+// The noise view on the simulated RO9110V and RO7387Z (virtual clock, real request queue):
+// opening with its backup, marker releases and the manual hop, a chain that
+// died on a failed read, Send Config, and the auto-adjust with its restore.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+
+#include "device/ChipHooks.h"
+#include "device/ConfigFamily.h"
+#include "device/StreamControl.h"
+#include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
+#include "platform/Event.h"
+#include "sim/ConfigBehaviour.h"
+#include "sim/noise/NoiseArea.h"
+#include "tests/device/ConfigTestUtil.h"
+#include "tests/platform/ScratchDir.h"
+#include "tests/ui/FakePrompts.h"
+#include "tests/ui/QtTestUtil.h"
+#include "tests/views_widgets/ViewTestUtil.h"
+#include "ui/UiBridge.h"
+#include "views/DataFormatStore.h"
+#include "views/RawStatistics.h"
+#include "views/noise/NoiseChain.h"
+#include "views/noise/NoiseGeometry.h"
+#include "views/widgets/RawDataLayout.h"
+#include "views/widgets/noise/NoiseDlg.h"
+#include "views/widgets/noise/NoiseDrawWorker.h"
+#include "views/widgets/noise/NoiseGraphWidget.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kRuntime = fs::path(KESTRANA_TEST_DATA_DIR) / ".." / ".." / "resources" / "runtime";
+
+// Requests pass to the device; the n-th block write (at the configuration
+// base) waits at a gate until the test opens it.
+class GateLink : public ILink {
+ public:
+  explicit GateLink(CHidDevice& device) : device_(device) {}
+  uint32_t ExecuteOnLink(CHidRequest& request) override {
+    if (request.operation == HidOpWrite && request.Address() == 0x8047 && request.length > 8 &&
+        ++blockWrites_ == gateAt_) {
+      reached_.Set();
+      open_.Wait(10000);
+    }
+    return device_.ExecuteOnLink(request);
+  }
+  void GateAt(int n) { gateAt_ = n; }
+  platform::Event reached_{true, false};
+  platform::Event open_{true, false};
+
+ private:
+  CHidDevice& device_;
+  std::atomic<int> blockWrites_{0};
+  int gateAt_ = -1;
+};
+
+// The configuration rig (scratch root, recording notifier, stream control)
+// with the shipped RO9110V runtime files and a chip with its noise area.
+class NoiseDlgTest : public ConfigTest {
+ protected:
+  virtual sim::ChipFamily Family() const { return sim::ChipFamily::RU9; }
+  std::string ChipName() const { return Family() == sim::ChipFamily::RU9 ? "RO9110V" : "RO7387Z"; }
+
+  void SetUp() override {
+    ConfigTest::SetUp();
+    stream_.streaming = false;
+    const std::string chip = ChipName();
+    fs::create_directories(Root() / "System" / "ChipIni");
+    fs::copy_file(kRuntime / "System" / "ChipIni" / (chip + ".ini"),
+                  Root() / "System" / "ChipIni" / (chip + ".ini"));
+    fs::copy_file(kRuntime / "System" / "CfgItem" / (chip + "_demo.sc"),
+                  Root() / "System" / "CfgItem" / (chip + "_demo.sc"));
+    SetChipIniPath(Root() / "System" / "ChipIni" / (chip + ".ini"));
+    SetChipName(chip);
+    ConnectChip(Family());
+    noise_ = &sim::AddNoiseArea(Chip(), sim::NoiseAreaConfig::For(Family()));
+    original_ = ChipBlock();
+    dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
+  }
+
+  void TearDown() override {
+    dlg_.reset();
+    GetRequestQueue().SelectLink(nullptr);
+    ConfigTest::TearDown();
+  }
+
+  int ChipItem(const sim::NoiseItem& item) { return Bridge().Chip().Peek(item.address); }
+  const sim::NoiseItemLayout& Items() { return noise_->Config().items; }
+
+  // Full-block writes (the configuration sends) the chip saw so far.
+  std::vector<std::vector<uint8_t>> BlockWrites() {
+    std::vector<std::vector<uint8_t>> out;
+    std::vector<uint8_t> current;
+    for (const sim::ChipAccess& a : Bridge().Chip().AccessLog()) {
+      if (a.op != sim::AccessOp::Write) continue;
+      const uint16_t base = Personality().Personality().base;
+      if (a.address == base && a.bytes.size() > 8) {
+        current = a.bytes;
+      } else if (!current.empty() && a.address == base + current.size()) {
+        current.insert(current.end(), a.bytes.begin(), a.bytes.end());
+      } else {
+        continue;
+      }
+      if (current.size() == Personality().Personality().length) {
+        out.push_back(current);
+        current.clear();
+      }
+    }
+    return out;
+  }
+
+  void Open() {
+    dlg_->LoadNoiseConfig();
+    const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+    ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 3, 10000));
+    // The labels (and the markers the mouse can take) come through the UI.
+    ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+      return dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQA"))->text() != "FreqA:";
+    }));
+  }
+
+  // Drags a marker from index `from` to index `to` and lets go.
+  void DragMarker(int from, int to) {
+    NoiseGraphWidget* graph = dlg_->Graph();
+    const NoiseGeometry g = dlg_->Renderer().Geometry();
+    const NoiseRange range = dlg_->Settings().range;
+    const QPoint press(static_cast<int>(*MarkerX(from, g, range)), g.axisY / 2);
+    // The marker the mouse takes is the one the view last showed.
+    const QString shown =
+        QStringLiteral("FreqA: %1kHz").arg(from * dlg_->Settings().bitFreq / 1000.0, 0, 'f', 1);
+    ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+      return dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQA"))->text() == shown;
+    }));
+    // x whose drag index is `to`: the middle of its band.
+    const int x = g.axisX + static_cast<int>((static_cast<long long>(to - range.start) * g.plotW +
+                                              g.plotW / 2) / range.Count());
+    ASSERT_EQ(DragIndex(x, g, range), to);
+    QTest::mousePress(graph, Qt::LeftButton, Qt::NoModifier, press);
+    QTest::mouseMove(graph, QPoint(x, g.axisY / 2));
+    QTest::mouseRelease(graph, Qt::LeftButton, Qt::NoModifier, QPoint(x, g.axisY / 2));
+  }
+
+  // Opens the view and starts an auto-adjust whose third send waits at the
+  // gate (the run is then surely in progress).
+  void StartHeldAdjust(GateLink& gate) {
+    gate.GateAt(3);
+    GetRequestQueue().SelectLink(&gate);
+    Open();
+    dlg_->OnBnClickedPanelToggle();
+    dlg_->OnBnClickedAutoAdjust();
+    ASSERT_TRUE(gate.reached_.Wait(10000));
+  }
+
+  bool WaitAdjustIdle() {
+    return qttest::ProcessEventsUntil(
+        [&] { return dlg_->AdjustStateNow() == AdjustState::Idle; });
+  }
+
+  FakePrompts prompts_;
+  sim::NoiseArea* noise_ = nullptr;
+  std::vector<uint8_t> original_;
+  std::unique_ptr<CNoiseDlg> dlg_;
+};
+
+TEST_F(NoiseDlgTest, OpensWithTheChipsSettingsStreamsAndRestoresOnClose) {
+  Open();
+  EXPECT_TRUE(dlg_->isVisible());
+  EXPECT_EQ(dlg_->NoiseAddress(), 0xC6E6);
+  EXPECT_EQ(dlg_->Settings().range, (NoiseRange{20, 70}));
+  EXPECT_EQ(dlg_->Settings().bitFreq, 3000);
+  EXPECT_TRUE(dlg_->Settings().dual);
+  EXPECT_TRUE(fs::exists(Root() / "System" / "Temp" / "RO9110V_Back.cfg"));
+  EXPECT_EQ(dlg_->SegmentValues(), (std::array<int, 11>{128, 30, 120, 40, 110, 50, 100, 60, 96, 65, 90}));
+  EXPECT_EQ(dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_REF_FREQ"))->text(), "35");
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+    return dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQA"))->text() == "FreqA: 105.0kHz";
+  }));
+
+  // A marker released at 50: the chip is told, and reports it in byte 5.
+  DragMarker(35, 50);
+  EXPECT_EQ(ChipItem(Items().factorA), 50);
+  EXPECT_EQ(ChipItem(Items().factorB), 52);
+  ASSERT_TRUE(qttest::ProcessEventsUntil(
+      [&] { return !dlg_->Renderer().Target() && dlg_->Renderer().Skip() == 0; }));
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+
+  dlg_->close();
+  EXPECT_TRUE(dlg_->Chain().IsStopped());
+  EXPECT_EQ(ChipBlock(), original_);
+}
+
+TEST_F(NoiseDlgTest, ManualHopRestoresTheThresholdsOwnValueAfterTwoReleases) {
+  Open();
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(true);
+  DragMarker(35, 41);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 255);
+  DragMarker(41, 60);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 255);
+  EXPECT_EQ(ChipItem(Items().factorA), 60);
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(false);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 60);  // the value before the first hop
+  const size_t sends = BlockWrites().size();
+  // Checking and clearing again with nothing kept sends nothing.
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(true);
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(false);
+  EXPECT_EQ(BlockWrites().size(), sends);
+  dlg_->close();
+}
+
+TEST_F(NoiseDlgTest, AChainEndedByAFailedReadStartsAgainOnTheNextOpen) {
+  Open();
+  Bridge().SetSilent(true);
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->Chain().IsDead(); }));
+  EXPECT_FALSE(dlg_->Chain().IsStopped());
+  Bridge().SetSilent(false);
+  const size_t backups = BlockWrites().size();
+  const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+  dlg_->LoadNoiseConfig();
+  EXPECT_FALSE(dlg_->Chain().IsDead());
+  ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 3, 10000));
+  EXPECT_EQ(BlockWrites().size(), backups);  // no second backup, no send
+  dlg_->close();
+}
+
+TEST_F(NoiseDlgTest, SendConfigRefusesANonNumberAndSendsNothing) {
+  Open();
+  const std::string backup = [&] {
+    std::string bytes;
+    platform::ReadFileBytes(Root() / "System" / "Temp" / "RO9110V_Back.cfg", &bytes, 1 << 16);
+    return bytes;
+  }();
+  const size_t sends = BlockWrites().size();
+  dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG2_NORMAL"))->setText(QStringLiteral("12a"));
+  dlg_->OnBnClickedSendConfig();
+  ASSERT_EQ(prompts_.warnings.size(), 1);
+  EXPECT_EQ(prompts_.warnings[0], QStringLiteral("Seg2Normal的值不是整数：12a"));
+  EXPECT_TRUE(prompts_.infos.isEmpty());
+  EXPECT_EQ(BlockWrites().size(), sends);
+  std::string after;
+  platform::ReadFileBytes(Root() / "System" / "Temp" / "RO9110V_Back.cfg", &after, 1 << 16);
+  EXPECT_EQ(after, backup);
+
+  // Numbers go to the chip and into the backup, which closing then restores.
+  dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG2_NORMAL"))->setText(QStringLiteral("77"));
+  dlg_->OnBnClickedSendConfig();
+  EXPECT_EQ(prompts_.infos, QStringList{QStringLiteral("保存配置成功")});
+  EXPECT_EQ(ChipItem(Items().segments[2]), 77);
+  dlg_->close();
+  EXPECT_EQ(ChipItem(Items().segments[2]), 77);
+}
+
+TEST_F(NoiseDlgTest, AutoAdjustSweepsEveryIndexAndSetsTheHandComputedSegments) {
+  Open();
+  dlg_->OnBnClickedPanelToggle();
+  dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_REF_FREQ"))->setText(QStringLiteral("25"));
+  dlg_->OnBnClickedAutoAdjust();
+  EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Running);
+  EXPECT_EQ(dlg_->findChild<QPushButton*>(QStringLiteral("IDC_AUTO_ADJUST"))->text(), "Stop Adjust");
+  EXPECT_FALSE(dlg_->findChild<QPushButton*>(QStringLiteral("IDC_SEND_CONFIG"))->isEnabled());
+  ASSERT_TRUE(WaitAdjustIdle());
+  // Averages 2000 (20-30), 2300 (31-45), 2900 (46-70) against index 25.
+  EXPECT_EQ(dlg_->SegmentValues(),
+            (std::array<int, 11>{126, 31, 109, 46, 88, 70, 88, 70, 88, 70, 88}));
+  EXPECT_EQ(dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG1_FACTOR"))->text(), "31");
+  std::vector<int> sweep;
+  for (int f = 20; f <= 70; ++f) sweep.push_back(f);
+  EXPECT_EQ(noise_->RawFrameIndices(), sweep);
+  // The run never changes the chip by itself, and leaves the view stopped.
+  EXPECT_EQ(ChipBlock(), original_);
+  EXPECT_TRUE(dlg_->Chain().IsStopped());
+  EXPECT_EQ(dlg_->findChild<QPushButton*>(QStringLiteral("IDC_AUTO_ADJUST"))->text(), "Auto Adjust");
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+  dlg_->close();
+}
+
+TEST_F(NoiseDlgTest, ClosingDuringAutoAdjustRestoresOnceAndLeavesTheChipAsItWas) {
+  GateLink gate(*device_);
+  StartHeldAdjust(gate);
+  dlg_->close();  // must not wait for the run: its sends need this thread
+  EXPECT_FALSE(dlg_->isVisible());
+  EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Stopping);
+  gate.open_.Set();
+  ASSERT_TRUE(WaitAdjustIdle());
+  WaitForQueuedRequests();
+  std::vector<uint8_t> sent = original_;
+  sent.back() = 1;  // a block is sent with its fresh flag set
+  const auto writes = BlockWrites();
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), sent), 1);
+  EXPECT_EQ(ChipBlock(), original_);
+  EXPECT_TRUE(dlg_->Chain().IsStopped());
+  // Opening again works from a fresh backup.
+  Open();
+  EXPECT_TRUE(dlg_->isVisible());
+  dlg_->close();
+}
+
+TEST_F(NoiseDlgTest, ClosingThePanelDuringAutoAdjustBringsTheNoiseGraphBackAfterTheRun) {
+  GateLink gate(*device_);
+  StartHeldAdjust(gate);
+  dlg_->OnBnClickedPanelToggle();
+  EXPECT_FALSE(dlg_->PanelShown());
+  EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Stopping);
+  EXPECT_TRUE(dlg_->Chain().IsStopped());  // not before the run has ended
+  gate.open_.Set();
+  ASSERT_TRUE(WaitAdjustIdle());
+  EXPECT_FALSE(dlg_->Chain().IsStopped());
+  EXPECT_LT(dlg_->Renderer().YMax(), NoiseRenderer::kAdjustYMax);  // the noise scale again
+  const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+  ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
+  dlg_->close();
+  EXPECT_EQ(ChipBlock(), original_);
+}
+
+// The main window's pages as the noise view reaches them.
+class OnePageControl : public IStreamControl {
+ public:
+  explicit OnePageControl(CDataLayout& raw) : raw_(raw) {}
+  int CurrentPage() const override { return PAGE_RAW; }
+  bool IsBusy() const override { return busy; }
+  void RestartPage(int) override {}
+  void MarkPageStopped(int page) override {
+    if (page == PAGE_RAW) UiBridge::call([this] { raw_.SetStopped(true); });
+  }
+  bool StopPageStream(int page) override {
+    bool was = false;
+    if (page == PAGE_RAW) UiBridge::call([&] {
+        was = !raw_.IsStopped();
+        raw_.SetStopped(true);
+      });
+    return was;
+  }
+  void RestartPageStream(int) override {
+    UiBridge::call([this] {
+      raw_.SetStopped(false);
+      raw_.RequestFrame();
+    });
+  }
+  std::atomic<bool> busy{false};
+
+ private:
+  CDataLayout& raw_;
+};
+
+TEST_F(NoiseDlgTest, AutoAdjustWithTheRawPageRunningLeavesNoRawChain) {
+  DataFormatStore store;
+  RawFrameStack stack;
+  auto nodes = std::make_unique<NodeArrays>();
+  std::mutex lock;
+  CRawDataLayout raw(store, nullptr, stack, *nodes, lock);
+  OnePageControl pages(raw);
+  SetStreamControl(&pages);
+  raw.resize(400, 300);
+  raw.show();
+  raw.StartStream();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+    auto p = raw.Picture();
+    return p && p->framesTaken >= 2;
+  }));
+  Open();
+  dlg_->OnBnClickedPanelToggle();
+  dlg_->OnBnClickedAutoAdjust();
+  ASSERT_TRUE(WaitAdjustIdle());
+  EXPECT_TRUE(raw.IsStopped());
+  WaitForQueuedRequests();
+  Bridge().Trace().Clear();
+  WaitForQueuedRequests();
+  for (const Report& r : Sent()) EXPECT_NE(r[2], BridgeCmdFrameRead);
+  raw.StopStream();
+  SetStreamControl(nullptr);
+}
+
+TEST_F(NoiseDlgTest, ABusyMainWindowRefusesConfigurationCommandsAndPausesTheChain) {
+  Open();
+  stream_.busy = true;
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->Chain().IsPaused(); }));
+  const size_t sends = BlockWrites().size();
+  dlg_->OnBnClickedSendConfig();
+  dlg_->OnBnClickedAutoAdjust();
+  EXPECT_EQ(prompts_.warnings,
+            QStringList(2, QString::fromUtf8(kNoiseBusyText)));
+  EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Idle);
+  EXPECT_EQ(BlockWrites().size(), sends);
+  stream_.busy = false;
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !dlg_->Chain().IsPaused(); }));
+  const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+  ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
+  dlg_->close();
+}
+
+class NoiseDlgDe7Test : public NoiseDlgTest {
+ protected:
+  sim::ChipFamily Family() const override { return sim::ChipFamily::DE7; }
+};
+
+TEST_F(NoiseDlgDe7Test, PeriodBitFrequencyAndAManualHopThatRestoresTheItemItOverwrote) {
+  // The threshold read at opening differs from the one a hop overwrites.
+  Chip().Poke(Items().openingThreshold.address, 70);
+  Open();
+  EXPECT_EQ(dlg_->Settings().bitFreq, 4000);  // a period of 250
+  EXPECT_FALSE(dlg_->Settings().dual);
+  EXPECT_EQ(dlg_->Settings().hopThreshold, 70);  // "Slow_Hoppging_Threshold"
+  EXPECT_FALSE(dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQB"))->isVisible());
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(true);
+  DragMarker(35, 30);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 255);
+  EXPECT_EQ(ChipItem(Items().openingThreshold), 70);
+  // Clearing the box puts back "Hop_Threshold"'s own value, not the
+  // threshold read at opening.
+  dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"))->setChecked(false);
+  EXPECT_EQ(ChipItem(Items().hopThreshold), 60);
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+  dlg_->close();
+}
+
+}  // namespace
