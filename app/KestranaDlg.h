@@ -6,7 +6,7 @@
 // request, and the digitizer interface) from Initialize() until Shutdown().
 //
 // Pages that later work brings are not here yet: their buttons are shown and
-// do nothing, and the page area stays empty.
+// do nothing.
 
 #include <QString>
 #include <chrono>
@@ -20,6 +20,7 @@ class CHidDevice;
 class ConnectionLinks;
 class COptionDlg;
 class CDemo;
+class CDlgTest;
 class CRawDataLayout;
 class CDiffDataLayout;
 class CObserveDataLayout;
@@ -70,6 +71,7 @@ class CKestranaDlg : public CMyDialog {
   bool WaitForTeardown(std::chrono::milliseconds limit);
 
   CMyRichEditCtrl& Log() { return *m_log; }
+  CDlgTest& TestPage() { return *m_testPage; }
 
   // A burn or a module test owns the device: the controls that would send
   // requests in between (page buttons, register panel) are disabled and the
@@ -113,6 +115,7 @@ class CKestranaDlg : public CMyDialog {
   CRawDataLayout* m_rawView = nullptr;
   CDiffDataLayout* m_diffView = nullptr;
   CObserveDataLayout* m_observeView = nullptr;
+  CDlgTest* m_testPage = nullptr;
   // A separate window, rebuilt when the chip changes.
   std::unique_ptr<COptionDlg> m_optionDlg;
 
