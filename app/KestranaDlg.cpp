@@ -108,9 +108,9 @@ QWidget* CKestranaDlg::BuildPageColumn() {
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
 
-  // The demo and data-view buttons switch pages (wired once the pages
-  // exist); the configuration editor, the noise view and the module test
-  // page come with later work.
+  // The demo, data-view and test-page buttons switch pages (wired once the
+  // pages exist); the configuration editor and the noise view come with
+  // later work.
   m_demoButton = MakePageButton(CONTROL_NAME(IDC_DEMO), QStringLiteral("触控演示"));
   m_rawButton = MakePageButton(CONTROL_NAME(IDC_RAW_DATA), QStringLiteral("原始值"));
   m_diffButton = MakePageButton(CONTROL_NAME(IDC_DIFF_DATA), QStringLiteral("差值"));

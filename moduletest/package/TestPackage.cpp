@@ -16,6 +16,11 @@ namespace {
 fs::path BackupDir(const TestPaths& p) { return p.testDir / "test_file.bak"; }
 fs::path StagingDir(const TestPaths& p) { return p.testDir / "test_file.staging"; }
 
+// A file an atomic write was still writing (or left behind in a crash).
+bool IsWriteInProgress(const std::string& name) {
+  return !name.empty() && name.front() == '.' && name.find(".tmp-") != std::string::npos;
+}
+
 // Top-level regular files, sorted so packing is repeatable.
 bool ReadFolder(const fs::path& folder, std::vector<PackageRecord>* records, std::string* error) {
   std::error_code ec;
@@ -23,7 +28,8 @@ bool ReadFolder(const fs::path& folder, std::vector<PackageRecord>* records, std
   for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
     std::error_code typeEc;
-    if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
+    std::string name = it->path().filename().string();
+    if (it->is_regular_file(typeEc) && !IsWriteInProgress(name)) names.push_back(std::move(name));
   }
   if (ec) {
     if (error != nullptr) *error = folder.string() + ": " + ec.message();
@@ -166,5 +172,14 @@ std::string RecoverPackageSwap(const TestPaths& paths) {
     }
   }
   fs::remove_all(StagingDir(paths), ec);
+  // Half-written files of a crash: the complete old file is still in place.
+  for (const fs::path& dir : {paths.testFileDir, paths.packageDir, paths.resultDir}) {
+    for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+      std::error_code removeEc;
+      if (IsWriteInProgress(it->path().filename().string())) fs::remove(it->path(), removeEc);
+    }
+    ec.clear();
+  }
   return line;
 }

@@ -14,7 +14,8 @@
 #include "moduletest/TestPaths.h"
 
 // The top-level regular files of folder, sorted by name (letter case
-// folded), as one package written atomically over pkg.
+// folded), as one package written atomically over pkg. Temporary files of
+// writes in progress are left out.
 bool PackFolder(const std::filesystem::path& pkg, const std::filesystem::path& folder,
                 std::string* error);
 
@@ -35,7 +36,8 @@ bool IsFolderChangedFromPackage(const std::filesystem::path& pkg,
 // subfolder, say) ends the clean-up with false.
 bool DeleteFolderFiles(const std::filesystem::path& folder);
 
-// At start: finishes or undoes a swap a power cut interrupted and removes a
-// staging folder left behind. Returns a line for the log when it repaired
+// At start: finishes or undoes a swap a power cut interrupted, removes a
+// staging folder left behind and the temporary files of interrupted writes
+// in the test, package and result folders. Returns a line for the log when it repaired
 // something, else "".
 std::string RecoverPackageSwap(const TestPaths& paths);

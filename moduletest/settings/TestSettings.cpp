@@ -17,8 +17,9 @@ constexpr int64_t kI32Max = std::numeric_limits<int32_t>::max();
 // The open/short values travel to the chip as 16-bit words.
 constexpr int64_t kU16Max = 0xFFFF;
 
-// No stored value can hold a line break, so this default means "missing".
-constexpr const char* kMissing = "\n";
+// A default no stored value holds (and not a blank, which the reader would
+// trim away): it means "missing".
+constexpr const char* kMissing = "\x01";
 
 bool ReadFlag(const char* section, const char* key, bool def, const std::filesystem::path& ini) {
   return platform::IniGetInt(section, key, def ? 1 : 0, ini) != 0;

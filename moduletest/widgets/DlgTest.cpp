@@ -876,8 +876,10 @@ void CDlgTest::SetPackageText(const QString& text) {
 }
 
 void CDlgTest::WriteChipIni(const char* section, const char* key, const std::string& value) {
+  // Only the profile of a known chip: no profile file is made for these keys.
   const fs::path chipIni = GetChipIniPath();
-  if (chipIni.empty()) return;
+  std::error_code ec;
+  if (chipIni.empty() || !fs::is_regular_file(chipIni, ec)) return;
   std::string error;
   if (!platform::IniWriteString(section, key, value, chipIni, &error)) {
     Log("芯片配置文件写入失败：" + error, LOG_ERROR);

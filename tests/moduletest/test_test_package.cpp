@@ -172,6 +172,10 @@ TEST_F(TestPackages, InterruptedSwapIsRecoveredAtStart) {
   EXPECT_TRUE(RecoverPackageSwap(paths_).empty());
   EXPECT_EQ(ReadBytes(paths_.testFileDir / "RO911.bin"), "old firmware");
   EXPECT_FALSE(fs::exists(paths_.testDir / "test_file.bak"));
+  // A write a crash cut short leaves its temporary file; it goes too.
+  WriteBytes(paths_.resultDir / ".1_OK.csv.tmp-12-3", "half");
+  RecoverPackageSwap(paths_);
+  EXPECT_FALSE(fs::exists(paths_.resultDir / ".1_OK.csv.tmp-12-3"));
 }
 
 class PackageExportTest : public TestPackages {

@@ -51,6 +51,11 @@ TEST(TestSettingsTable, MissingFileGivesEveryDefault) {
   EXPECT_FALSE(s.noModification);
   EXPECT_FALSE(s.autoTest);
   EXPECT_FALSE(std::filesystem::exists(dir / "test.ini"));
+  // An empty file is quiet too: a missing "Min id" is no bad one.
+  WriteBytes(dir / "test.ini", "");
+  std::vector<std::string> warnings;
+  EXPECT_EQ(LoadTestSettings(dir / "test.ini", &warnings), TestSettings::Defaults());
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST(TestSettingsTable, EveryKeyIsReadUnderItsStoredName) {
