@@ -22,8 +22,8 @@ TestPaths TestPaths::Current() { return ForBase(platform::AppPaths::BaseDir()); 
 
 bool CreateTestFolders(const TestPaths& paths, std::string* error) {
   bool ok = true;
-  for (const fs::path& dir : {paths.testFileDir, paths.tempFileDir, paths.packageDir,
-                              paths.resultDir}) {
+  for (const fs::path& dir :
+       {paths.testFileDir, paths.tempFileDir, paths.packageDir, paths.resultDir}) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec || !fs::is_directory(dir)) {

@@ -8,13 +8,13 @@
 #include <string>
 
 struct TestPaths {
-  std::filesystem::path testDir;      // test/
-  std::filesystem::path testFileDir;  // test/test_file: test.ini and the current files
-  std::filesystem::path tempFileDir;  // test/temp_file: export staging
-  std::filesystem::path packageDir;   // test/test_package
-  std::filesystem::path resultDir;    // test/test_result: reports and counters
-  std::filesystem::path testIni;      // test/test_file/test.ini
-  std::filesystem::path countersFile; // test/test_result/TestReport.ini
+  std::filesystem::path testDir;       // test/
+  std::filesystem::path testFileDir;   // test/test_file: test.ini and the current files
+  std::filesystem::path tempFileDir;   // test/temp_file: export staging
+  std::filesystem::path packageDir;    // test/test_package
+  std::filesystem::path resultDir;     // test/test_result: reports and counters
+  std::filesystem::path testIni;       // test/test_file/test.ini
+  std::filesystem::path countersFile;  // test/test_result/TestReport.ini
 
   static TestPaths ForBase(const std::filesystem::path& baseDir);
   // From platform::AppPaths::BaseDir().

@@ -25,7 +25,8 @@ std::string Lower(std::string_view text) {
 }
 
 bool EndsWithIni(std::string_view name) {
-  return name.size() >= 4 && platform::EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".ini");
+  return name.size() >= 4 &&
+         platform::EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".ini");
 }
 
 // Strict UTF-16LE: a lone surrogate makes the name unusable.
@@ -60,7 +61,8 @@ std::string UnpackedName(const std::string& recordName) {
   return EndsWithIni(recordName) ? "test.ini" : recordName;
 }
 
-bool EncodePackage(const std::vector<PackageRecord>& records, std::string* out, std::string* error) {
+bool EncodePackage(const std::vector<PackageRecord>& records, std::string* out,
+                   std::string* error) {
   std::string bytes;
   for (const PackageRecord& r : records) {
     std::string name;
@@ -97,8 +99,7 @@ bool DecodePackage(std::string_view bytes, std::vector<PackageRecord>* out, std:
     }
     if (bytes.size() - at < nameBytes + 8) return fail("文件包在记录头中截断");
     PackageRecord record;
-    if (!DecodeName(bytes.substr(at, nameBytes), &record.name) ||
-        !IsSafePackageName(record.name)) {
+    if (!DecodeName(bytes.substr(at, nameBytes), &record.name) || !IsSafePackageName(record.name)) {
       return fail("文件名无效");
     }
     at += nameBytes;

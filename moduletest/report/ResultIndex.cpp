@@ -5,7 +5,8 @@
 
 #include "platform/Glob.h"
 
-int32_t NextResultIndex(const std::filesystem::path& resultDir, std::vector<std::string>* warnings) {
+int32_t NextResultIndex(const std::filesystem::path& resultDir,
+                        std::vector<std::string>* warnings) {
   // The index itself must still fit once one is added to it.
   constexpr int64_t kLargest = std::numeric_limits<int32_t>::max() - 2;
   int32_t index = 0;

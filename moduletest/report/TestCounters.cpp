@@ -12,10 +12,9 @@ constexpr const char* kSection = "Test Report";
 }
 
 const std::array<const char*, kCounterCount> kCounterKeys = {
-    "UniformityTestFaileCnt",   "JitterTestFailedCnt",
-    "AdjacentDeviationTestFailedCnt", "OffsetTestFailedCnt",
-    "OpenShortTestFailedCnt",   "VersionCheckFailedCnt",
-    "TotalTestCnt",             "TotalFailedCnt",
+    "UniformityTestFaileCnt", "JitterTestFailedCnt",    "AdjacentDeviationTestFailedCnt",
+    "OffsetTestFailedCnt",    "OpenShortTestFailedCnt", "VersionCheckFailedCnt",
+    "TotalTestCnt",           "TotalFailedCnt",
 };
 
 void TestCounters::AddRun(const TestItems& items, bool passed) {
@@ -51,7 +50,8 @@ TestCounters LoadTestCounters(const std::filesystem::path& countersFile,
   TestCounters counters;
   if (source.empty()) return counters;
   for (int i = 0; i < kCounterCount; ++i) {
-    counters.values[i] = static_cast<uint32_t>(platform::IniGetInt(kSection, kCounterKeys[i], 0, source));
+    counters.values[i] =
+        static_cast<uint32_t>(platform::IniGetInt(kSection, kCounterKeys[i], 0, source));
   }
   return counters;
 }

@@ -53,7 +53,8 @@ void AppendNodeGridCsv(std::string& text, const std::vector<int32_t>& values, in
                        int32_t cols) {
   for (int32_t i = 0; i < rows; ++i) {
     for (int32_t j = 0; j < cols; ++j) {
-      const size_t index = static_cast<size_t>(i) + static_cast<size_t>(j) * static_cast<size_t>(rows);
+      const size_t index =
+          static_cast<size_t>(i) + static_cast<size_t>(j) * static_cast<size_t>(rows);
       AppendF(text, "%lld,", index < values.size() ? values[index] : 0);
     }
     text += "\n";

@@ -24,7 +24,8 @@ NodeList ParseNodeList(std::string_view text) {
 
 bool LoadNodeThresholds(const std::filesystem::path& ini, int32_t rows, int32_t cols,
                         const NodeLimitFallbacks& fallbacks, NodeArrays& nodes, ILogSink* log) {
-  if (rows <= 0 || cols <= 0 || static_cast<int64_t>(rows) * cols > static_cast<int64_t>(kMaxRawNodes)) {
+  if (rows <= 0 || cols <= 0 ||
+      static_cast<int64_t>(rows) * cols > static_cast<int64_t>(kMaxRawNodes)) {
     if (log != nullptr) {
       log->AddLog("节点阈值无法载入：面板" + std::to_string(rows) + "x" + std::to_string(cols) +
                       "超出" + std::to_string(kMaxRawNodes) + "个节点",

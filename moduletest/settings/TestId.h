@@ -23,7 +23,7 @@ ParsedTestId ParseTestId(std::string_view text);
 inline bool IsTestIdComplete(int64_t id, int64_t minimum) { return id > 0 && id >= minimum; }
 
 struct XPattern {
-  bool matched = false;  // the text is one or more "x"/"X" only
+  bool matched = false;            // the text is one or more "x"/"X" only
   std::optional<int64_t> minimum;  // 10^(n-1); empty when n > 19 (beyond 64 bits)
 };
 XPattern ParseXPattern(std::string_view text);

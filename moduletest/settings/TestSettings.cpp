@@ -33,7 +33,8 @@ std::vector<std::pair<std::string, std::string>> Changed(
     const std::filesystem::path& ini) {
   std::vector<std::pair<std::string, std::string>> changed;
   for (const auto& [key, value] : wanted) {
-    if (platform::IniGetString(section, key, kMissing, ini) != value) changed.emplace_back(key, value);
+    if (platform::IniGetString(section, key, kMissing, ini) != value)
+      changed.emplace_back(key, value);
   }
   return changed;
 }
@@ -80,19 +81,18 @@ TestSettings TestSettings::Defaults() {
 
 int64_t ParseMinTestId(const std::string& text, bool present, std::string* warning) {
   if (!present) return kDefaultMinTestId;
-  const std::optional<int64_t> value =
-      ParseNumericField(text, std::numeric_limits<int64_t>::max());
+  const std::optional<int64_t> value = ParseNumericField(text, std::numeric_limits<int64_t>::max());
   if (value && *value > 0) return *value;
   // A zero or unreadable minimum would make every first scanned digit a
   // complete Test ID.
   if (warning != nullptr) {
-    *warning = "[Test ID] \"Min id\"无效（" + text + "），使用" +
-               std::to_string(kDefaultMinTestId);
+    *warning = "[Test ID] \"Min id\"无效（" + text + "），使用" + std::to_string(kDefaultMinTestId);
   }
   return kDefaultMinTestId;
 }
 
-TestSettings LoadTestSettings(const std::filesystem::path& ini, std::vector<std::string>* warnings) {
+TestSettings LoadTestSettings(const std::filesystem::path& ini,
+                              std::vector<std::string>* warnings) {
   TestSettings s = TestSettings::Defaults();
   if (ini.empty()) return s;
   for (int k = 0; k < kTestFileKinds; ++k) {
@@ -146,8 +146,8 @@ bool SaveTestSettings(const TestSettings& s, const std::filesystem::path& ini, s
   std::vector<std::pair<std::string, std::string>> thresholds;
   std::vector<std::pair<std::string, std::string>> shortTest;
   for (int f = 0; f < kNumericFieldCount; ++f) {
-    auto& list = std::string(kNumericFieldKeys[f].section) == kThresholdSection ? thresholds
-                                                                                  : shortTest;
+    auto& list =
+        std::string(kNumericFieldKeys[f].section) == kThresholdSection ? thresholds : shortTest;
     list.emplace_back(kNumericFieldKeys[f].key, s.numbers[f]);
   }
   return WriteChanged(kEnableSection, enable, ini, error) &&

@@ -42,15 +42,15 @@ inline constexpr std::array<TestFileKeys, kTestFileKinds> kTestFileKeys = {{
 
 // The nine numeric edits, in the order of the report's threshold block.
 enum NumericField : int {
-  kFieldMax = 0,             // 1092 global node maximum
-  kFieldMin,                 // 1131 global node minimum
-  kFieldUniformity,          // 1075
-  kFieldJitter,              // 1076
-  kFieldAdjacentDeviation,   // 1077 (also the fill value of the node limits)
-  kFieldOffset,              // 1100
-  kFieldCh2Ch,               // 1104
-  kFieldCh2Gnd2Avdd,         // 1109
-  kFieldWaitForStable,       // 1110
+  kFieldMax = 0,            // 1092 global node maximum
+  kFieldMin,                // 1131 global node minimum
+  kFieldUniformity,         // 1075
+  kFieldJitter,             // 1076
+  kFieldAdjacentDeviation,  // 1077 (also the fill value of the node limits)
+  kFieldOffset,             // 1100
+  kFieldCh2Ch,              // 1104
+  kFieldCh2Gnd2Avdd,        // 1109
+  kFieldWaitForStable,      // 1110
   kNumericFieldCount,
 };
 
@@ -65,13 +65,13 @@ extern const std::array<NumericFieldKeys, kNumericFieldCount> kNumericFieldKeys;
 
 // The test check boxes with a [Test Enable] flag.
 enum TestFlag : int {
-  kFlagUniformity = 0,   // 1085 "最大值,最小值"
-  kFlagJitter,           // 1090 "抖动测试"
-  kFlagAdjacentDeviation,// 1091 "相邻偏差"
-  kFlagOffset,           // 1099 "相对平均值"
-  kFlagOpenShort,        // 1107 "短路检测"
-  kFlagInt,              // 1082 "INT测试"
-  kFlagSensorId,         // 1081 "SENSOR_ID测试"
+  kFlagUniformity = 0,     // 1085 "最大值,最小值"
+  kFlagJitter,             // 1090 "抖动测试"
+  kFlagAdjacentDeviation,  // 1091 "相邻偏差"
+  kFlagOffset,             // 1099 "相对平均值"
+  kFlagOpenShort,          // 1107 "短路检测"
+  kFlagInt,                // 1082 "INT测试"
+  kFlagSensorId,           // 1081 "SENSOR_ID测试"
   kTestFlagCount,
 };
 
@@ -113,9 +113,8 @@ bool SaveTestSettings(const TestSettings& settings, const std::filesystem::path&
 
 // One key, written only when its stored value differs. An empty ini path
 // (the test INI could not be created) writes nothing and succeeds.
-bool WriteTestIniKey(const std::string& section, const std::string& key,
-                     const std::string& value, const std::filesystem::path& ini,
-                     std::string* error);
+bool WriteTestIniKey(const std::string& section, const std::string& key, const std::string& value,
+                     const std::filesystem::path& ini, std::string* error);
 
 // The value of a numeric text read the lenient way the run reads it ("12abc"
 // is 12): the global maximum and minimum and the item thresholds.

@@ -49,64 +49,74 @@ const QColor kBarBlue(0x00, 0x00, 0xFF);
 
 const char* const kPackageFolderText = "..\\test\\test_package\\";
 
+// The objectName of a control id, checked against the id list like
+// CONTROL_NAME, for the tables below.
+#define ID_NAME(id) (static_cast<void>(ControlId{id}), #id)
+
 struct FileGroupUi {
-  ControlId box;
-  ControlId edit;
+  const char* box;
+  const char* edit;
   const char* boxText;
   const char* filter;
 };
 constexpr FileGroupUi kFileGroupUi[kTestFileKinds] = {
-    {IDC_TEST_CONFIG_FILE_BOX, IDC_TEST_CONFIG_FILE_PATH, "VAzezu.cfg",
+    {ID_NAME(IDC_TEST_CONFIG_FILE_BOX), ID_NAME(IDC_TEST_CONFIG_FILE_PATH), "VAzezu.cfg",
      "RO*.cfg(*.cfg)|*.cfg|All Files (*.*)|*.*||"},
-    {IDC_TEST_FIRMWARE_FILE_BOX, IDC_TEST_FIRMWARE_FILE_PATH, "VAzezu.bin",
+    {ID_NAME(IDC_TEST_FIRMWARE_FILE_BOX), ID_NAME(IDC_TEST_FIRMWARE_FILE_PATH), "VAzezu.bin",
      "RO*.bin(*.bin)|*.bin|All Files (*.*)|*.*||"},
-    {IDC_TEST_BRIDGE_FILE_BOX, IDC_TEST_BRIDGE_FILE_PATH, "V64er.bin",
+    {ID_NAME(IDC_TEST_BRIDGE_FILE_BOX), ID_NAME(IDC_TEST_BRIDGE_FILE_PATH), "V64er.bin",
      "K64*.bin(*.bin)|*.bin|All Files (*.*)|*.*||"},
-    {IDC_TEST_TEST_CONFIG_FILE_BOX, IDC_TEST_TEST_CONFIG_FILE_PATH, "Test.cfg",
+    {ID_NAME(IDC_TEST_TEST_CONFIG_FILE_BOX), ID_NAME(IDC_TEST_TEST_CONFIG_FILE_PATH), "Test.cfg",
      "Test*.cfg(*.cfg)|*.cfg|All Files (*.*)|*.*||"},
 };
 
 struct TestBoxUi {
-  ControlId id;
+  const char* name;
   const char* text;
 };
 constexpr TestBoxUi kTestBoxUi[kTestFlagCount] = {
-    {IDC_TEST_MAXMIN, "最大值,最小值"}, {IDC_TEST_JITTER, "抖动测试"},
-    {IDC_TEST_ADJACENT, "相邻偏差"},    {IDC_TEST_OFFSET, "相对平均值"},
-    {IDC_TEST_OPEN_SHORT, "短路检测"},  {IDC_TEST_INT, "INT测试"},
-    {IDC_TEST_SENSOR_ID, "SENSOR_ID测试"},
+    {ID_NAME(IDC_TEST_MAXMIN), "最大值,最小值"},    {ID_NAME(IDC_TEST_JITTER), "抖动测试"},
+    {ID_NAME(IDC_TEST_ADJACENT), "相邻偏差"},       {ID_NAME(IDC_TEST_OFFSET), "相对平均值"},
+    {ID_NAME(IDC_TEST_OPEN_SHORT), "短路检测"},     {ID_NAME(IDC_TEST_INT), "INT测试"},
+    {ID_NAME(IDC_TEST_SENSOR_ID), "SENSOR_ID测试"},
 };
 
-constexpr ControlId kNumberIds[kNumericFieldCount] = {
-    IDC_TEST_MAX_THRESHOLD,      IDC_TEST_MIN_THRESHOLD,   IDC_TEST_UNIFORMITY_THRESHOLD,
-    IDC_TEST_JITTER_THRESHOLD,   IDC_TEST_ADJACENT_THRESHOLD, IDC_TEST_OFFSET_THRESHOLD,
-    IDC_TEST_CH2CH_THRESHOLD,    IDC_TEST_CH2GND_THRESHOLD, IDC_TEST_STABLE_FRAMES,
+constexpr const char* kNumberNames[kNumericFieldCount] = {
+    ID_NAME(IDC_TEST_MAX_THRESHOLD),        ID_NAME(IDC_TEST_MIN_THRESHOLD),
+    ID_NAME(IDC_TEST_UNIFORMITY_THRESHOLD), ID_NAME(IDC_TEST_JITTER_THRESHOLD),
+    ID_NAME(IDC_TEST_ADJACENT_THRESHOLD),   ID_NAME(IDC_TEST_OFFSET_THRESHOLD),
+    ID_NAME(IDC_TEST_CH2CH_THRESHOLD),      ID_NAME(IDC_TEST_CH2GND_THRESHOLD),
+    ID_NAME(IDC_TEST_STABLE_FRAMES),
 };
 
 struct BarUi {
   TestBar bar;
-  ControlId id;
+  const char* name;
   const char* label;
   int step;
 };
 constexpr BarUi kBarUi[6] = {
-    {TestBar::Update, IDC_TEST_UPDATE_PROGRESS, "升级", 2},
-    {TestBar::MaxMin, IDC_TEST_MAXMIN_PROGRESS, "最大值,最小值", 2},
-    {TestBar::Jitter, IDC_TEST_JITTER_PROGRESS, "抖动", 2},
-    {TestBar::AdjacentDeviation, IDC_TEST_ADJACENT_PROGRESS, "相邻偏差", 2},
-    {TestBar::Offset, IDC_TEST_OFFSET_PROGRESS, "相对平均值", 2},
-    {TestBar::OpenShort, IDC_TEST_OPEN_SHORT_PROGRESS, "短路检测", 3},
+    {TestBar::Update, ID_NAME(IDC_TEST_UPDATE_PROGRESS), "升级", 2},
+    {TestBar::MaxMin, ID_NAME(IDC_TEST_MAXMIN_PROGRESS), "最大值,最小值", 2},
+    {TestBar::Jitter, ID_NAME(IDC_TEST_JITTER_PROGRESS), "抖动", 2},
+    {TestBar::AdjacentDeviation, ID_NAME(IDC_TEST_ADJACENT_PROGRESS), "相邻偏差", 2},
+    {TestBar::Offset, ID_NAME(IDC_TEST_OFFSET_PROGRESS), "相对平均值", 2},
+    {TestBar::OpenShort, ID_NAME(IDC_TEST_OPEN_SHORT_PROGRESS), "短路检测", 3},
 };
 
 struct CounterUi {
-  ControlId id;
+  const char* name;
   const char* label;
 };
 constexpr CounterUi kCounterUi[kCounterCount] = {
-    {IDC_TEST_MAXMIN_FAILS, "最大值,最小值失败"}, {IDC_TEST_JITTER_FAILS, "抖动失败"},
-    {IDC_TEST_ADJACENT_FAILS, "相邻偏差失败"},     {IDC_TEST_OFFSET_FAILS, "相对平均值失败"},
-    {IDC_TEST_OPEN_SHORT_FAILS, "短路检测失败"},   {IDC_TEST_UPDATE_FAILS, "版本检测失败"},
-    {IDC_TEST_TOTAL_COUNT, "总体个数"},            {IDC_TEST_FAILED_COUNT, "坏品个数"},
+    {ID_NAME(IDC_TEST_MAXMIN_FAILS), "最大值,最小值失败"},
+    {ID_NAME(IDC_TEST_JITTER_FAILS), "抖动失败"},
+    {ID_NAME(IDC_TEST_ADJACENT_FAILS), "相邻偏差失败"},
+    {ID_NAME(IDC_TEST_OFFSET_FAILS), "相对平均值失败"},
+    {ID_NAME(IDC_TEST_OPEN_SHORT_FAILS), "短路检测失败"},
+    {ID_NAME(IDC_TEST_UPDATE_FAILS), "版本检测失败"},
+    {ID_NAME(IDC_TEST_TOTAL_COUNT), "总体个数"},
+    {ID_NAME(IDC_TEST_FAILED_COUNT), "坏品个数"},
 };
 
 template <typename T>
@@ -115,69 +125,12 @@ T* Named(T* widget, const QString& name) {
   return widget;
 }
 
-QString IdName(ControlId id);
-
 // The file name of a stored path text, either separator.
 std::string FileNameOf(const std::string& text) {
   const size_t cut = text.find_last_of("\\/");
   return cut == std::string::npos ? text : text.substr(cut + 1);
 }
 
-}  // namespace
-
-// Names of the ids the page builds; CONTROL_NAME needs the literal id.
-namespace {
-QString IdName(ControlId id) {
-  switch (id) {
-#define KESTRANA_TEST_ID(x) \
-  case x:                   \
-    return QStringLiteral(#x);
-    KESTRANA_TEST_ID(IDC_TEST_ONLY)
-    KESTRANA_TEST_ID(IDC_TEST_VERSION_CHECK)
-    KESTRANA_TEST_ID(IDC_TEST_FORCE_UPDATE)
-    KESTRANA_TEST_ID(IDC_TEST_MAXMIN)
-    KESTRANA_TEST_ID(IDC_TEST_JITTER)
-    KESTRANA_TEST_ID(IDC_TEST_ADJACENT)
-    KESTRANA_TEST_ID(IDC_TEST_OFFSET)
-    KESTRANA_TEST_ID(IDC_TEST_OPEN_SHORT)
-    KESTRANA_TEST_ID(IDC_TEST_INT)
-    KESTRANA_TEST_ID(IDC_TEST_SENSOR_ID)
-    KESTRANA_TEST_ID(IDC_TEST_MAX_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_MIN_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_UNIFORMITY_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_JITTER_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_ADJACENT_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_OFFSET_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_CH2CH_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_CH2GND_THRESHOLD)
-    KESTRANA_TEST_ID(IDC_TEST_STABLE_FRAMES)
-    KESTRANA_TEST_ID(IDC_TEST_CONFIG_FILE_BOX)
-    KESTRANA_TEST_ID(IDC_TEST_FIRMWARE_FILE_BOX)
-    KESTRANA_TEST_ID(IDC_TEST_BRIDGE_FILE_BOX)
-    KESTRANA_TEST_ID(IDC_TEST_TEST_CONFIG_FILE_BOX)
-    KESTRANA_TEST_ID(IDC_TEST_CONFIG_FILE_PATH)
-    KESTRANA_TEST_ID(IDC_TEST_FIRMWARE_FILE_PATH)
-    KESTRANA_TEST_ID(IDC_TEST_BRIDGE_FILE_PATH)
-    KESTRANA_TEST_ID(IDC_TEST_TEST_CONFIG_FILE_PATH)
-    KESTRANA_TEST_ID(IDC_TEST_UPDATE_PROGRESS)
-    KESTRANA_TEST_ID(IDC_TEST_MAXMIN_PROGRESS)
-    KESTRANA_TEST_ID(IDC_TEST_JITTER_PROGRESS)
-    KESTRANA_TEST_ID(IDC_TEST_ADJACENT_PROGRESS)
-    KESTRANA_TEST_ID(IDC_TEST_OFFSET_PROGRESS)
-    KESTRANA_TEST_ID(IDC_TEST_OPEN_SHORT_PROGRESS)
-    KESTRANA_TEST_ID(IDC_TEST_MAXMIN_FAILS)
-    KESTRANA_TEST_ID(IDC_TEST_JITTER_FAILS)
-    KESTRANA_TEST_ID(IDC_TEST_ADJACENT_FAILS)
-    KESTRANA_TEST_ID(IDC_TEST_OFFSET_FAILS)
-    KESTRANA_TEST_ID(IDC_TEST_OPEN_SHORT_FAILS)
-    KESTRANA_TEST_ID(IDC_TEST_UPDATE_FAILS)
-    KESTRANA_TEST_ID(IDC_TEST_TOTAL_COUNT)
-    KESTRANA_TEST_ID(IDC_TEST_FAILED_COUNT)
-#undef KESTRANA_TEST_ID
-    default:
-      return QString::number(static_cast<int>(id));
-  }
-}
 }  // namespace
 
 CDlgTest::CDlgTest(IPrompts& prompts, ILogSink& log, QWidget* parent)
@@ -236,14 +189,15 @@ QWidget* CDlgTest::BuildItemsGroup() {
   // Box, then the numeric fields it uses, one row each.
   auto addNumber = [&](NumericField f, int r, int column) {
     auto* label = new QLabel(Q(kNumericFieldKeys[f].label), group);
-    m_numbers[f] = Named(new QLineEdit(group), IdName(kNumberIds[f]));
+    m_numbers[f] = Named(new QLineEdit(group), QLatin1String(kNumberNames[f]));
     m_numbers[f]->setMaximumWidth(80);
     label->setBuddy(m_numbers[f]);
     grid->addWidget(label, r, column);
     grid->addWidget(m_numbers[f], r, column + 1);
   };
   for (int t = 0; t < kTestFlagCount; ++t) {
-    m_tests[t] = Named(new QCheckBox(Q(kTestBoxUi[t].text), group), IdName(kTestBoxUi[t].id));
+    m_tests[t] =
+        Named(new QCheckBox(Q(kTestBoxUi[t].text), group), QLatin1String(kTestBoxUi[t].name));
   }
   // Jitter and relative average are never judged by a run; their boxes stay
   // hidden as on the production line's page.
@@ -294,8 +248,8 @@ QWidget* CDlgTest::BuildUpdateGroup() {
   auto* files = new QGridLayout;
   for (int k = 0; k < kTestFileKinds; ++k) {
     const FileGroupUi& ui = kFileGroupUi[k];
-    m_fileBoxes[k] = Named(new QCheckBox(Q(ui.boxText), group), IdName(ui.box));
-    m_filePathEdits[k] = Named(new CMyEditBrowseCtrl(m_prompts, group), IdName(ui.edit));
+    m_fileBoxes[k] = Named(new QCheckBox(Q(ui.boxText), group), QLatin1String(ui.box));
+    m_filePathEdits[k] = Named(new CMyEditBrowseCtrl(m_prompts, group), QLatin1String(ui.edit));
     m_filePathEdits[k]->SetFilter(QString(), Q(ui.filter));
     files->addWidget(m_fileBoxes[k], k, 0);
     files->addWidget(m_filePathEdits[k], k, 1);
@@ -310,8 +264,10 @@ QWidget* CDlgTest::BuildUpdateGroup() {
   box->addLayout(packageRow);
 
   auto* buttons = new QHBoxLayout;
-  m_export = Named(new CMyButton(QStringLiteral("导出配置"), group), CONTROL_NAME(IDC_TEST_EXPORT_CONFIG));
-  m_save = Named(new CMyButton(QStringLiteral("保存配置"), group), CONTROL_NAME(IDC_TEST_SAVE_CONFIG));
+  m_export =
+      Named(new CMyButton(QStringLiteral("导出配置"), group), CONTROL_NAME(IDC_TEST_EXPORT_CONFIG));
+  m_save =
+      Named(new CMyButton(QStringLiteral("保存配置"), group), CONTROL_NAME(IDC_TEST_SAVE_CONFIG));
   m_nodeThreshold = Named(new CMyButton(QStringLiteral("获取节点阈值"), group),
                           CONTROL_NAME(IDC_TEST_NODE_THRESHOLD));
   for (CMyButton* b : {m_export, m_save, m_nodeThreshold}) buttons->addWidget(b);
@@ -340,7 +296,8 @@ QWidget* CDlgTest::BuildResultsGroup() {
   m_start = Named(new CMyButton(QStringLiteral("开始测试"), group), CONTROL_NAME(IDC_TEST_START));
   m_retest = Named(new CMyButton(QStringLiteral("重新测试"), group), CONTROL_NAME(IDC_TEST_RETEST));
   m_retest->setVisible(false);
-  m_openReport = Named(new CMyButton(QStringLiteral("查看报告"), group), CONTROL_NAME(IDC_TEST_OPEN_REPORT));
+  m_openReport =
+      Named(new CMyButton(QStringLiteral("查看报告"), group), CONTROL_NAME(IDC_TEST_OPEN_REPORT));
   m_openFolderButton =
       Named(new CMyButton(QStringLiteral("测试路径"), group), CONTROL_NAME(IDC_TEST_OPEN_FOLDER));
   // Shown: the counters now outlive a restart, so the operator needs a way
@@ -354,7 +311,7 @@ QWidget* CDlgTest::BuildResultsGroup() {
 
   for (int i = 0; i < 6; ++i) {
     const BarUi& ui = kBarUi[i];
-    m_bars[i] = Named(new CMyProgressCtrl(group), IdName(ui.id));
+    m_bars[i] = Named(new CMyProgressCtrl(group), QLatin1String(ui.name));
     m_bars[i]->setRange(0, 100);
     m_bars[i]->SetStep(ui.step);
     grid->addWidget(new QLabel(Q(ui.label), group), 1 + i / 2, (i % 2) * 2);
@@ -363,7 +320,8 @@ QWidget* CDlgTest::BuildResultsGroup() {
   auto* counters = new QGridLayout;
   for (int c = 0; c < kCounterCount; ++c) {
     counters->addWidget(new QLabel(Q(kCounterUi[c].label), group), c / 4 * 2, c % 4);
-    m_counterLabels[c] = Named(new QLabel(QStringLiteral("0"), group), IdName(kCounterUi[c].id));
+    m_counterLabels[c] =
+        Named(new QLabel(QStringLiteral("0"), group), QLatin1String(kCounterUi[c].name));
     counters->addWidget(m_counterLabels[c], c / 4 * 2 + 1, c % 4);
   }
   counters->addWidget(new QLabel(QStringLiteral("良品个数"), group), 0, 4);
@@ -384,7 +342,8 @@ void CDlgTest::ConnectHandlers() {
     connect(r, &QRadioButton::clicked, this, &CDlgTest::OnSettingChanged);
   }
   connect(m_autoTest, &QCheckBox::clicked, this, &CDlgTest::OnSettingChanged);
-  for (QLineEdit* e : m_numbers) connect(e, &QLineEdit::textChanged, this, &CDlgTest::OnSettingChanged);
+  for (QLineEdit* e : m_numbers)
+    connect(e, &QLineEdit::textChanged, this, &CDlgTest::OnSettingChanged);
   for (int k = 0; k < kTestFileKinds; ++k) {
     connect(m_filePathEdits[k], &QLineEdit::textChanged, this, [this, k] { OnFilePathChanged(k); });
     connect(m_fileBoxes[k], &QCheckBox::clicked, this, [this, k] { OnFileBoxClicked(k); });
@@ -786,9 +745,10 @@ void CDlgTest::ExportTestPackage() {
   SaveTestSettings();
   const QString suggested =
       Q(GetChipName()) + m_now().toString(QStringLiteral("_yyyyMMddHHmm")) + QStringLiteral(".tp");
-  const auto chosen = m_prompts.saveFileName(Q(m_paths.packageDir.string()),
-                                             QStringLiteral("Test Package(*.tp) (*.tp);;All Files(*.*) (*)"),
-                                             suggested, QStringLiteral("tp"));
+  const auto chosen =
+      m_prompts.saveFileName(Q(m_paths.packageDir.string()),
+                             QStringLiteral("Test Package(*.tp) (*.tp);;All Files(*.*) (*)"),
+                             suggested, QStringLiteral("tp"));
   if (!chosen) {
     m_exportedPath.clear();
     return;

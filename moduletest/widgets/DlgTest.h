@@ -12,8 +12,8 @@
 // and the page counts, writes the report and releases the Test ID field
 // when the run is done.
 
-#include <QWidget>
 #include <QDateTime>
+#include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
@@ -54,7 +54,9 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   // the hook is empty and the button does nothing.
   void SetNodeThresholdHook(std::function<void()> hook) { m_nodeThresholdHook = std::move(hook); }
   // Opens a folder for the operator (the desktop's file manager by default).
-  void SetFolderOpener(std::function<void(const QString&)> opener) { m_openFolder = std::move(opener); }
+  void SetFolderOpener(std::function<void(const QString&)> opener) {
+    m_openFolder = std::move(opener);
+  }
   // The clock of the exported package's suggested name.
   void SetClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 

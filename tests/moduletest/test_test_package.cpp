@@ -72,8 +72,8 @@ TEST_F(TestPackages, RoundTripIsSortedAndRestoresTheFolder) {
   fs::create_directories(src / "sub");  // subfolders are not packed
   ASSERT_TRUE(PackFolder(root_ / "p.tp", src.path(), nullptr));
   EXPECT_EQ(ReadBytes(root_ / "p.tp"), Record("A.bin", std::string("\0\1\2", 3)) +
-                                            Record("b.cfg", "config") +
-                                            Record("test.ini", "[Test ID]\r\nMin id=5\r\n"));
+                                           Record("b.cfg", "config") +
+                                           Record("test.ini", "[Test ID]\r\nMin id=5\r\n"));
   ASSERT_TRUE(UnpackTestPackage(root_ / "p.tp", paths_, nullptr));
   auto files = FolderFiles(paths_.testFileDir);
   EXPECT_EQ(files["A.bin"], std::string("\0\1\2", 3));
@@ -183,8 +183,8 @@ class PackageExportTest : public TestPackages {
   void Select(int kind, const std::string& stored) {
     ASSERT_TRUE(platform::IniWriteString("Test Enable", kTestFileKeys[kind].enableKey, "1",
                                          paths_.testIni));
-    ASSERT_TRUE(platform::IniWriteString("Test File", kTestFileKeys[kind].fileKey, stored,
-                                         paths_.testIni));
+    ASSERT_TRUE(
+        platform::IniWriteString("Test File", kTestFileKeys[kind].fileKey, stored, paths_.testIni));
   }
 };
 
@@ -219,9 +219,11 @@ TEST_F(PackageExportTest, RefusalsNameTheFile) {
     std::vector<std::pair<int, std::string>> selected;
     std::string message;
   } cases[] = {
-      {"missing file", {{kTouchFirmwareFile, "..\\test\\test_file\\gone.bin"}},
+      {"missing file",
+       {{kTouchFirmwareFile, "..\\test\\test_file\\gone.bin"}},
        "..\\test\\test_file\\gone.bin文件不存在"},
-      {"ini in a name", {{kTouchFirmwareFile, "..\\test\\test_file\\Mini.bin"}},
+      {"ini in a name",
+       {{kTouchFirmwareFile, "..\\test\\test_file\\Mini.bin"}},
        "..\\test\\test_file\\Mini.bin：文件名不能含有ini，无法导出"},
       {"same name twice",
        {{kProductionConfigFile, "..\\a\\RO911.cfg"}, {kTestConfigFile, "..\\b\\RO911.cfg"}},

@@ -36,7 +36,6 @@ TestReportData SmallReport() {
   return d;
 }
 
-
 // The frame block is the same for both golden files.
 std::string FrameBlock() {
   std::string s = "\n\n\nFrame Index:,0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\n";

@@ -66,10 +66,10 @@ TEST(TestSettingsTable, EveryKeyIsReadUnderItsStoredName) {
   EXPECT_EQ(s.filePaths[kTouchFirmwareFile], "..\\test\\test_file\\RO911.bin");
   EXPECT_EQ(s.filePaths[kBridgeFirmwareFile], "..\\test\\test_file\\K64_v0102.bin");
   EXPECT_EQ(s.filePaths[kTestConfigFile], "..\\test\\test_file\\Test911.cfg");
-  EXPECT_EQ(s.numbers, (std::array<std::string, kNumericFieldCount>{
-                           "4000", "900", "41", "42", "43", "44", "51", "129", "151"}));
-  EXPECT_EQ(s.tests, (std::array<bool, kTestFlagCount>{false, false, false, false, false, false,
-                                                      true}));
+  EXPECT_EQ(s.numbers, (std::array<std::string, kNumericFieldCount>{"4000", "900", "41", "42", "43",
+                                                                    "44", "51", "129", "151"}));
+  EXPECT_EQ(s.tests,
+            (std::array<bool, kTestFlagCount>{false, false, false, false, false, false, true}));
   EXPECT_EQ(s.mode, UpdateMode::ForceUpdate);
   EXPECT_EQ(s.fileEnabled, (std::array<bool, kTestFileKinds>{true, true, true, true}));
   EXPECT_EQ(s.sensorId, "7");
@@ -114,7 +114,7 @@ TEST(TestSettingsTable, UnchangedSaveKeepsAGbkFileByteForByte) {
   WriteBytes(dir / "test.ini", gbk);
   TestSettings s = LoadTestSettings(dir / "test.ini", nullptr);
   EXPECT_EQ(ReadBytes(dir / "test.ini"), gbk);  // loading never writes
-  s.autoTest = true;  // the box as the operator left it
+  s.autoTest = true;                            // the box as the operator left it
   ASSERT_TRUE(SaveTestSettings(s, dir / "test.ini", nullptr));
   ASSERT_TRUE(WriteTestIniKey("Test File", "VAzezu_BIN", s.filePaths[kTouchFirmwareFile],
                               dir / "test.ini", nullptr));
@@ -203,11 +203,7 @@ TEST(NodeLists, ParseTable) {
     const char* text;
     std::vector<int32_t> values;
   } cases[] = {
-      {"1,2,3", {1, 2, 3}},
-      {"1,2,3,", {1, 2, 3}},
-      {"-4, 5 ,x", {-4, 5, 0}},
-      {"", {}},
-      {"7", {7}},
+      {"1,2,3", {1, 2, 3}}, {"1,2,3,", {1, 2, 3}}, {"-4, 5 ,x", {-4, 5, 0}}, {"", {}}, {"7", {7}},
   };
   for (const Case& c : cases) {
     const NodeList list = ParseNodeList(c.text);
@@ -223,8 +219,7 @@ TEST(NodeLists, ParseTable) {
 
 TEST(NodeLists, WrongLengthFallsBackWithOneErrorAndEmptyFallsBackQuietly) {
   ScratchDir dir;
-  WriteBytes(dir / "test.ini",
-             "[Node threshold]\r\nMax=10,20,30,40,50,60\r\nMin=1,2,3\r\n");
+  WriteBytes(dir / "test.ini", "[Node threshold]\r\nMax=10,20,30,40,50,60\r\nMin=1,2,3\r\n");
   views_test::RecordingLog log;
   NodeArrays nodes;
   ASSERT_TRUE(LoadNodeThresholds(dir / "test.ini", 3, 2, {3500, 1000, 40}, nodes, &log));

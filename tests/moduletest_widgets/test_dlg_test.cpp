@@ -94,7 +94,9 @@ class TestPage : public ::testing::Test {
     }
     return false;
   }
-  void TypeTestId(const QString& text) { Control<QLineEdit>(CONTROL_NAME(IDC_TEST_ID))->setText(text); }
+  void TypeTestId(const QString& text) {
+    Control<QLineEdit>(CONTROL_NAME(IDC_TEST_ID))->setText(text);
+  }
 
   ScratchDir root_;
   fs::path chipIni_;
@@ -134,7 +136,8 @@ TEST_F(TestPage, LoadingFillsTheControlsAndNeverWritesTheFile) {
   EXPECT_TRUE(Control<QRadioButton>(CONTROL_NAME(IDC_TEST_VERSION_CHECK))->isChecked());
   EXPECT_EQ(Control<QLineEdit>(CONTROL_NAME(IDC_TEST_MAX_THRESHOLD))->text(), "3000");
   EXPECT_EQ(Control<QComboBox>(CONTROL_NAME(IDC_TEST_SENSOR_ID_VALUE))->currentText(), "12");
-  EXPECT_EQ(Control<QLineEdit>(CONTROL_NAME(IDC_TEST_FIRMWARE_FILE_PATH))->text(), "D:\\line\\RO911.bin");
+  EXPECT_EQ(Control<QLineEdit>(CONTROL_NAME(IDC_TEST_FIRMWARE_FILE_PATH))->text(),
+            "D:\\line\\RO911.bin");
   EXPECT_TRUE(Control<QLineEdit>(CONTROL_NAME(IDC_TEST_FIRMWARE_FILE_PATH))->isEnabled());
   EXPECT_FALSE(Control<QCheckBox>(CONTROL_NAME(IDC_TEST_INT))->isChecked());
   EXPECT_EQ(page.CurrentSettings().filePaths[kTouchFirmwareFile], "D:\\line\\RO911.bin");
@@ -150,12 +153,9 @@ TEST_F(TestPage, FileControlsFollowTheModeAndTheirBoxes) {
     bool boxEnabled;
     bool editEnabled;
   } cases[] = {
-      {"IDC_TEST_ONLY", true, false, false},
-      {"IDC_TEST_ONLY", false, false, false},
-      {"IDC_TEST_VERSION_CHECK", true, true, true},
-      {"IDC_TEST_VERSION_CHECK", false, true, false},
-      {"IDC_TEST_FORCE_UPDATE", true, true, true},
-      {"IDC_TEST_FORCE_UPDATE", false, true, false},
+      {"IDC_TEST_ONLY", true, false, false},        {"IDC_TEST_ONLY", false, false, false},
+      {"IDC_TEST_VERSION_CHECK", true, true, true}, {"IDC_TEST_VERSION_CHECK", false, true, false},
+      {"IDC_TEST_FORCE_UPDATE", true, true, true},  {"IDC_TEST_FORCE_UPDATE", false, true, false},
   };
   for (const Case& c : cases) {
     Control<QRadioButton>(c.radio)->click();
@@ -188,7 +188,11 @@ TEST_F(TestPage, LockByMouseByKeyAndByPackage) {
       {"mouse unlocks", [&] { lockBox->click(); }, LockState::Unlocked, true, "0"},
       {"key locks", [&] { page.OnToggleNoModification(); }, LockState::LockedByKey, false, "1"},
       {"key unlocks", [&] { page.OnToggleNoModification(); }, LockState::Unlocked, true, "0"},
-      {"mouse lock, key unlocks", [&] { lockBox->click(); page.OnToggleNoModification(); },
+      {"mouse lock, key unlocks",
+       [&] {
+         lockBox->click();
+         page.OnToggleNoModification();
+       },
        LockState::Unlocked, true, "0"},
   };
   for (const Step& s : steps) {
@@ -370,10 +374,10 @@ TEST_F(TestPage, AFailedReportWriteIsNeverReportedAsWritten) {
 TEST_F(TestPage, ImportingAPackageReloadsTheSettings) {
   CDlgTest& page = Open();
   std::string bytes;
-  ASSERT_TRUE(EncodePackage({{"line.ini",
-                              "[Test Threhold]\r\nMax=2800\r\n[Test Package]\r\nNo Motification=1\r\n"},
-                             {"RO911.cfg", "cfg"}},
-                            &bytes, nullptr));
+  ASSERT_TRUE(EncodePackage(
+      {{"line.ini", "[Test Threhold]\r\nMax=2800\r\n[Test Package]\r\nNo Motification=1\r\n"},
+       {"RO911.cfg", "cfg"}},
+      &bytes, nullptr));
   WriteBytes(root_ / "in" / "line.tp", bytes);
   QSignalSpy demo(&page, &CDlgTest::ShowDemoPageRequested);
   auto* package = Control<QLineEdit>(CONTROL_NAME(IDC_TEST_PACKAGE_PATH));
