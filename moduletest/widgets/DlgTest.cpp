@@ -617,6 +617,9 @@ void CDlgTest::ShowCounters() {
 }
 
 void CDlgTest::SaveCounters() {
+  // The folder may have been removed during the shift.
+  std::error_code ec;
+  fs::create_directories(m_paths.resultDir, ec);
   std::string error;
   if (!SaveTestCounters(m_counters, m_paths.countersFile, &error)) {
     Log(kCountersFailedText + m_paths.countersFile.string(), LOG_ERROR);
@@ -662,6 +665,8 @@ void CDlgTest::WriteTestResult(const TestRunOutcome& outcome) {
   data.measurements = outcome.measurements;
   const std::string name = ReportFileName(m_runRequest.testId, outcome.passed, &m_nextResultIndex);
   const std::string path = (m_paths.resultDir / name).string();
+  std::error_code ec;
+  fs::create_directories(m_paths.resultDir, ec);
   std::string error;
   if (WriteTestReport(m_paths.resultDir, name, BuildTestReport(data), &error)) {
     Log(kReportWrittenText + path, LOG_INFO);

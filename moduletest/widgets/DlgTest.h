@@ -48,7 +48,9 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   CDlgTest(IPrompts& prompts, ILogSink& log, QWidget* parent = nullptr);
   ~CDlgTest() override;
 
-  // Seams. Without a runner a start is refused with a line in the log.
+  // Seams. Without a runner a start is refused with a line in the log. A
+  // started run holds a reference to the page until its OnRunDone; the main
+  // window refuses to close while a run is on, so the page outlives it.
   void SetRunner(IModuleTestRunner* runner) { m_runner = runner; }
   // The node-threshold button opens the sampling dialog; until that exists
   // the hook is empty and the button does nothing.
