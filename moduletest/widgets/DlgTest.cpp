@@ -503,10 +503,9 @@ void CDlgTest::StartRun(bool retest) {
     RefuseStart();
     return;
   }
-  if (m_settingsChanged) {
-    SaveTestSettings();
-    LoadNodeThresholds();
-  }
+  if (m_settingsChanged) SaveTestSettings();
+  // Every run: the panel may have changed with the chip since the last load.
+  LoadNodeThresholds();
   m_runRequest = TestRunRequest{settings, m_currentTestId, retest};
   ResetBars();
   m_running = true;

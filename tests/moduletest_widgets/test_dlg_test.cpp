@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "device/ChipGlobals.h"
+#include "device/PanelGeometry.h"
 #include "moduletest/package/PackageCodec.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "platform/AppPaths.h"
@@ -22,6 +23,8 @@
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/MyProgressCtrl.h"
+#include "views/DataFormatStore.h"
+#include "views/RawStatistics.h"
 
 namespace {
 
@@ -450,6 +453,36 @@ TEST_F(TestPage, SaveIntoAnOutsidePackageWritesTheCopyInThePackageFolder) {
   // The saved package matches: the next close asks nothing.
   page.PrepareClose();
   EXPECT_EQ(prompts_.questions.size(), 1);
+}
+
+// The per-node limits follow the panel: the sampled lists when they fit,
+// else the page's global values, reloaded at every start.
+TEST_F(TestPage, NodeLimitsFollowThePanelAndTheEdits) {
+  const DataFormatSet formats = GetDataFormatStore().Snapshot().set;
+  PanelGeometry panel;
+  panel.rawRows = 3;
+  panel.rawColumns = 2;
+  ASSERT_TRUE(GetDataFormatStore().AdoptPanelGeometry(panel));
+  WriteBytes(Ini(), "[Node threshold]\r\nMax=10,20,30,40,50,60,\r\nMin=1,2\r\n");
+  auto limits = [](const std::array<int32_t, NodeArrays::kNodes>& a) {
+    return std::vector<int32_t>(a.begin(), a.begin() + 6);
+  };
+  CDlgTest& page = Open();
+  {
+    std::lock_guard lock(NodeArraysMutex());
+    EXPECT_EQ(limits(GetNodeArrays().NodeMaxLimit), (std::vector<int32_t>{10, 20, 30, 40, 50, 60}));
+    EXPECT_EQ(limits(GetNodeArrays().NodeMinLimit), std::vector<int32_t>(6, 1000));
+    EXPECT_EQ(limits(GetNodeArrays().NodeAdjDevLimit), std::vector<int32_t>(6, 40));
+  }
+  EXPECT_TRUE(LoggedStart(Ini().string() + " [Node threshold] \"Min\""));
+  Control<QLineEdit>(CONTROL_NAME(IDC_TEST_MIN_THRESHOLD))->setText(QStringLiteral("900"));
+  page.OnBnClickedStartTest();
+  {
+    std::lock_guard lock(NodeArraysMutex());
+    EXPECT_EQ(limits(GetNodeArrays().NodeMinLimit), std::vector<int32_t>(6, 900));
+  }
+  page.OnRunDone(Outcome(true));
+  ASSERT_TRUE(GetDataFormatStore().Replace(formats));
 }
 
 TEST_F(TestPage, FolderButtonsAndTheNodeThresholdHook) {
