@@ -4,6 +4,7 @@
 // at the end.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // One bit per state, so that one mask tells whether a data test is due.
@@ -16,17 +17,17 @@ enum TestItemState : uint32_t {
 };
 
 // Index of each item in the page's table.
-enum TestItemIndex : int {
-  kItemMaxMin = 0,             // "最大值,最小值"
-  kItemJitter = 1,             // "抖动测试" (never selected by a run)
-  kItemAdjacentDeviation = 2,  // "相邻偏差"
-  kItemOffset = 3,             // "相对平均值" (never selected by a run)
-  kItemOpenShort = 4,          // "短路检测"
-  kItemUpdate = 5,             // firmware and configuration update / version check
-  kItemInt = 6,                // "INT测试"
-  kItemSensorId = 7,           // "SENSOR_ID测试"
+enum TestItemIndex : size_t {
+  kItemMaxMin = 0,     // "最大值,最小值"
+  kItemJitter = 1,     // "抖动测试" (never selected by a run)
+  kItemAdjacent = 2,   // "相邻偏差"
+  kItemOffset = 3,     // "相对平均值" (never selected by a run)
+  kItemOpenShort = 4,  // "短路检测"
+  kItemUpdate = 5,     // firmware and configuration update / version check
+  kItemInt = 6,        // "INT测试"
+  kItemSensorId = 7,   // "SENSOR_ID测试"
 };
-inline constexpr int kTestItemCount = 8;
+inline constexpr size_t kTestItemCount = 8;
 
 struct TestItem {
   uint32_t state = TEST_OFF;
@@ -38,6 +39,20 @@ struct TestItem {
 };
 
 using TestItems = std::array<TestItem, kTestItemCount>;
+// What a run hands back: the state of each item.
+using TestItemStates = std::array<TestItemState, kTestItemCount>;
+inline constexpr TestItemStates AllItemsOff() {
+  TestItemStates states{};
+  states.fill(TEST_OFF);
+  return states;
+}
 
-// A data test runs only while its item is still open.
-inline bool IsTestDue(uint32_t state) { return (state & (TEST_ON | TEST_UNDECIDED)) != 0; }
+// The page's progress bars (their control ids).
+enum TestBar : int {
+  kBarMaxMin = 1086,
+  kBarJitter = 1087,
+  kBarAdjacent = 1088,
+  kBarOffset = 1102,
+  kBarOpenShort = 1089,
+  kBarUpdate = 1101,
+};

@@ -17,14 +17,14 @@ const std::array<const char*, kCounterCount> kCounterKeys = {
     "TotalTestCnt",           "TotalFailedCnt",
 };
 
-void TestCounters::AddRun(const TestItems& items, bool passed) {
-  constexpr std::pair<int, int> kItemCounters[] = {
+void TestCounters::AddRun(const TestItemStates& items, bool passed) {
+  constexpr std::pair<size_t, int> kItemCounters[] = {
       {kItemUpdate, kCountVersionCheck}, {kItemMaxMin, kCountUniformity},
-      {kItemJitter, kCountJitter},       {kItemAdjacentDeviation, kCountAdjacentDeviation},
+      {kItemJitter, kCountJitter},       {kItemAdjacent, kCountAdjacentDeviation},
       {kItemOffset, kCountOffset},       {kItemOpenShort, kCountOpenShort},
   };
   for (const auto& [item, counter] : kItemCounters) {
-    if (items[item].state == TEST_FAIL) ++values[counter];
+    if (items[item] == TEST_FAIL) ++values[counter];
   }
   if (!passed) ++values[kCountTotalFailed];
   ++values[kCountTotal];

@@ -31,7 +31,7 @@ struct TestCounters {
 
   // One module: every failed item of 5, 0..4 counts, a failed verdict counts,
   // the total grows.
-  void AddRun(const TestItems& items, bool passed);
+  void AddRun(const TestItemStates& items, bool passed);
   void Reset() { values.fill(0); }
   uint32_t Good() const { return values[kCountTotal] - values[kCountTotalFailed]; }
   // Percent of good modules; 0 without tests.

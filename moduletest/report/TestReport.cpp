@@ -21,10 +21,8 @@ struct ItemLine {
   const char* name;
 };
 constexpr ItemLine kItemLines[] = {
-    {kItemMaxMin, "UniformityTest"},
-    {kItemJitter, "JitterTest"},
-    {kItemAdjacentDeviation, "AdjacentDeviationTest"},
-    {kItemOffset, "OffsetTest"},
+    {kItemMaxMin, "UniformityTest"},          {kItemJitter, "JitterTest"},
+    {kItemAdjacent, "AdjacentDeviationTest"}, {kItemOffset, "OffsetTest"},
     {kItemOpenShort, "OpenShortTest"},
 };
 
@@ -67,12 +65,12 @@ std::string BuildTestReport(const TestReportData& data) {
   text += "\n\nThreshold:";
   for (int f = 0; f < kNumericFieldCount; ++f) text += kThresholdLabels[f] + data.thresholds[f];
   text += "\n\n\n\nTest Result:\n";
-  const uint32_t update = data.items[kItemUpdate].state;
+  const uint32_t update = data.items[kItemUpdate];
   if (update != TEST_OFF && !data.testOnly) {
     text += update == TEST_FAIL ? "\tVersionCheck: FAILED \n" : "\tVersionCheck: PASS \n";
   }
   for (const ItemLine& line : kItemLines) {
-    const uint32_t state = data.items[line.item].state;
+    const uint32_t state = data.items[line.item];
     if (state == TEST_OFF) continue;
     text += std::string("\t") + line.name + (state == TEST_FAIL ? ": Failed \n" : ": PASS \n");
   }

@@ -42,7 +42,7 @@ struct TestReportData {
   std::vector<uint8_t> chipConfig;
   // The nine numeric texts, as typed.
   std::array<std::string, kNumericFieldCount> thresholds;
-  TestItems items{};
+  TestItemStates items = AllItemsOff();
   bool testOnly = true;
   TestMeasurements measurements;
 };

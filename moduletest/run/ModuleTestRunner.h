@@ -22,18 +22,8 @@ struct TestRunRequest {
   bool retest = false;    // counted in no counter
 };
 
-// The page's progress bars.
-enum class TestBar : int {
-  Update = 1101,
-  MaxMin = 1086,
-  Jitter = 1087,
-  AdjacentDeviation = 1088,
-  Offset = 1102,
-  OpenShort = 1089,
-};
-
 struct TestRunOutcome {
-  TestItems items{};
+  TestItemStates items = AllItemsOff();
   bool passed = false;
   // The production configuration's block when loaded, else the chip's own
   // block when its backup is valid, else empty.
@@ -48,7 +38,7 @@ class ITestRunEvents {
   virtual void OnRunProgress(TestBar bar, int position) = 0;
   // 0x00RRGGBB.
   virtual void OnRunBarColour(TestBar bar, uint32_t rgb) = 0;
-  virtual void OnRunItemState(int item, TestItemState state) = 0;
+  virtual void OnRunItemState(TestItemIndex item, TestItemState state) = 0;
   // Exactly once per started run, last.
   virtual void OnRunDone(const TestRunOutcome& outcome) = 0;
 };

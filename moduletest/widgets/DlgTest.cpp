@@ -96,12 +96,12 @@ struct BarUi {
   int step;
 };
 constexpr BarUi kBarUi[6] = {
-    {TestBar::Update, ID_NAME(IDC_TEST_UPDATE_PROGRESS), "升级", 2},
-    {TestBar::MaxMin, ID_NAME(IDC_TEST_MAXMIN_PROGRESS), "最大值,最小值", 2},
-    {TestBar::Jitter, ID_NAME(IDC_TEST_JITTER_PROGRESS), "抖动", 2},
-    {TestBar::AdjacentDeviation, ID_NAME(IDC_TEST_ADJACENT_PROGRESS), "相邻偏差", 2},
-    {TestBar::Offset, ID_NAME(IDC_TEST_OFFSET_PROGRESS), "相对平均值", 2},
-    {TestBar::OpenShort, ID_NAME(IDC_TEST_OPEN_SHORT_PROGRESS), "短路检测", 3},
+    {kBarUpdate, ID_NAME(IDC_TEST_UPDATE_PROGRESS), "升级", 2},
+    {kBarMaxMin, ID_NAME(IDC_TEST_MAXMIN_PROGRESS), "最大值,最小值", 2},
+    {kBarJitter, ID_NAME(IDC_TEST_JITTER_PROGRESS), "抖动", 2},
+    {kBarAdjacent, ID_NAME(IDC_TEST_ADJACENT_PROGRESS), "相邻偏差", 2},
+    {kBarOffset, ID_NAME(IDC_TEST_OFFSET_PROGRESS), "相对平均值", 2},
+    {kBarOpenShort, ID_NAME(IDC_TEST_OPEN_SHORT_PROGRESS), "短路检测", 3},
 };
 
 struct CounterUi {
@@ -626,7 +626,7 @@ void CDlgTest::SaveCounters() {
   }
 }
 
-void CDlgTest::UpdateStatistics(const TestItems& items, bool passed) {
+void CDlgTest::UpdateStatistics(const TestItemStates& items, bool passed) {
   m_counters.AddRun(items, passed);
   SaveCounters();
   ShowCounters();
@@ -674,8 +674,8 @@ void CDlgTest::WriteTestResult(const TestRunOutcome& outcome) {
     Log(error, LOG_ERROR);
     m_prompts.warn(Q(kReportFailedText + path));
   }
-  if (outcome.items[kItemMaxMin].state != TEST_OFF) Bar(TestBar::MaxMin)->setValue(100);
-  if (outcome.items[kItemJitter].state != TEST_OFF) Bar(TestBar::Jitter)->setValue(100);
+  if (outcome.items[kItemMaxMin] != TEST_OFF) Bar(kBarMaxMin)->setValue(100);
+  if (outcome.items[kItemJitter] != TEST_OFF) Bar(kBarJitter)->setValue(100);
 }
 
 // ---------------------------------------------------------------------------
@@ -700,8 +700,8 @@ void CDlgTest::OnRunBarColour(TestBar bar, uint32_t rgb) {
   });
 }
 
-void CDlgTest::OnRunItemState(int item, TestItemState state) {
-  if (item < 0 || item >= kTestItemCount) return;
+void CDlgTest::OnRunItemState(TestItemIndex item, TestItemState state) {
+  if (item >= kTestItemCount) return;
   PostToPage([item, state](CDlgTest& page) { page.m_items[item].state = state; });
 }
 
@@ -711,7 +711,7 @@ void CDlgTest::OnRunDone(const TestRunOutcome& outcome) {
 
 void CDlgTest::FinishRun(const TestRunOutcome& outcome) {
   if (!m_running) return;
-  m_items = outcome.items;
+  for (size_t i = 0; i < kTestItemCount; ++i) m_items[i].state = outcome.items[i];
   if (!m_runRequest.retest) UpdateStatistics(outcome.items, outcome.passed);
   WriteTestResult(outcome);
   OnTestDone();

@@ -114,7 +114,7 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   void OnRunLog(const std::string& text, LogLevel level) override;
   void OnRunProgress(TestBar bar, int position) override;
   void OnRunBarColour(TestBar bar, uint32_t rgb) override;
-  void OnRunItemState(int item, TestItemState state) override;
+  void OnRunItemState(TestItemIndex item, TestItemState state) override;
   void OnRunDone(const TestRunOutcome& outcome) override;
 
  signals:
@@ -133,7 +133,7 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   // Clears and re-enables the Test ID field after a start that did not run.
   void RefuseStart();
   void FinishRun(const TestRunOutcome& outcome);
-  void UpdateStatistics(const TestItems& items, bool passed);
+  void UpdateStatistics(const TestItemStates& items, bool passed);
   void WriteTestResult(const TestRunOutcome& outcome);
   void ShowCounters();
   void SaveCounters();

@@ -19,7 +19,6 @@ TestReportData SmallReport() {
   TestReportData d;
   d.chipConfig = {0x05, 0xAB, 0x40};
   d.thresholds = {"3500", "1000", "40", "40", "40", "40", "50", "128", "150"};
-  for (TestItem& item : d.items) item.state = TEST_OFF;
   d.testOnly = true;
   TestMeasurements& m = d.measurements;
   m.rows = 3;
@@ -68,11 +67,11 @@ std::string Crlf(const std::string& text) {
 
 TEST(TestReportGolden, GoodModuleInTestOnlyMode) {
   TestReportData d = SmallReport();
-  d.items[kItemMaxMin].state = TEST_PASS;
-  d.items[kItemAdjacentDeviation].state = TEST_UNDECIDED;  // reported as passed
-  d.items[kItemOpenShort].state = TEST_PASS;
-  d.items[kItemUpdate].state = TEST_ON;  // test-only: no version line
-  d.items[kItemInt].state = TEST_FAIL;   // INT has no line
+  d.items[kItemMaxMin] = TEST_PASS;
+  d.items[kItemAdjacent] = TEST_UNDECIDED;  // reported as passed
+  d.items[kItemOpenShort] = TEST_PASS;
+  d.items[kItemUpdate] = TEST_ON;  // test-only: no version line
+  d.items[kItemInt] = TEST_FAIL;   // INT has no line
   const std::string expected =
       std::string("Chip Config:0x 5,0xab,0x40,") + kThresholdBlock +
       "\n\n\n\nTest Result:\n\tUniformityTest: PASS \n\tAdjacentDeviationTest: PASS \n"
@@ -88,11 +87,11 @@ TEST(TestReportGolden, FailingModuleWithAnUpdate) {
   TestReportData d = SmallReport();
   d.chipConfig.clear();  // no configuration loaded, no backup
   d.testOnly = false;
-  d.items[kItemUpdate].state = TEST_FAIL;
-  d.items[kItemMaxMin].state = TEST_FAIL;
-  d.items[kItemJitter].state = TEST_PASS;
-  d.items[kItemOffset].state = TEST_FAIL;
-  d.items[kItemOpenShort].state = TEST_ON;
+  d.items[kItemUpdate] = TEST_FAIL;
+  d.items[kItemMaxMin] = TEST_FAIL;
+  d.items[kItemJitter] = TEST_PASS;
+  d.items[kItemOffset] = TEST_FAIL;
+  d.items[kItemOpenShort] = TEST_ON;
   const std::string expected =
       std::string("Chip Config:") + kThresholdBlock +
       "\n\n\n\nTest Result:\n\tVersionCheck: FAILED \n\tUniformityTest: Failed \n"
@@ -147,15 +146,15 @@ TEST(TestCounterTable, YieldHasTwoTrueDecimals) {
 }
 
 TEST(TestCounterTable, FailedItemsAndVerdictCount) {
-  TestItems items{};
-  items[kItemUpdate].state = TEST_FAIL;
-  items[kItemMaxMin].state = TEST_FAIL;
-  items[kItemAdjacentDeviation].state = TEST_UNDECIDED;  // a pass
-  items[kItemOpenShort].state = TEST_FAIL;
-  items[kItemInt].state = TEST_FAIL;  // INT has no counter
+  TestItemStates items = AllItemsOff();
+  items[kItemUpdate] = TEST_FAIL;
+  items[kItemMaxMin] = TEST_FAIL;
+  items[kItemAdjacent] = TEST_UNDECIDED;  // a pass
+  items[kItemOpenShort] = TEST_FAIL;
+  items[kItemInt] = TEST_FAIL;  // INT has no counter
   TestCounters counters;
   counters.AddRun(items, false);
-  counters.AddRun(TestItems{}, true);
+  counters.AddRun(AllItemsOff(), true);
   EXPECT_EQ(counters.values, (std::array<uint32_t, kCounterCount>{1, 0, 0, 0, 1, 1, 2, 1}));
   EXPECT_EQ(counters.Good(), 1u);
 }

@@ -47,8 +47,7 @@ class FakeRunner : public IModuleTestRunner {
 
 TestRunOutcome Outcome(bool passed) {
   TestRunOutcome o;
-  for (TestItem& item : o.items) item.state = TEST_OFF;
-  o.items[kItemMaxMin].state = passed ? TEST_PASS : TEST_FAIL;
+  o.items[kItemMaxMin] = passed ? TEST_PASS : TEST_FAIL;
   o.passed = passed;
   o.measurements.rows = 1;
   o.measurements.cols = 1;
@@ -300,8 +299,8 @@ TEST_F(TestPage, RunSnapshotsTheSettingsAndBusyFollowsTheRun) {
   Control<QLineEdit>(CONTROL_NAME(IDC_TEST_MAX_THRESHOLD))->setText(QStringLiteral("9999"));
   // Events come from the runner's thread.
   std::thread worker([&] {
-    runner_.last->OnRunProgress(TestBar::OpenShort, 40);
-    runner_.last->OnRunBarColour(TestBar::OpenShort, 0xFF0000);
+    runner_.last->OnRunProgress(kBarOpenShort, 40);
+    runner_.last->OnRunBarColour(kBarOpenShort, 0xFF0000);
     runner_.last->OnRunItemState(kItemOpenShort, TEST_FAIL);
     runner_.last->OnRunLog("NG", LOG_FAIL);
     runner_.last->OnRunDone(Outcome(true));
