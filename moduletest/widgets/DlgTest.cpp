@@ -444,10 +444,20 @@ TestSettings CDlgTest::CurrentSettings() const {
 }
 
 void CDlgTest::SaveTestSettings() {
+  const TestSettings s = CurrentSettings();
   std::string error;
-  if (!::SaveTestSettings(CurrentSettings(), GetTestIniPath(), &error)) {
+  if (!::SaveTestSettings(s, GetTestIniPath(), &error)) {
     Log("测试设置保存失败：" + error, LOG_ERROR);
     return;
+  }
+  constexpr std::pair<TestItemIndex, NumericField> kItemThresholds[] = {
+      {kItemMaxMin, kFieldUniformity},
+      {kItemJitter, kFieldJitter},
+      {kItemAdjacent, kFieldAdjacentDeviation},
+      {kItemOffset, kFieldOffset},
+  };
+  for (const auto& [item, field] : kItemThresholds) {
+    m_items[item].threshold = NumericValue(s.numbers[field]);
   }
   m_settingsChanged = false;
 }

@@ -104,6 +104,9 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   bool IsRunning() const { return m_running; }
   LockState Lock() const { return m_lock; }
   const TestCounters& Counters() const { return m_counters; }
+  // The eight items: the states of the last run, the thresholds of the
+  // last save.
+  const TestItems& Items() const { return m_items; }
   int32_t NextResultIndex() const { return m_nextResultIndex; }
   int64_t CurrentTestId() const { return m_currentTestId; }
   int64_t MinTestId() const { return m_minTestId; }

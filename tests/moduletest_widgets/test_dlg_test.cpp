@@ -307,6 +307,8 @@ TEST_F(TestPage, RunSnapshotsTheSettingsAndBusyFollowsTheRun) {
   });
   worker.join();
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
+  EXPECT_EQ(page.Items()[kItemMaxMin].state, TEST_PASS);
+  EXPECT_EQ(page.Items()[kItemAdjacent].threshold, 40);  // saved at the start
   auto* bar = Control<CMyProgressCtrl>(CONTROL_NAME(IDC_TEST_OPEN_SHORT_PROGRESS));
   EXPECT_EQ(bar->value(), 40);
   EXPECT_EQ(bar->BarColor(), QColor(0xFF, 0, 0));
