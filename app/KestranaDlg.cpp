@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QRegularExpressionValidator>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -38,6 +39,7 @@
 #include "platform/AppPaths.h"
 #include "views/DataFormatStore.h"
 #include "programming/widgets/ConfigDlg.h"
+#include "moduletest/widgets/DlgTest.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/DiffDataLayout.h"
 #include "views/widgets/ObserveDataLayout.h"
@@ -110,9 +112,9 @@ QWidget* CKestranaDlg::BuildPageColumn() {
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
 
-  // The demo and data-view buttons switch pages (wired once the pages
-  // exist); the configuration editor, the noise view and the module test
-  // page come with later work.
+  // The demo, data-view and test-page buttons switch pages (wired once the
+  // pages exist); the configuration editor and the noise view come with
+  // later work.
   m_demoButton = MakePageButton(CONTROL_NAME(IDC_DEMO), QStringLiteral("触控演示"));
   m_rawButton = MakePageButton(CONTROL_NAME(IDC_RAW_DATA), QStringLiteral("原始值"));
   m_diffButton = MakePageButton(CONTROL_NAME(IDC_DIFF_DATA), QStringLiteral("差值"));
@@ -320,8 +322,19 @@ void CKestranaDlg::CreatePages() {
        std::initializer_list<QWidget*>{m_demo, m_rawView, m_diffView, m_observeView}) {
     m_pageArea->addWidget(page);
   }
+  m_testPage = new CDlgTest(m_prompts, *m_log, m_pageArea);
+  m_pageArea->addWidget(m_testPage);
   m_pageArea->setCurrentWidget(m_demo);
-  m_pages = new PageSwitcher({m_pageArea, m_demo, m_rawView, m_diffView, m_observeView}, this);
+  m_pages = new PageSwitcher({m_pageArea, m_demo, m_rawView, m_diffView, m_observeView, m_testPage},
+                             this);
+  connect(m_testPageButton, &QAbstractButton::clicked, this, [this] { m_pages->ShowTestPage(); });
+  connect(m_testPage, &CDlgTest::BusyChanged, this, &CKestranaDlg::SetBusy);
+  connect(m_testPage, &CDlgTest::ShowDemoPageRequested, this,
+          [this] { m_pages->OnPageButton(PAGE_DEMO); });
+  // The settings lock by key: locks so that the mouse cannot unlock, and
+  // unlocks again.
+  auto* lockKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F7), this);
+  connect(lockKey, &QShortcut::activated, m_testPage, &CDlgTest::OnToggleNoModification);
 
   connect(m_demoButton, &QAbstractButton::clicked, this,
           [this] { m_pages->OnPageButton(PAGE_DEMO); });
@@ -396,6 +409,7 @@ void CKestranaDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  if (m_testPage != nullptr) m_testPage->PrepareClose();
   Shutdown();
   event->accept();
 }

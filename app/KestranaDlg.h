@@ -6,7 +6,7 @@
 // request, and the digitizer interface) from Initialize() until Shutdown().
 //
 // Pages that later work brings are not here yet: their buttons are shown and
-// do nothing, and the page area stays empty.
+// do nothing.
 
 #include <QPointer>
 #include <QString>
@@ -25,6 +25,7 @@ class COptionDlg;
 class CConfigDlg;
 class CNoiseDlg;
 class CDemo;
+class CDlgTest;
 class CRawDataLayout;
 class CDiffDataLayout;
 class CObserveDataLayout;
@@ -83,6 +84,7 @@ class CKestranaDlg : public CMyDialog {
   // remote link dialog; both exist from Initialize() on.
   CTcpLink* TcpLink() { return m_tcpLink.get(); }
   CNetConnect* NetConnect() { return m_netConnect; }
+  CDlgTest& TestPage() { return *m_testPage; }
 
   // A burn or a module test owns the device: the controls that would send
   // requests in between (page buttons, register panel) are disabled and the
@@ -130,6 +132,7 @@ class CKestranaDlg : public CMyDialog {
   CObserveDataLayout* m_observeView = nullptr;
   // The editor opened last; it deletes itself when closed.
   QPointer<CConfigDlg> m_configDlg;
+  CDlgTest* m_testPage = nullptr;
   // A separate window, rebuilt when the chip changes.
   std::unique_ptr<COptionDlg> m_optionDlg;
   std::unique_ptr<CNoiseDlg> m_noiseDlg;

@@ -2,6 +2,7 @@
 
 #include <QStackedWidget>
 
+#include "device/RegisterOps.h"
 #include "ui/UiBridge.h"
 #include "views/widgets/DataLayout.h"
 #include "views/widgets/Demo.h"
@@ -77,6 +78,14 @@ void PageSwitcher::OnPageButton(int page) {
   } else {
     DataLayout(page)->StartStream();
   }
+}
+
+void PageSwitcher::ShowTestPage() {
+  if (pages_.test == nullptr) return;
+  StopDataStream();
+  for (int page : kToggledPages) MarkStoppedOnUi(page);
+  if (pages_.area != nullptr) pages_.area->setCurrentWidget(pages_.test);
+  currentPage_ = PAGE_TEST;
 }
 
 void PageSwitcher::HaltAll() {

@@ -27,6 +27,7 @@ class PageSwitcher : public QObject, public IStreamControl {
     CDataLayout* raw = nullptr;
     CDataLayout* diff = nullptr;
     CDataLayout* observe = nullptr;
+    QWidget* test = nullptr;  // the module test page
   };
 
   // Registers itself as the process's stream control.
@@ -35,6 +36,9 @@ class PageSwitcher : public QObject, public IStreamControl {
 
   // The toggling page button of a data page (UI thread).
   void OnPageButton(int page);
+  // The module test page's button: the chip's stream stops, every data page
+  // is marked stopped and the test page is shown (UI thread).
+  void ShowTestPage();
   // Closing: ends every page's read chain without a word to the chip (the
   // device teardown stops the chip's stream off the UI thread). UI thread.
   void HaltAll();

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -22,6 +23,7 @@
 #include "app/PageSwitcher.h"
 #include "app/KestranaDlg.h"
 #include "app/NetConnectDlg.h"
+#include "moduletest/widgets/DlgTest.h"
 #include "ui/LogWindow.h"
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
@@ -527,6 +529,54 @@ TEST_F(MainWindow, AReceivedImageNameFillsTheBridgeFirmwarePath) {
             QStringLiteral("bridge_v3.hex"));
 }
 
+// "测试选项" stops the chip's stream and shows the module test page; a run of
+// the page holds the window busy; Ctrl+F7 locks and unlocks its settings.
+TEST_F(MainWindow, TestPageButtonShowsThePageAndARunHoldsTheWindow) {
+  struct Runner : IModuleTestRunner {
+    bool StartRun(const TestRunRequest&, ITestRunEvents& events) override {
+      sink = &events;
+      return true;
+    }
+    ITestRunEvents* sink = nullptr;
+  } runner;
+  auto bridge = AddBridge(sim::ChipFamily::RU9);
+  CKestranaDlg& w = Start();
+  auto* area = Control<QStackedWidget>(CONTROL_NAME(IDC_PAGE_AREA));
+  Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA))->click();
+  ASSERT_TRUE(bridge->Chip().IsStreaming());
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
+  EXPECT_EQ(area->currentWidget(), &w.TestPage());
+  EXPECT_EQ(w.Pages().CurrentPage(), PAGE_TEST);
+  EXPECT_TRUE(w.Pages().IsPageStopped(PAGE_RAW));
+  EXPECT_FALSE(bridge->Chip().IsStreaming());
+  EXPECT_TRUE(fs::exists(root_ / "test" / "test_file" / "test.ini"));
+
+  w.TestPage().SetRunner(&runner);
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_START))->click();
+  ASSERT_NE(runner.sink, nullptr);
+  EXPECT_TRUE(w.IsBusy());
+  EXPECT_FALSE(Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA))->isEnabled());
+  EXPECT_FALSE(w.close()) << "a running test holds the window";
+  prompts_.warnings.clear();
+  TestRunOutcome outcome;
+  outcome.passed = true;
+  runner.sink->OnRunDone(outcome);
+  EXPECT_FALSE(w.IsBusy());
+  EXPECT_TRUE(fs::exists(root_ / "test" / "test_result" / "Result_OK_0.csv"));
+
+  QShortcut* lockKey = nullptr;
+  for (QShortcut* s : w.findChildren<QShortcut*>()) {
+    if (s->key() == QKeySequence(Qt::CTRL | Qt::Key_F7)) lockKey = s;
+  }
+  ASSERT_NE(lockKey, nullptr);
+  emit lockKey->activated();
+  EXPECT_EQ(w.TestPage().Lock(), LockState::LockedByKey);
+  emit lockKey->activated();
+  EXPECT_EQ(w.TestPage().Lock(), LockState::Unlocked);
+  w.close();
+  EXPECT_TRUE(w.TeardownFinished());
+}
+
 // Not checks: with KESTRANA_SCREENSHOT_DIR=<folder> these save the pictures
 // of docs/images (the window as the program runs on the simulated bridge).
 TEST_F(MainWindow, ConfigButtonOpensTheEditorOnTheChipsItemsAndSendsThroughIt) {
@@ -654,6 +704,26 @@ TEST_F(Screenshot, NoiseViewWithItsSidePanel) {
   EXPECT_TRUE(noise->grab().save(QString::fromStdString((dir_ / "noise-view.png").string())));
   noise->close();
   w->close();
+}
+
+TEST_F(Screenshot, TestPageWithItsSettings) {
+  // A line's setup: version check with two files, counters of a shift.
+  WriteBytes(root_.path() / "test" / "test_file" / "RO9110V_v1.2.bin", "firmware");
+  WriteBytes(root_.path() / "test" / "test_file" / "RO9110V_line.cfg", "config");
+  WriteBytes(root_.path() / "test" / "test_file" / "test.ini",
+             "[Test Enable]\r\nSensorTest=0\r\nVersionCheck=1\r\nVAzezu.cfg=1\r\n"
+             "VAzezu.bin=1\r\nSensor ID Test=1\r\n"
+             "[Test File]\r\nVAzezu_CONFIG=..\\test\\test_file\\RO9110V_line.cfg\r\n"
+             "VAzezu_BIN=..\\test\\test_file\\RO9110V_v1.2.bin\r\n"
+             "[Test Threhold]\r\nMax=3200\r\nMin=1200\r\nSensor ID=3\r\n");
+  WriteBytes(root_.path() / "test" / "test_result" / "TestReport.ini",
+             "[Test Report]\r\nUniformityTestFaileCnt=2\r\nOpenShortTestFailedCnt=1\r\n"
+             "TotalTestCnt=150\r\nTotalFailedCnt=3\r\n");
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
+  Run(500);
+  Save(*w, "test-page.png");
 }
 
 }  // namespace
