@@ -488,6 +488,8 @@ TEST_F(MainWindow, OnlyAGeometryReadThatSucceededIsAdopted) {
   EXPECT_EQ(GetDataFormatStore().Format(DataKind::Raw).rows, 7);
   EXPECT_EQ(GetDataFormatStore().Format(DataKind::Raw).cols, 9);
   w.close();
+}
+
 // A networked device that never answers holds a request without limit; the
 // close goes back to the bridge, cuts that wait short and finishes.
 TEST_F(MainWindow, CloseEndsARequestWaitingOnASilentNetworkedDevice) {
