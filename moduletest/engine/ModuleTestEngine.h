@@ -1,0 +1,48 @@
+#pragma once
+// One module test run from the operator's start to "OK" or "NG", without
+// widgets: it takes a settings snapshot, drives the chip through the
+// register operations and reports through an ITestSink. The steps:
+//   1 preparation (items from the settings, data page stopped, files loaded)
+//   2 forced upgrade / 3 version check (update modes only)
+//   4 backup of the chip's configuration, 5 test configuration download
+//   6 panel geometry, 7 capture and data tests, 8 INT, 9 SENSOR_ID
+//   10 restore of the production configuration, 11 open/short, 12 verdict
+// A step never ends the run; it changes its item's state, and the verdict
+// reads them. Used on the test thread only (see TestThread).
+
+#include "device/StreamControl.h"
+#include "moduletest/engine/RunClock.h"
+#include "moduletest/engine/RunResult.h"
+#include "moduletest/engine/RunSettings.h"
+#include "moduletest/engine/TestConfigSession.h"
+#include "moduletest/engine/TestSink.h"
+
+class ModuleTestEngine {
+ public:
+  ModuleTestEngine(ITestSink& sink, IRunClock& clock);
+
+  RunResult RunModuleTest(const RunSettings& settings);
+
+  // The sampling tools' preparation: steps 1 to 6 without bar positions
+  // (the test configuration stays active until CheckConfigMatch).
+  void UpdateFirmwareWithBackup(const RunSettings& settings);
+  // Step 10 without the bar: the production configuration back into the chip.
+  void CheckConfigMatch(const RunSettings& settings);
+
+  bool TestConfigActive() const { return configs_.TestConfigActive(); }
+
+ private:
+  void PrepareTest(RunContext& ctx, bool withBars);
+  void UpgradeSteps(RunContext& ctx, bool withBars);
+  void VersionChecks(RunContext& ctx, bool withBars);
+  void PreparationSteps(RunContext& ctx, bool withBars);
+  void FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* failLine);
+  void RestoreStep(RunContext& ctx, bool withBar);
+  static void AdoptGeometry(RunContext& ctx);
+
+  ITestSink& sink_;
+  IRunClock& clock_;
+  TestConfigSession configs_;
+  int pageBefore_ = PAGE_TEST;
+  int family_ = -1;  // last seen: 1 DE7, 0 other, -1 none yet
+};

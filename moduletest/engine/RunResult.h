@@ -1,0 +1,33 @@
+#pragma once
+// What one module test run leaves for the counters and the report: the item
+// states, the verdict and the per-frame figures of the capture. The per-node
+// figures stay in the shared node arrays and RawFrameStack (read them under
+// NodeArraysMutex()).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "moduletest/engine/TestItems.h"
+
+inline constexpr size_t kCapturedFrames = 16;
+
+// Maximum, minimum and average of one captured frame.
+struct FrameStat {
+  int32_t max = 0;
+  int32_t min = 0;
+  int32_t avg = 0;
+};
+
+struct RunResult {
+  TestItemStates items{};
+  bool passed = false;
+  // Whether this run captured 16 frames; rows x cols of those frames.
+  bool captured = false;
+  int32_t rows = 0;
+  int32_t cols = 0;
+  std::array<FrameStat, kCapturedFrames> frameStats{};
+  // The update mode of the run (the report names the update item only
+  // outside test-only mode).
+  bool testOnly = true;
+};
