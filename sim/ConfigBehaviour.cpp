@@ -134,6 +134,10 @@ std::vector<ChipAccess> ConfigBehaviour::WriteTrace() const {
 
 // Runs under the chip's lock and the behaviour's lock.
 void ConfigBehaviour::Take(SimChip& chip) {
+  if (fault_ == ConfigFault::KeepsFirstOnly && taken_ > 0) {
+    ++taken_;
+    return;
+  }
   stored_ = chip.PeekRange(personality_.base, personality_.length);
   chip.SetPowerOnBytes(personality_.base, stored_);
   ++taken_;

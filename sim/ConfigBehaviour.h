@@ -35,6 +35,9 @@ enum class ConfigFault {
   NeverTakes,
   // DE7: 0x8040 never answers 0x82 to the host's request.
   NeverAcknowledges,
+  // The chip stores the first block it takes; later ones complete the
+  // hand-shake but are lost at the next reset (a restore that does not hold).
+  KeepsFirstOnly,
 };
 
 struct ConfigPersonality {

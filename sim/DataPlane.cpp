@@ -37,7 +37,13 @@ void DataPlane::Attach(SimChip& chip) {
 void DataPlane::InstallRegion(SimChip& chip, uint16_t base, size_t length, Builder build) {
   SimChip* owner = &chip;
   chip.SetFrameSource(
-      base, length, [this, owner, build](size_t offset, uint8_t* out, size_t count) {
+      base, length, [this, owner, base, build](size_t offset, uint8_t* out, size_t count) {
+        if (suspended_) {
+          const std::vector<uint8_t> regs =
+              owner->PeekRange(static_cast<uint16_t>(base + offset), count);
+          std::copy(regs.begin(), regs.end(), out);
+          return;
+        }
         const std::vector<uint8_t> bytes = (this->*build)(owner->FrameCounter());
         const size_t have = offset < bytes.size() ? std::min(count, bytes.size() - offset) : 0;
         if (have > 0) std::memcpy(out, bytes.data() + offset, have);
@@ -58,8 +64,20 @@ TouchState DataPlane::Touches(uint64_t frame) const {
   return AutomaticTouches(config_, frame);
 }
 
+void DataPlane::SetRawFilter(RawFilter filter) {
+  std::lock_guard lock(scriptMutex_);
+  rawFilter_ = std::move(filter);
+}
+
 std::vector<int32_t> DataPlane::RawFrame(uint64_t frame) const {
-  return signal_.RawFrame(frame, Touches(frame));
+  std::vector<int32_t> values = signal_.RawFrame(frame, Touches(frame));
+  RawFilter filter;
+  {
+    std::lock_guard lock(scriptMutex_);
+    filter = rawFilter_;
+  }
+  if (filter) filter(frame, values);
+  return values;
 }
 
 std::vector<int32_t> DataPlane::DiffFrame(uint64_t frame) const {

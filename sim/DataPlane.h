@@ -13,7 +13,9 @@
 //
 // Thread-safe: the chip's lock covers the hooks; the touch script has its own.
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -38,6 +40,15 @@ class DataPlane : public ChipBehaviour {
   // Every later report shows exactly these touches (a count over 10 too).
   void ScriptTouches(TouchState state);
 
+  // Changes every later raw frame after the panel made it (a module's
+  // faulty nodes and channels); empty removes it.
+  using RawFilter = std::function<void(uint64_t frame, std::vector<int32_t>& values)>;
+  void SetRawFilter(RawFilter filter);
+
+  // While suspended (the chip runs another program from its memory) the
+  // plane's regions read as plain registers.
+  void SetSuspended(bool suspended) { suspended_ = suspended; }
+
   // What frame `frame` holds.
   TouchState Touches(uint64_t frame) const;
   std::vector<int32_t> RawFrame(uint64_t frame) const;
@@ -58,6 +69,8 @@ class DataPlane : public ChipBehaviour {
   const PanelSignal signal_;
   mutable std::mutex scriptMutex_;
   std::optional<TouchState> script_;
+  RawFilter rawFilter_;  // under scriptMutex_
+  std::atomic<bool> suspended_{false};
 };
 
 // Adds a data plane to the chip, which owns it; the reference stays valid
