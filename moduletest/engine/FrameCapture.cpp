@@ -10,6 +10,7 @@
 #include "device/HidRequest.h"
 #include "device/RegisterOps.h"
 #include "device/RequestQueue.h"
+#include "moduletest/engine/ChipAccess.h"
 #include "views/RawStatistics.h"
 #include "views/ValueDecode.h"
 
@@ -17,6 +18,19 @@ namespace {
 
 constexpr int32_t kLowest = std::numeric_limits<int32_t>::min();
 constexpr int32_t kHighest = std::numeric_limits<int32_t>::max();
+
+// Waits until the chip announces a frame (its ready flag rises), bounded by
+// the deadline. The bridge's frame read alone would read a frame that was
+// never announced once its own polls give up.
+bool WaitForReadyFlag(IRunClock& clock, int64_t deadline) {
+  const uint16_t flag = g_wSyncFlagAddr.load();
+  for (int polls = 1;; ++polls) {
+    const auto value = ReadChipReg8Checked(flag);
+    if (value && *value != 0) return true;
+    if (g_pBridgeDevice.load() == nullptr || clock.NowMs() >= deadline) return false;
+    if (polls % kFlagPollBurst == 0) clock.SleepMs(kFlagPollPauseMs);
+  }
+}
 
 // One flag-polled read of the frame. The buffer belongs to the request's
 // callback, so a read that outlives the wait never writes into anything
@@ -109,6 +123,7 @@ CaptureOutcome CaptureRawFrames(const DataFormat& raw, IRunClock& clock,
     const int64_t left = deadline - clock.NowMs();
     if (left <= 0) break;
     const auto waitMs = static_cast<uint32_t>(std::min<int64_t>(left, kCaptureLimitMs));
+    if (!WaitForReadyFlag(clock, deadline)) break;
     if (!ReadOneFrame(raw, bytes, static_cast<uint32_t>(captured), waitMs, frameBytes)) {
       clock.SleepMs(kFrameRetryPauseMs);
       continue;

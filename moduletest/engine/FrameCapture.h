@@ -2,8 +2,9 @@
 // The capture of 16 consecutive raw frames for the data tests: each frame is
 // a flag-polled read; once it has arrived the ready flag is cleared and only
 // then the next frame is asked for, so the 16 frames are 16 different frames
-// of the chip. A read that fails is tried again (its bytes are never judged)
-// until the overall limit runs out.
+// of the chip. Each frame is read only after its ready flag was seen up; a
+// read that fails is tried again (its bytes are never judged) until the
+// overall limit runs out.
 
 #include <array>
 #include <cstdint>
@@ -21,6 +22,10 @@ inline constexpr uint32_t kFrameReadTimeoutMs = 200;
 // Pause before a failed frame read is tried again: the chip may be busy for
 // a moment, and the pause lets the limit run out on a link that fails fast.
 inline constexpr uint32_t kFrameRetryPauseMs = 100;
+// The ready flag is polled in bursts of this many reads, with a pause
+// between bursts (a chip between two frames answers within a burst).
+inline constexpr int kFlagPollBurst = 10;
+inline constexpr uint32_t kFlagPollPauseMs = 50;
 // Writes of 0 to the ready flag before the stream starts.
 inline constexpr int kFlagClearWrites = 10;
 

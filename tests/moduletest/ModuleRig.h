@@ -167,6 +167,11 @@ class ModuleRig : public ConfigTest {
     const bool de7 = profile.family == sim::ChipFamily::DE7;
     SetChipName(de7 ? "RO7387Z" : "RO9110V");
     WriteChipIni(ChipIniText(profile.family));
+    const char* sc = de7 ? "RO7387Z_demo.sc" : "RO9110V_demo.sc";
+    std::filesystem::create_directories(Root() / "System/CfgItem");
+    std::filesystem::copy_file(std::filesystem::path(KESTRANA_TEST_DATA_DIR) / "config" / sc,
+                               Root() / "System/CfgItem" / sc,
+                               std::filesystem::copy_options::overwrite_existing);
     DataFormatSet formats = DefaultDataFormats();
     formats.Of(DataKind::Raw).address = sim::kRawFrameAddress;
     formats.syncFlagAddr = sim::LayoutOf(profile.family).syncFlagAddress;
