@@ -31,9 +31,11 @@ uint8_t Complement(const std::vector<uint8_t>& b, size_t from, size_t to) {
 
 }  // namespace
 
-std::vector<uint8_t> ModuleConfigBlock(ChipFamily family) {
+std::vector<uint8_t> ModuleConfigBlock(const ModuleProfile& profile) {
+  const ChipFamily family = profile.family;
   const ConfigPersonality personality = ConfigPersonality::For(family);
-  std::vector<uint8_t> b(personality.length);
+  const size_t n = personality.length;
+  std::vector<uint8_t> b(n);
   uint32_t x = 11;
   for (uint8_t& v : b) {
     x = x * 1103515245u + 12345u;
@@ -43,7 +45,22 @@ std::vector<uint8_t> ModuleConfigBlock(ChipFamily family) {
   const MapLayout maps = family == ChipFamily::DE7 ? kDe7Maps : kRu9Maps;
   for (size_t i = 0; i < maps.driveEntries; ++i) b[maps.drive + i] = static_cast<uint8_t>(i);
   for (size_t i = 0; i < maps.senseEntries; ++i) b[maps.sense + i] = static_cast<uint8_t>(i);
-  const size_t n = b.size();
+  // Registers of the panel that lie inside the block (the resolution and
+  // channel counts of the 0x8047 family) hold what the panel reports.
+  const DataPlaneConfig plane = ModulePlaneConfig(profile);
+  const auto put = [&](uint16_t address, const std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      const size_t at = static_cast<size_t>(address) + i;
+      if (at >= personality.base && at < personality.base + n) b[at - personality.base] = bytes[i];
+    }
+  };
+  put(plane.channelAddress, {plane.channelBytes.begin(), plane.channelBytes.end()});
+  put(plane.resolutionAddress,
+      {static_cast<uint8_t>(plane.resolutionX & 0xFF), static_cast<uint8_t>(plane.resolutionX >> 8),
+       static_cast<uint8_t>(plane.resolutionY & 0xFF), static_cast<uint8_t>(plane.resolutionY >> 8)});
+  // Frequency hopping on (bit 3 of byte 6), so that a test with it off is a
+  // different configuration.
+  b[6] |= 0x08;
   if (family == ChipFamily::DE7) {
     b[2] = Complement(b, 0, 2);
     b[212] = Complement(b, 0, 212);
@@ -78,7 +95,7 @@ SimModule AddSimModule(std::shared_ptr<SimBridge> bridge, const ModuleProfile& p
   module.bridge = bridge;
   SimChip& chip = bridge->Chip();
   const ConfigPersonality personality = ConfigPersonality::For(profile.family);
-  chip.SetPowerOnBytes(personality.base, ModuleConfigBlock(profile.family));
+  chip.SetPowerOnBytes(personality.base, ModuleConfigBlock(profile));
   chip.SetPowerOnBytes(LayoutOf(profile.family).sensorIdAddress, {profile.faults.sensorId});
   module.config = &AddConfigPersonality(chip, personality);
   if (profile.faults.configKeepsFirstOnly) module.config->SetFault(ConfigFault::KeepsFirstOnly);

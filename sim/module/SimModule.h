@@ -22,8 +22,8 @@ struct SimModule {
 };
 
 // The module's production configuration: valid sums, identity channel maps
-// at the family's map addresses, a version byte of 0x41.
-std::vector<uint8_t> ModuleConfigBlock(ChipFamily family);
+// at the family's map addresses, a version byte of 0x41, hopping on.
+std::vector<uint8_t> ModuleConfigBlock(const ModuleProfile& profile);
 
 // The panel's data plane for the profile's size.
 DataPlaneConfig ModulePlaneConfig(const ModuleProfile& profile);

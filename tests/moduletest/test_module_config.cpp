@@ -1,0 +1,170 @@
+// The chip's configuration around a run in the update modes: the backup,
+// the test configuration (a file, or the chip's own with hopping off), the
+// restore, and the production configuration's check and upgrade.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ModuleRig.h"
+#include "device/Config.h"
+
+namespace {
+
+using sim::ChipFamily;
+
+constexpr uint16_t kRu9Base = 0x8047;
+constexpr size_t kRu9Length = 186;
+
+class ModuleConfigTest : public ModuleRig {
+ protected:
+  // Only the configuration steps matter here.
+  static RunSettings VersionMode() {
+    RunSettings s;
+    s.testOnly = false;
+    s.versionCheck = true;
+    s.maxMinTest = s.adjacentTest = s.openShortTest = s.intTest = false;
+    return s;
+  }
+
+  // A ".cfg" file of the module's block with one byte changed (and its
+  // version byte as given).
+  std::filesystem::path WriteCfg(const char* name, size_t changedOffset, uint8_t version) {
+    CConfig cfg;
+    cfg.ReadConfig();
+    cfg.Block()[changedOffset] ^= 0x5A;
+    cfg.Block()[0] = version;
+    const auto path = Root() / "test" / name;
+    std::filesystem::create_directories(path.parent_path());
+    cfg.WriteCfgFile(path);
+    return path;
+  }
+};
+
+TEST_F(ModuleConfigTest, HoppingOffForTheTestAndTheProductionConfigurationBack) {
+  PlugNamed("good");
+  const RunResult result = Run(VersionMode());
+  EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
+  // The test configuration, then the backup.
+  EXPECT_EQ(2u, Personality().TakenCount());
+  EXPECT_EQ(flashBefore_, Flash());
+  EXPECT_FALSE(engine_->TestConfigActive());
+}
+
+TEST_F(ModuleConfigTest, TestConfigurationFileIsDownloadedAndTheBackupRestored) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useTestConfig = true;
+  settings.testConfigPath = WriteCfg("Test.cfg", 20, 0x41);
+  const RunResult result = Run(settings);
+  EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
+  EXPECT_EQ(2u, Personality().TakenCount());
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
+TEST_F(ModuleConfigTest, TestConfigurationOfAnotherVersionIsNotDownloaded) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useTestConfig = true;
+  settings.testConfigPath = WriteCfg("Test.cfg", 20, 0x42);
+  const RunResult result = Run(settings);
+  EXPECT_TRUE(sink_.Has("测试配置版本号与量产配置版本号不同，取消下载", LOG_ERROR));
+  EXPECT_EQ(0u, Personality().TakenCount());
+  EXPECT_TRUE(result.passed);
+}
+
+TEST_F(ModuleConfigTest, MissingTestConfigurationFileSaysSoAndDownloadsNothing) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useTestConfig = true;
+  settings.testConfigPath = Root() / "test" / "Nothing.cfg";
+  Run(settings);
+  EXPECT_TRUE(sink_.Has(settings.testConfigPath.string() + "不存在，请检查路径是否正确", LOG_ERROR));
+  EXPECT_TRUE(sink_.Has("导入测试配置失败", LOG_ERROR));
+  EXPECT_EQ(0u, Personality().TakenCount());
+}
+
+TEST_F(ModuleConfigTest, RestoreThatDoesNotHoldFailsTheModule) {
+  PlugNamed("restore-fails");
+  const RunResult result = Run(VersionMode());
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]);
+  EXPECT_TRUE(sink_.Has(kConfigMismatchLine, LOG_ERROR));
+  EXPECT_TRUE(sink_.Has("NG", LOG_FAIL));
+  EXPECT_THAT(sink_.Colours(), testing::Contains(std::pair<int, int>(kBarUpdate, kBarRed)));
+}
+
+TEST_F(ModuleConfigTest, BackupThatCannotBeReadMeansNoTestConfiguration) {
+  PlugNamed("good");
+  Bridge().SilenceNextReads(1);  // the backup's read of the block
+  Run(VersionMode());
+  EXPECT_TRUE(sink_.Has(kBackupFailedLine, LOG_ERROR));
+  EXPECT_EQ(0u, Personality().TakenCount());
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
+TEST_F(ModuleConfigTest, ForcedUpgradeSendsAndVerifiesTheProductionConfiguration) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.versionCheck = false;
+  settings.forceUpdate = true;
+  settings.useProductionConfig = true;
+  settings.productionConfigPath = WriteCfg("VAzezu.cfg", 30, 0x41);
+  std::vector<uint8_t> wanted = Flash();
+  wanted[30] ^= 0x5A;
+  const RunResult result = Run(settings);
+  EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
+  EXPECT_TRUE(sink_.Has("[Config]升级成功", LOG_OK));
+  // The production configuration is what the chip keeps after the restore.
+  EXPECT_EQ(wanted[30], Flash()[30]);
+  EXPECT_THAT(sink_.Colours(), testing::Contains(std::pair<int, int>(kBarUpdate, kBarGreen)));
+}
+
+TEST_F(ModuleConfigTest, VersionCheckUpgradesAChipWhoseConfigurationDiffers) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useProductionConfig = true;
+  settings.productionConfigPath = WriteCfg("VAzezu.cfg", 31, 0x41);
+  const RunResult result = Run(settings);
+  EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
+  EXPECT_TRUE(sink_.Has("[Config]芯片中配置与测试文档中配置不同，开始升级配置", LOG_INFO));
+  EXPECT_TRUE(sink_.Has("[Config]升级成功", LOG_OK));
+  EXPECT_NE(flashBefore_[31], Flash()[31]);
+}
+
+TEST_F(ModuleConfigTest, TickedProductionConfigurationThatIsMissingFailsTheUpdate) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.forceUpdate = true;
+  settings.useProductionConfig = true;
+  settings.productionConfigPath = Root() / "test" / "VAzezu.cfg";
+  const RunResult result = Run(settings);
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]);
+  EXPECT_TRUE(
+      sink_.Has(settings.productionConfigPath.string() + "不存在，请检查路径是否正确", LOG_ERROR));
+}
+
+TEST_F(ModuleConfigTest, TestOnlyModeSendsNothing) {
+  PlugNamed("good");
+  RunSettings settings = AllItems();
+  settings.useTestConfig = true;
+  settings.testConfigPath = WriteCfg("Test.cfg", 20, 0x41);
+  EXPECT_TRUE(Run(settings).passed);
+  EXPECT_EQ(0u, Personality().TakenCount());
+}
+
+TEST_F(ModuleConfigTest, SamplingKeepsTheTestConfigurationUntilCheckConfigMatch) {
+  PlugNamed("good");
+  const RunSettings settings = VersionMode();
+  engine_->UpdateFirmwareWithBackup(settings);
+  EXPECT_TRUE(engine_->TestConfigActive());
+  EXPECT_EQ(1u, Personality().TakenCount());
+  // A second preparation must not back up the test configuration.
+  engine_->UpdateFirmwareWithBackup(settings);
+  EXPECT_EQ(1u, Personality().TakenCount());
+  engine_->CheckConfigMatch(settings);
+  EXPECT_FALSE(engine_->TestConfigActive());
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
+}  // namespace
