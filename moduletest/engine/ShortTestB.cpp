@@ -145,10 +145,15 @@ void RunShortTestB(RunContext& ctx, CConfig* backup) {
     ctx.Sleep(kCloseWaitMs);
   }
 
-  // Back to normal operation.
-  Write8(0x4180, 0x01);
+  // Back to normal operation; a chip that could not be told so is not a
+  // finished module.
+  bool back = Write8(0x4180, 0x01);
   ctx.Sleep(kRestartWaitMs);
   ReadChipReg8Checked(0x8000);
-  WriteChipReg16(BridgeDevice(), kParamRegister, 0x0056);
-  Write8(kChipCommandRegister, 0xAA);
+  back = WriteChipReg16(BridgeDevice(), kParamRegister, 0x0056) != 0 && back;
+  back = Write8(kChipCommandRegister, 0xAA) && back;
+  if (!back && ctx.Item(kItemOpenShort) != TEST_FAIL) {
+    ctx.SetItem(kItemOpenShort, TEST_FAIL);
+    ctx.Log(kFailedLine, LOG_ERROR);
+  }
 }

@@ -173,3 +173,67 @@ TEST_F(ModuleRunTest, SensorIdTextMustBeADecimalByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the run's requests and unplugs the bridge just before request `at`.
+class UnplugLink : public ILink {
+ public:
+  UnplugLink(CHidDevice& device, sim::SimBridge& bridge, int at)
+      : device_(device), bridge_(bridge), at_(at) {}
+  uint32_t ExecuteOnLink(CHidRequest& request) override {
+    if (++count_ == at_) bridge_.Unplug();
+    return device_.ExecuteOnLink(request);
+  }
+  int Count() const { return count_.load(); }
+
+ private:
+  CHidDevice& device_;
+  sim::SimBridge& bridge_;
+  const int at_;
+  std::atomic<int> count_{0};
+};
+
+class UnplugTest : public ModuleRig, public testing::WithParamInterface<ChipFamily> {
+ protected:
+  static RunSettings Everything() {
+    RunSettings s = AllItems();
+    s.testOnly = false;
+    s.versionCheck = true;
+    return s;
+  }
+  // Requests of a whole good run (at = 0: never unplugs).
+  int RunWithUnplugAt(int at) {
+    UnplugLink link(*device_, Bridge(), at);
+    GetRequestQueue().SelectLink(&link);
+    const RunResult result = Run(Everything());
+    GetRequestQueue().SelectLink(nullptr);
+    if (at > 0) {
+      EXPECT_FALSE(result.passed) << "unplugged before request " << at;
+      EXPECT_TRUE(sink_.Has("NG", LOG_FAIL));
+    }
+    return link.Count();
+  }
+};
+
+TEST_P(UnplugTest, AtAnyRequestOfARunIsNeverOk) {
+  PlugNamed("good", GetParam());
+  const int total = RunWithUnplugAt(0);
+  ASSERT_GT(total, 50);
+  // About 40 places spread over the run, the first and the last request too.
+  for (int at = 1; at <= total; at += std::max(1, total / 40)) {
+    TearDown();
+    SetUp();
+    PlugNamed("good", GetParam());
+    RunWithUnplugAt(at);
+  }
+  TearDown();
+  SetUp();
+  PlugNamed("good", GetParam());
+  RunWithUnplugAt(total);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFamilies, UnplugTest,
+                         testing::Values(ChipFamily::RU9, ChipFamily::DE7));
+
+}  // namespace
