@@ -1,9 +1,12 @@
 #include "app/DeviceBackend.h"
 
+#include <cstdio>
 #include <string_view>
 
 #include "platform/HidrawBackend.h"
+
 #include "sim/DataPlane.h"
+#include "sim/module/SimModule.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
 #include "sim/flash/SimChipDe9.h"
@@ -11,7 +14,23 @@
 #include "sim/ch55x/SimCh55xUsbBackend.h"
 #include "sim/noise/NoiseArea.h"
 
-std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) {
+sim::ModuleProfile SimulatedModule(const char* moduleEnv) {
+  const char* name = moduleEnv == nullptr || *moduleEnv == '\0' ? "good" : moduleEnv;
+  std::optional<sim::ModuleProfile> profile = sim::ModuleProfile::Named(name, sim::ChipFamily::RU9);
+  if (!profile) {
+    std::fprintf(stderr, "KESTRANA_SIM_MODULE: no profile \"%s\"; the simulated module is good\n",
+                 name);
+    profile = sim::ModuleProfile::Named("good", sim::ChipFamily::RU9);
+  }
+  // The size the staged chip INI gives, and the demo's moving contacts.
+  profile->rows = 30;
+  profile->cols = 42;
+  profile->touches = true;
+  return *profile;
+}
+
+std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv,
+                                                         const char* moduleEnv) {
   if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
     return std::make_shared<platform::HidrawBackend>();
   }
@@ -25,13 +44,14 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv) 
   // grow with every streamed frame for as long as the program runs.
   bridge->Chip().SetAccessLogEnabled(false);
   bridge->Trace().SetEnabled(false);
-  // Panel frames, touches and pen data for the data views and the demo.
-  const sim::DataPlane& panel =
-      sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
-  // Noise per scan frequency and the hopping items for the noise view.
-  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), &panel);
   // Flash and loader, so that a firmware update runs as on a real chip.
   sim::AddDe9Personality(bridge->Chip());
+  // A touch module: panel frames, touches and pen data for the data views
+  // and the demo, its configuration, INT line, sensor id and open/short
+  // program for the module test; a fault profile by name.
+  const sim::SimModule module = sim::AddSimModule(bridge, SimulatedModule(moduleEnv));
+  // Noise per scan frequency and the hopping items for the noise view.
+  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), module.plane);
   simulated->AddBridge(bridge);
   return simulated;
 }

@@ -16,8 +16,17 @@
 // way: the pace of a real bridge.
 inline constexpr int64_t kSimReportWireUs = 1000;
 
-// deviceEnv: the value of KESTRANA_DEVICE (nullptr when unset).
-std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv);
+// deviceEnv: the value of KESTRANA_DEVICE (nullptr when unset). moduleEnv:
+// the value of KESTRANA_SIM_MODULE, the fault profile of the simulated
+// module ("good" when unset; an unknown name is said on stderr).
+std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv,
+                                                         const char* moduleEnv = nullptr);
+
+// The simulated module of the program's simulated bridge.
+namespace sim {
+struct ModuleProfile;
+}
+sim::ModuleProfile SimulatedModule(const char* moduleEnv);
 
 // Where the arrivals and removals of the backend's devices come from: the
 // simulated bridge's own events for the simulator, else the udev monitor.

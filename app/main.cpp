@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
 
   QtPrompts prompts;
   CKestranaApp kestrana(prompts);
-  if (const auto refused = kestrana.Start(RuntimeRootInputsFromProcess(),
-                                          MakeDeviceBackend(std::getenv("KESTRANA_DEVICE")))) {
+  auto backend =
+      MakeDeviceBackend(std::getenv("KESTRANA_DEVICE"), std::getenv("KESTRANA_SIM_MODULE"));
+  if (const auto refused = kestrana.Start(RuntimeRootInputsFromProcess(), std::move(backend))) {
     return *refused;
   }
   kestrana.Window()->show();

@@ -46,5 +46,16 @@ if [ -z "${KESTRANA_DEVICE:-}" ]; then
   if bridge_present; then KESTRANA_DEVICE=hidraw; else KESTRANA_DEVICE=sim; fi
 fi
 export KESTRANA_DEVICE
+
+# The chip's open/short program (System/ShortFw.bin, 5848 bytes) is not part
+# of Kestrana. The simulated module takes any image of that size, so the
+# simulated run stages a placeholder of zeros; on a real bridge the
+# placeholder is removed again, so that it can never reach a real chip.
+SHORT_FW="$STAGE/System/ShortFw.bin"
+if [ "$KESTRANA_DEVICE" = sim ]; then
+  [ -e "$SHORT_FW" ] || head -c 5848 /dev/zero > "$SHORT_FW"
+elif [ -e "$SHORT_FW" ] && cmp -s "$SHORT_FW" <(head -c 5848 /dev/zero); then
+  rm -f "$SHORT_FW"
+fi
 echo "run: starting $STAGE/bin/kestrana on the $([ "$KESTRANA_DEVICE" = sim ] && echo simulated || echo real) bridge"
 exec "$STAGE/bin/kestrana"

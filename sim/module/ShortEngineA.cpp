@@ -46,17 +46,26 @@ std::vector<uint8_t> Record(size_t bytes, int channel) {
 }  // namespace
 
 void ShortEngineA::Attach(SimChip& chip) {
-  chip.SetWriteHook(kImage, [this](SimChip& c, const ByteAccess& a) {
-    c.Poke(a.address, a.value);
-    imageWritten_ = true;
-  });
-  chip.SetWriteHook(kHold, [this](SimChip& c, const ByteAccess& a) {
-    c.Poke(a.address, a.value);
+  // A flash personality of the same chip may watch these registers too: its
+  // hooks keep running first.
+  const auto chain = [&chip](uint16_t address, auto after) {
+    SimChip::WriteHook earlier;
+    earlier = chip.SetWriteHook(address, [&earlier, after](SimChip&, const ByteAccess&) {});
+    chip.SetWriteHook(address, [earlier, after](SimChip& c, const ByteAccess& a) {
+      if (earlier) {
+        earlier(c, a);
+      } else {
+        c.Poke(a.address, a.value);
+      }
+      after(c, a);
+    });
+  };
+  chain(kImage, [this](SimChip&, const ByteAccess&) { imageWritten_ = true; });
+  chain(kHold, [this](SimChip& c, const ByteAccess& a) {
     if (a.value == 0x0C && plane_ != nullptr) plane_->SetSuspended(true);
     if (a.value == 0x08 && imageWritten_) c.Poke(kRunFlag, 0xAA);
   });
-  chip.SetWriteHook(kRunFlag, [this](SimChip& c, const ByteAccess& a) {
-    c.Poke(a.address, a.value);
+  chain(kRunFlag, [this](SimChip& c, const ByteAccess& a) {
     if (a.value == 0x04) Start(c);
   });
 }

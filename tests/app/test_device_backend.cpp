@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/DeviceBackend.h"
+#include "sim/module/ModuleProfile.h"
 #include "platform/HidrawBackend.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
@@ -69,6 +70,23 @@ TEST(DeviceBackend, AnythingButSimMeansTheRealDevices) {
     const std::shared_ptr<platform::IHidBackend> backend = MakeDeviceBackend(env);
     EXPECT_NE(dynamic_cast<platform::HidrawBackend*>(backend.get()), nullptr)
         << (env != nullptr ? env : "(unset)");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceBackend, SimulatedModuleTakesItsFaultProfileByName) {
+  EXPECT_TRUE(SimulatedModule("int-open").faults.intOpen);
+  EXPECT_TRUE(SimulatedModule("dead-node").faults.deadNode.has_value());
+  for (const char* env : {static_cast<const char*>(nullptr), "", "no-such-profile"}) {
+    const sim::ModuleProfile good = SimulatedModule(env);
+    EXPECT_FALSE(good.faults.intOpen);
+    EXPECT_FALSE(good.faults.deadNode.has_value());
+    EXPECT_TRUE(good.faults.shortsA.empty());
+    EXPECT_EQ(30, good.rows);
+    EXPECT_EQ(42, good.cols);
   }
 }
 
