@@ -75,22 +75,14 @@ void ModuleTestEngine::FirmwareStepUnavailable(RunContext& ctx, bool ticked,
   ctx.SetItem(kItemUpdate, TEST_FAIL);
 }
 
-void ModuleTestEngine::UpgradeSteps(RunContext& ctx, bool withBars) {
-  if (withBars) ctx.Bar(kBarUpdate, 10);
+void ModuleTestEngine::UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
+                                   void (TestConfigSession::*configStep)(RunContext&)) {
+  if (withBars) ctx.Bar(kBarUpdate, bars.bridge);
   FirmwareStepUnavailable(ctx, ctx.settings.useBridgeFirmware, "[V64er]烧录失败");
-  if (withBars) ctx.Bar(kBarUpdate, 30);
+  if (withBars) ctx.Bar(kBarUpdate, bars.touch);
   FirmwareStepUnavailable(ctx, ctx.settings.useTouchFirmware, "[VAzezu]升级失败");
-  if (withBars) ctx.Bar(kBarUpdate, 40);
-  configs_.UpgradeTouchConfig(ctx);
-}
-
-void ModuleTestEngine::VersionChecks(RunContext& ctx, bool withBars) {
-  if (withBars) ctx.Bar(kBarUpdate, 55);
-  FirmwareStepUnavailable(ctx, ctx.settings.useBridgeFirmware, "[V64er]烧录失败");
-  if (withBars) ctx.Bar(kBarUpdate, 70);
-  FirmwareStepUnavailable(ctx, ctx.settings.useTouchFirmware, "[VAzezu]升级失败");
-  if (withBars) ctx.Bar(kBarUpdate, 80);
-  configs_.CheckTouchConfig(ctx);
+  if (withBars) ctx.Bar(kBarUpdate, bars.config);
+  (configs_.*configStep)(ctx);
 }
 
 void ModuleTestEngine::AdoptGeometry(RunContext& ctx) {
@@ -104,8 +96,12 @@ void ModuleTestEngine::AdoptGeometry(RunContext& ctx) {
 void ModuleTestEngine::PreparationSteps(RunContext& ctx, bool withBars) {
   PrepareTest(ctx, withBars);
   const RunSettings& s = ctx.settings;
-  if (!s.testOnly && s.forceUpdate) UpgradeSteps(ctx, withBars);
-  if (!s.testOnly && ctx.Item(kItemUpdate) != TEST_OFF) VersionChecks(ctx, withBars);
+  if (!s.testOnly && s.forceUpdate) {
+    UpdateSteps(ctx, withBars, {10, 30, 40}, &TestConfigSession::UpgradeTouchConfig);
+  }
+  if (!s.testOnly && ctx.Item(kItemUpdate) != TEST_OFF) {
+    UpdateSteps(ctx, withBars, {55, 70, 80}, &TestConfigSession::CheckTouchConfig);
+  }
   configs_.Backup(ctx);
   if (!s.testOnly) configs_.DownloadTestConfig(ctx);
   ctx.Sleep(kAfterConfigMs);

@@ -33,8 +33,15 @@ class ModuleTestEngine {
 
  private:
   void PrepareTest(RunContext& ctx, bool withBars);
-  void UpgradeSteps(RunContext& ctx, bool withBars);
-  void VersionChecks(RunContext& ctx, bool withBars);
+  // The bar positions of the three file steps of an update mode.
+  struct UpdateBars {
+    int bridge;
+    int touch;
+    int config;
+  };
+  // Forced upgrade (UpgradeTouchConfig) or version check (CheckTouchConfig).
+  void UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
+                   void (TestConfigSession::*configStep)(RunContext&));
   void PreparationSteps(RunContext& ctx, bool withBars);
   void FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* failLine);
   void RestoreStep(RunContext& ctx, bool withBar);

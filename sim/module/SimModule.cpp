@@ -1,7 +1,5 @@
 #include "sim/module/SimModule.h"
 
-#include <numeric>
-
 #include "sim/SimHidBackend.h"
 #include "sim/module/IntLine.h"
 #include "sim/module/RawFaults.h"
@@ -23,11 +21,6 @@ struct MapLayout {
 };
 constexpr MapLayout kRu9Maps{0x80D5 - 0x8047, 42, 0x80B7 - 0x8047, 30};
 constexpr MapLayout kDe7Maps{0x8171 - 0x8050, 42, 0x8127 - 0x8050, 72};
-
-uint8_t Complement(const std::vector<uint8_t>& b, size_t from, size_t to) {
-  return static_cast<uint8_t>(-std::accumulate(b.begin() + static_cast<std::ptrdiff_t>(from),
-                                               b.begin() + static_cast<std::ptrdiff_t>(to), 0u));
-}
 
 }  // namespace
 
@@ -61,14 +54,7 @@ std::vector<uint8_t> ModuleConfigBlock(const ModuleProfile& profile) {
   // Frequency hopping on (bit 3 of byte 6), so that a test with it off is a
   // different configuration.
   b[6] |= 0x08;
-  if (family == ChipFamily::DE7) {
-    b[2] = Complement(b, 0, 2);
-    b[212] = Complement(b, 0, 212);
-    b[n - 1] = Complement(b, 213, n - 1);
-  } else {
-    b[n - 2] = Complement(b, 0, n - 2);
-    b[n - 1] = 0;
-  }
+  SealStoredConfig(family, b);
   return b;
 }
 

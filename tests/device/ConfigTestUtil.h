@@ -132,17 +132,6 @@ inline std::vector<uint8_t> PatternBlock(size_t n, uint32_t seed = 7) {
 // The block with its checksum bytes set as the chip of the family expects
 // them (RU9 with the fresh flag already cleared, as a stored block is).
 inline std::vector<uint8_t> WithValidSums(sim::ChipFamily family, std::vector<uint8_t> b) {
-  const size_t n = b.size();
-  auto complementOf = [&](size_t from, size_t to) {
-    return static_cast<uint8_t>(-std::accumulate(b.begin() + from, b.begin() + to, 0u));
-  };
-  if (family == sim::ChipFamily::DE7) {
-    b[2] = complementOf(0, 2);
-    b[212] = complementOf(0, 212);
-    b[n - 1] = complementOf(213, n - 1);
-  } else {
-    b[n - 2] = complementOf(0, n - 2);
-    b[n - 1] = 0;
-  }
+  sim::SealStoredConfig(family, b);
   return b;
 }
