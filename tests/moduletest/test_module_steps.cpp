@@ -1,0 +1,137 @@
+// Failure paths of single steps on the simulated module: the open/short
+// program file, the chip's hand-shakes, the INT flag and frame reads.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ModuleRig.h"
+#include "device/RequestQueue.h"
+
+namespace {
+
+using sim::ChipFamily;
+
+class ModuleStepTest : public ModuleRig {
+ protected:
+  static RunSettings Only(bool RunSettings::*item) {
+    RunSettings s;
+    s.maxMinTest = s.adjacentTest = s.openShortTest = s.intTest = s.sensorIdTest = false;
+    s.*item = true;
+    return s;
+  }
+  void WriteShortProgram(size_t bytes) {
+    platform::testing_support::WriteBytes(Root() / "System/ShortFw.bin", std::string(bytes, 'x'));
+  }
+};
+
+TEST_F(ModuleStepTest, ShortProgramMustExistWithExactlyItsSize) {
+  for (size_t bytes : {size_t{0}, kShortFirmwareBytes - 1, kShortFirmwareBytes + 1, size_t{1}}) {
+    const std::string line =
+        "[Short Test]短路测试程序缺失或无效：" + (Root() / "System/ShortFw.bin").string();
+    PlugNamed("good");
+    if (bytes == 0) {
+      std::filesystem::remove(Root() / "System/ShortFw.bin");
+    } else {
+      WriteShortProgram(bytes);
+    }
+    Chip().ClearAccessLog();
+    const RunResult result = Run(Only(&RunSettings::openShortTest));
+    EXPECT_EQ(TEST_FAIL, result.items[kItemOpenShort]) << bytes;
+    EXPECT_TRUE(sink_.Has(line, LOG_ERROR)) << bytes;
+    // Nothing was written into the chip's program memory.
+    for (const sim::ChipAccess& a : Chip().AccessLog()) {
+      EXPECT_FALSE(a.op == sim::AccessOp::Write && a.address == 0xC000) << bytes;
+    }
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(ModuleStepTest, ShortProgramThatNeverFinishesFailsEachFamily) {
+  struct Case {
+    ChipFamily family;
+    const char* line;
+  };
+  for (const Case& c : {Case{ChipFamily::RU9, "[Short Test]Read CLR_IC_RUN  failed"},
+                        Case{ChipFamily::DE7, "[Short Test]短路测试失败"}}) {
+    sim::ModuleProfile profile;
+    profile.family = c.family;
+    profile.faults.shortNeverFinishes = true;
+    PlugModule(profile);
+    const RunResult result = Run(Only(&RunSettings::openShortTest));
+    EXPECT_EQ(TEST_FAIL, result.items[kItemOpenShort]);
+    EXPECT_TRUE(sink_.Has(c.line, LOG_ERROR));
+    EXPECT_TRUE(sink_.Has("NG", LOG_FAIL));
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(ModuleStepTest, GoodShortTestOfTheFirstFamilyLeavesTheItemOn) {
+  PlugNamed("good");
+  const RunResult result = Run(Only(&RunSettings::openShortTest));
+  EXPECT_EQ(TEST_ON, result.items[kItemOpenShort]);
+  EXPECT_TRUE(sink_.Has("短路测试通过", LOG_OK));
+  EXPECT_EQ((std::pair<int, int>(kBarOpenShort, 100)), sink_.Bars().back());
+  EXPECT_TRUE(result.passed);
+  // The chip runs its firmware again: frames stream as before.
+  EXPECT_EQ(0x00, Chip().Peek(0x5095));
+}
+
+TEST_F(ModuleStepTest, IntFlagThatCannotBeRaisedFails) {
+  PlugNamed("good");
+  ForwardingLink link(*device_);
+  link.before_ = [this](CHidRequest& r) {
+    if (r.operation == HidOpWrite && r.Address() == g_wSyncFlagAddr.load() &&
+        r.inlineData[0] == 0x80) {
+      Bridge().FailNextWrites(1);
+    }
+  };
+  GetRequestQueue().SelectLink(&link);
+  const RunResult result = Run(Only(&RunSettings::intTest));
+  GetRequestQueue().SelectLink(nullptr);
+  EXPECT_EQ(TEST_FAIL, result.items[kItemInt]);
+  EXPECT_TRUE(sink_.Has("INT 测试失败", LOG_ERROR));
+}
+
+TEST_F(ModuleStepTest, FailedFrameReadIsReadAgainNotJudged) {
+  PlugNamed("good");
+  ForwardingLink link(*device_);
+  std::atomic<int> frames{0};
+  link.before_ = [&](CHidRequest& r) {
+    // The bridge loses the answers of the 3rd and 7th frame reads.
+    if (r.bridgeCmd == BridgeCmdFrameRead) {
+      const int n = ++frames;
+      if (n == 3 || n == 7) Bridge().SilenceNextReads(2);
+    }
+  };
+  GetRequestQueue().SelectLink(&link);
+  const RunResult result = Run(Only(&RunSettings::maxMinTest));
+  GetRequestQueue().SelectLink(nullptr);
+  EXPECT_EQ(18, frames.load());
+  EXPECT_TRUE(result.captured);
+  EXPECT_EQ(TEST_PASS, result.items[kItemMaxMin]);
+  // No stale or 0xEE bytes reached the stack: every frame lies on the panel.
+  std::lock_guard lock(NodeArraysMutex());
+  for (size_t f = 0; f < 16; ++f) {
+    for (size_t k = 0; k < 140; ++k) {
+      EXPECT_GT(GetRawFrameStack().At(f)[k], 1000) << f << "/" << k;
+      EXPECT_LT(GetRawFrameStack().At(f)[k], 3500) << f << "/" << k;
+    }
+  }
+}
+
+TEST_F(ModuleStepTest, CapturedFramesAreSixteenDifferentFrames) {
+  PlugNamed("good");
+  Run(Only(&RunSettings::maxMinTest));
+  std::lock_guard lock(NodeArraysMutex());
+  for (size_t f = 1; f < 16; ++f) {
+    EXPECT_NE(GetRawFrameStack().At(f - 1), GetRawFrameStack().At(f)) << f;
+  }
+  // Jitter is maximum minus minimum.
+  const NodeArrays& nodes = GetNodeArrays();
+  EXPECT_EQ(nodes.NodeMax[7] - nodes.NodeMin[7], nodes.NodeJitter[7]);
+  EXPECT_GT(nodes.NodeJitter[7], 0);
+}
+
+}  // namespace
