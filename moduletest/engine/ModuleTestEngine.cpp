@@ -67,10 +67,11 @@ void ModuleTestEngine::PrepareTest(RunContext& ctx, bool withBars) {
   configs_.LoadFiles(ctx);
 }
 
-void ModuleTestEngine::FirmwareStepUnavailable(RunContext& ctx, bool ticked,
+void ModuleTestEngine::FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* tag,
                                                const char* failLine) {
   if (!ticked) return;
   // A ticked firmware that cannot be burnt here must not pass unburnt.
+  ctx.Log(std::string(tag) + "固件升级尚不可用", LOG_ERROR);
   ctx.Log(failLine, LOG_ERROR);
   ctx.SetItem(kItemUpdate, TEST_FAIL);
 }
@@ -78,9 +79,9 @@ void ModuleTestEngine::FirmwareStepUnavailable(RunContext& ctx, bool ticked,
 void ModuleTestEngine::UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
                                    void (TestConfigSession::*configStep)(RunContext&)) {
   if (withBars) ctx.Bar(kBarUpdate, bars.bridge);
-  FirmwareStepUnavailable(ctx, ctx.settings.useBridgeFirmware, "[V64er]烧录失败");
+  FirmwareStepUnavailable(ctx, ctx.settings.useBridgeFirmware, "[V64er]", "[V64er]烧录失败");
   if (withBars) ctx.Bar(kBarUpdate, bars.touch);
-  FirmwareStepUnavailable(ctx, ctx.settings.useTouchFirmware, "[VAzezu]升级失败");
+  FirmwareStepUnavailable(ctx, ctx.settings.useTouchFirmware, "[VAzezu]", "[VAzezu]升级失败");
   if (withBars) ctx.Bar(kBarUpdate, bars.config);
   (configs_.*configStep)(ctx);
 }

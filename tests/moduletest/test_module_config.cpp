@@ -168,3 +168,20 @@ TEST_F(ModuleConfigTest, SamplingKeepsTheTestConfigurationUntilCheckConfigMatch)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModuleConfigTest, TickedFirmwareThatCannotBeBurntFailsTheUpdate) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.forceUpdate = true;
+  settings.useTouchFirmware = true;
+  settings.touchFirmwarePath = Root() / "test" / "VAzezu.bin";
+  const RunResult result = Run(settings);
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]);
+  EXPECT_TRUE(sink_.Has("[VAzezu]固件升级尚不可用", LOG_ERROR));
+  EXPECT_TRUE(sink_.Has("[VAzezu]升级失败", LOG_ERROR));
+}
+
+}  // namespace
