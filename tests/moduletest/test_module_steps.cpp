@@ -7,6 +7,8 @@
 #include "ModuleRig.h"
 #include "device/RequestQueue.h"
 
+#include <tuple>
+
 namespace {
 
 using sim::ChipFamily;
@@ -132,6 +134,54 @@ TEST_F(ModuleStepTest, CapturedFramesAreSixteenDifferentFrames) {
   const NodeArrays& nodes = GetNodeArrays();
   EXPECT_EQ(nodes.NodeMax[7] - nodes.NodeMin[7], nodes.NodeJitter[7]);
   EXPECT_GT(nodes.NodeJitter[7], 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Chip writes as (address, length, first byte), a long write cut into
+// reports joined again.
+using Writes = std::vector<std::tuple<uint16_t, size_t, uint8_t>>;
+Writes JoinedWrites(const std::vector<sim::ChipAccess>& log) {
+  Writes writes;
+  for (const sim::ChipAccess& a : log) {
+    if (a.op != sim::AccessOp::Write || a.bytes.empty()) continue;
+    if (!writes.empty()) {
+      auto& [address, length, first] = writes.back();
+      if (static_cast<uint16_t>(address + length) == a.address && a.bytes.size() > 1) {
+        length += a.bytes.size();
+        continue;
+      }
+    }
+    writes.emplace_back(a.address, a.bytes.size(), a.bytes[0]);
+  }
+  return writes;
+}
+
+TEST_F(ModuleStepTest, FirstFamilyShortTestWritesInTheChipsOrder) {
+  PlugNamed("good");
+  Chip().ClearAccessLog();
+  Run(Only(&RunSettings::openShortTest));
+  auto writes = JoinedWrites(Chip().AccessLog());
+  // From the first hold of the chip to the start of the measurement.
+  const auto first = std::find_if(writes.begin(), writes.end(),
+                                  [](const auto& w) { return std::get<0>(w) == 0x4180; });
+  ASSERT_NE(first, writes.end());
+  Writes expected;
+  for (int i = 0; i < 5; ++i) {
+    expected.emplace_back(0x4180, 1, 0x0C);
+    expected.emplace_back(0x40B0, 1, 0x00);
+  }
+  const Writes rest = {
+      {0x4010, 1, 0x00}, {0x404B, 1, 0x00}, {0x4190, 1, 0x02}, {0x4048, 1, 0x00},
+      {0x4049, 1, 0x01}, {0xC000, kShortFirmwareBytes, 3},     {0x5095, 1, 0x00},
+      {0x4218, 1, 0x03}, {0x4184, 1, 0x01}, {0x4180, 1, 0x08}, {0x8804, 79, 0x00},
+      {0x5095, 1, 0x04}};
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  ASSERT_GE(static_cast<size_t>(writes.end() - first), expected.size());
+  const Writes seen(first, first + static_cast<std::ptrdiff_t>(expected.size()));
+  EXPECT_EQ(expected, seen);
 }
 
 }  // namespace
