@@ -185,3 +185,22 @@ TEST_F(ModuleStepTest, FirstFamilyShortTestWritesInTheChipsOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModuleStepTest, De7FindingsAreNumberedByTheBackupsTables) {
+  auto profile = sim::ModuleProfile::Named("avdd-short", ChipFamily::DE7);  // Rx3 to GND
+  PlugModule(*profile);
+  std::string list;
+  for (int i = 0; i < 72; ++i) list += std::to_string(i) + ",";
+  WriteChipIni(ChipIniText(ChipFamily::DE7) +
+               "[Channel]\r\nSenHalfNumber=36\r\nSenMaxNum=72\r\nDrvHalfNmuber=22\r\n"
+               "DrvMaxNum=44\r\nSenMap=" + list + "\r\nDrvMap=" + list + "\r\n");
+  const RunResult result = Run(Only(&RunSettings::openShortTest));
+  EXPECT_EQ(TEST_FAIL, result.items[kItemOpenShort]);
+  // The sense table lists the second half first: chip channel 3 is 36 + 3.
+  EXPECT_TRUE(sink_.Has(" Rx39与GND之间的阻值为:10千欧", LOG_ERROR))
+      << testing::PrintToString(sink_.Texts());
+}
+
+}  // namespace
