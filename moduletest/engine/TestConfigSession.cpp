@@ -28,7 +28,7 @@ void TestConfigSession::MakeComparable(CConfig& config) {
 }
 
 void TestConfigSession::LoadOne(RunContext& ctx, HeldConfig& held,
-                                const std::filesystem::path& path, const char* failureLine) {
+                                const std::filesystem::path& path) {
   if (path.empty() || held.Holds(path)) return;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
@@ -38,23 +38,27 @@ void TestConfigSession::LoadOne(RunContext& ctx, HeldConfig& held,
   try {
     held.Load(path);
   } catch (const ConfigError& e) {
-    ctx.Log(e.what(), LOG_ERROR);
-    if (failureLine != nullptr) ctx.Log(failureLine, LOG_ERROR);
+    ctx.Log(e.what() + (": " + path.string()), LOG_ERROR);
   }
 }
 
 void TestConfigSession::LoadFiles(RunContext& ctx) {
   if (ctx.settings.useProductionConfig) {
-    LoadOne(ctx, production_, ctx.settings.productionConfigPath, nullptr);
+    LoadOne(ctx, production_, ctx.settings.productionConfigPath);
   }
   if (ctx.settings.useTestConfig) {
-    LoadOne(ctx, test_, ctx.settings.testConfigPath, "导入测试配置失败");
+    LoadOne(ctx, test_, ctx.settings.testConfigPath);
   }
 }
 
 bool TestConfigSession::ProductionReady(RunContext& ctx) {
-  if (production_.Holds(ctx.settings.productionConfigPath)) return true;
-  ctx.Log(MissingLine(ctx.settings.productionConfigPath), LOG_ERROR);
+  const std::filesystem::path& path = ctx.settings.productionConfigPath;
+  if (production_.Holds(path)) return true;
+  // The preparation has said why the file is not held.
+  std::error_code ec;
+  ctx.Log(std::filesystem::is_regular_file(path, ec) ? std::string("[Config]升级失败")
+                                                     : MissingLine(path),
+          LOG_ERROR);
   ctx.SetItem(kItemUpdate, TEST_FAIL);
   return false;
 }
@@ -112,14 +116,10 @@ void TestConfigSession::DownloadTestConfig(RunContext& ctx) {
   if (active_ || !backupValid_) return;
   try {
     if (ctx.settings.useTestConfig) {
+      // The preparation loaded it, or said why it could not.
       if (!test_.Holds(ctx.settings.testConfigPath)) {
-        try {
-          test_.Load(ctx.settings.testConfigPath);
-        } catch (const ConfigError& e) {
-          ctx.Log(e.what(), LOG_ERROR);
-          ctx.Log("导入测试配置失败", LOG_ERROR);
-          return;
-        }
+        ctx.Log("导入测试配置失败", LOG_ERROR);
+        return;
       }
       if (test_.Config().Block()[0] != backup_->Block()[0]) {
         ctx.Log("测试配置版本号与量产配置版本号不同，取消下载", LOG_ERROR);

@@ -44,8 +44,7 @@ class TestConfigSession {
 
  private:
   void MakeComparable(CConfig& config);
-  void LoadOne(RunContext& ctx, HeldConfig& held, const std::filesystem::path& path,
-               const char* failureLine);
+  void LoadOne(RunContext& ctx, HeldConfig& held, const std::filesystem::path& path);
   // Whether a ticked production configuration is held; otherwise item 5 fails.
   bool ProductionReady(RunContext& ctx);
   void VerifyProduction(RunContext& ctx);

@@ -185,3 +185,39 @@ TEST_F(ModuleConfigTest, TickedFirmwareThatCannotBeBurntFailsTheUpdate) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModuleConfigTest, TestConfigurationWithoutTheChipsVersionIsNotDownloaded) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useTestConfig = true;
+  settings.testConfigPath = Root() / "test" / "Test.cfg";
+  platform::testing_support::WriteBytes(settings.testConfigPath, "no configuration here");
+  Run(settings);
+  EXPECT_TRUE(sink_.Has("测试配置版本号与量产配置版本号不同，取消下载", LOG_ERROR));
+  EXPECT_EQ(0u, Personality().TakenCount());
+}
+
+TEST_F(ModuleConfigTest, TestConfigurationFileIsReadAgainWhenItChanges) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useTestConfig = true;
+  settings.testConfigPath = WriteCfg("Test.cfg", 20, 0x41);
+  Run(settings);
+  // Another test configuration under the same name, at another time.
+  WriteCfg("Test.cfg", 40, 0x41);
+  std::filesystem::last_write_time(settings.testConfigPath,
+                                   std::filesystem::last_write_time(settings.testConfigPath) -
+                                       std::chrono::seconds(5));
+  Run(settings);
+  bool sentSecond = false;
+  for (const sim::ChipAccess& w : Personality().WriteTrace()) {
+    if (w.address != kRu9Base || w.bytes.size() != kRu9Length) continue;
+    if (w.bytes[40] != flashBefore_[40] && w.bytes[20] == flashBefore_[20]) sentSecond = true;
+  }
+  EXPECT_TRUE(sentSecond);
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
+}  // namespace
