@@ -131,7 +131,8 @@ RunFigures RunOnce() {
   const RunResult result = engine.RunModuleTest(settings);
   figures.ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  figures.limitMs = static_cast<double>(bridge->Trace().Size()) + static_cast<double>(clock.waitedMs);
+  figures.limitMs =
+      static_cast<double>(bridge->Trace().Size()) + static_cast<double>(clock.waitedMs);
   figures.ok = result.passed;
   for (const std::string& line : sink.failures) std::fprintf(stderr, "run: %s\n", line.c_str());
   g_pBridgeDevice = nullptr;

@@ -38,9 +38,9 @@ bool WaitForReadyFlag(IRunClock& clock, int64_t deadline) {
 bool ReadOneFrame(const DataFormat& raw, size_t bytes, uint32_t frame, uint32_t waitMs,
                   std::vector<uint8_t>& out) {
   auto buffer = std::make_shared<std::vector<uint8_t>>(bytes);
-  auto request = CHidRequest::Make(HidOpRead, raw.address, buffer->data(),
-                                   static_cast<uint32_t>(bytes), BridgeCmdFrameRead,
-                                   kFrameReadTimeoutMs, [buffer](CHidRequest&) {});
+  auto request =
+      CHidRequest::Make(HidOpRead, raw.address, buffer->data(), static_cast<uint32_t>(bytes),
+                        BridgeCmdFrameRead, kFrameReadTimeoutMs, [buffer](CHidRequest&) {});
   request->flagAddress = g_wSyncFlagAddr.load();
   request->tag = frame;
   if (!PushAndWait(request, waitMs)) return false;

@@ -10,6 +10,6 @@ std::string LineText(const char* pattern, Args... args) {
   char buffer[256];
   const int n = std::snprintf(buffer, sizeof buffer, pattern, args...);
   if (n < 0) return {};
-  return std::string(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n)
-                                                                    : sizeof buffer - 1);
+  return std::string(
+      buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
 }

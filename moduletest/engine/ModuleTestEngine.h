@@ -43,8 +43,7 @@ class ModuleTestEngine {
   void UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
                    void (TestConfigSession::*configStep)(RunContext&));
   void PreparationSteps(RunContext& ctx, bool withBars);
-  void FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* tag,
-                               const char* failLine);
+  void FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* tag, const char* failLine);
   void RestoreStep(RunContext& ctx, bool withBar);
   static void AdoptGeometry(RunContext& ctx);
 

@@ -112,9 +112,8 @@ ShortTablesB ShortTablesB::From(CConfig* backup) {
     return block.subspan(start, static_cast<size_t>(length) - start);
   };
   tables.sense = BuildTable(cfg.SenseChannels(), mapAt(senseAddress), backup->SenHalfNumber(),
-                            backup->SenMaxNum(), static_cast<size_t>(std::max(
-                                                     0, backup->SenHalfNumber())),
-                            kMaxSense);
+                            backup->SenMaxNum(),
+                            static_cast<size_t>(std::max(0, backup->SenHalfNumber())), kMaxSense);
   tables.drive = BuildTable(cfg.DriveChannels(), mapAt(driveAddress), backup->DrvHalfNumber(),
                             backup->DrvMaxNum(), kDe7SecondDriveHalf, kMaxDrive);
   return tables;

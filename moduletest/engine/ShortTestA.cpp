@@ -141,8 +141,8 @@ class ShortTestA {
   // The program read back equals the image; one second look when it does not.
   bool Verify(const std::vector<uint8_t>& image) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-      const auto recalled = ReadChipBytes(kProgramAddress, static_cast<uint32_t>(image.size()),
-                                          kRecallTimeoutMs);
+      const auto recalled =
+          ReadChipBytes(kProgramAddress, static_cast<uint32_t>(image.size()), kRecallTimeoutMs);
       if (!recalled) return Fail("recall i2c error failed", LOG_ERROR);
       if (*recalled == image) return true;
     }
@@ -189,12 +189,14 @@ class ShortTestA {
     if ((*status & 0x05) != 0) {
       const auto records = ReadChipBytes(kTxRecords, *nTx * kTxRecordBytes, kRecordTimeoutMs);
       if (!records) return Fail("step3-4-1 failed", LOG_ERROR);
-      for (size_t i = 0; i < *nTx; ++i) take(TxRecordLines(records->data() + i * kTxRecordBytes, maps_));
+      for (size_t i = 0; i < *nTx; ++i)
+        take(TxRecordLines(records->data() + i * kTxRecordBytes, maps_));
     }
     if ((*status & 0x02) != 0) {
       const auto records = ReadChipBytes(kRxRecords, *nRx * kRxRecordBytes, kRecordTimeoutMs);
       if (!records) return Fail("step3-4-2 failed", LOG_ERROR);
-      for (size_t i = 0; i < *nRx; ++i) take(RxRecordLines(records->data() + i * kRxRecordBytes, maps_));
+      for (size_t i = 0; i < *nRx; ++i)
+        take(RxRecordLines(records->data() + i * kRxRecordBytes, maps_));
     }
     if ((*status & 0x08) != 0) {
       const auto data = ReadChipBytes(kSupplyData, kSupplyRecordBytes, kRecordTimeoutMs);
@@ -235,7 +237,8 @@ std::vector<std::string> TxRecordLines(const uint8_t* record, const ShortMapsA& 
   for (int j = std::min(a, 42); j < 42; ++j) {
     const uint16_t v = BigEndian(record + 3 + 2 * j);
     if (v <= kShortValueFloor) continue;
-    const int64_t r = SameDriveGroup(a, j) ? Resistance(base, 40, v, 40) : Resistance(base, 60, v, 60);
+    const int64_t r =
+        SameDriveGroup(a, j) ? Resistance(base, 40, v, 40) : Resistance(base, 60, v, 60);
     if (r > kShortReportLimitKOhm) continue;
     lines.push_back(LineText("Tx%d与Tx%d短路，阻值为：%dK欧", maps.PanelDrive(a),
                              maps.PanelDrive(j), static_cast<int>(r)));

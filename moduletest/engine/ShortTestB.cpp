@@ -32,8 +32,8 @@ constexpr uint8_t kAvdd = 0xF1;
 constexpr const char* kFailedLine = "[Short Test]短路测试失败";
 constexpr const char* kDoneLine = "[Short Test]短路测试完成";
 
-constexpr uint16_t kConstantWords[] = {0, 100, 800, 800, 800, 200, 500, 500, 500,
-                                       500, 0, 0, 0, 4, 6, 68, 89, 75};
+constexpr uint16_t kConstantWords[] = {0,   100, 800, 800, 800, 200, 500, 500, 500,
+                                       500, 0,   0,   0,   4,   6,   68,  89,  75};
 
 std::string ChannelText(const char* prefix, const std::vector<int>& table, int channel) {
   if (auto p = ShortTablesB::Position(table, channel)) return LineText("%s%d", prefix, *p);
@@ -90,7 +90,8 @@ ShortBlockB BuildShortBlockB() {
     block[at++] = static_cast<uint8_t>(w >> 8);
   }
   uint16_t sum = 0;
-  for (size_t i = 0; i < 230; i += 2) sum = static_cast<uint16_t>(sum + (block[i] | block[i + 1] << 8));
+  for (size_t i = 0; i < 230; i += 2)
+    sum = static_cast<uint16_t>(sum + (block[i] | block[i + 1] << 8));
   const auto checksum = static_cast<uint16_t>(0 - sum);
   block[230] = static_cast<uint8_t>(checksum & 0xFF);
   block[231] = static_cast<uint8_t>(checksum >> 8);

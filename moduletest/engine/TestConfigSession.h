@@ -59,4 +59,5 @@ class TestConfigSession {
 
 // Lines of the configuration steps.
 inline constexpr const char* kBackupFailedLine = "备份测试配置失败";
-inline constexpr const char* kConfigMismatchLine = "[Config]芯片中配置与测试文档中配置不同，升级失败";
+inline constexpr const char* kConfigMismatchLine =
+    "[Config]芯片中配置与测试文档中配置不同，升级失败";

@@ -42,7 +42,7 @@ enum TestBar : int {
   kBarOpenShort = 1089,
   kBarUpdate = 1101,
 };
-inline constexpr std::array<TestBar, 6> kAllTestBars = {kBarUpdate, kBarMaxMin, kBarJitter,
+inline constexpr std::array<TestBar, 6> kAllTestBars = {kBarUpdate,   kBarMaxMin, kBarJitter,
                                                         kBarAdjacent, kBarOffset, kBarOpenShort};
 // Bars of items 0..4, in item order.
 inline constexpr std::array<TestBar, 5> kItemBars = {kBarMaxMin, kBarJitter, kBarAdjacent,

@@ -3,9 +3,8 @@
 namespace sim {
 
 void IntLine::Attach(SimChip& chip) {
-  earlier_ = chip.SetReadHook(chip.SyncFlagAddress(), [this](SimChip& c, const ByteAccess& a) {
-    return OnFlagRead(c, a);
-  });
+  earlier_ = chip.SetReadHook(chip.SyncFlagAddress(),
+                              [this](SimChip& c, const ByteAccess& a) { return OnFlagRead(c, a); });
 }
 
 void IntLine::OnReset(SimChip& chip) {

@@ -20,7 +20,7 @@ enum class ShortPair { TxTx, TxRx, RxRx, TxAvdd, RxAvdd };
 struct ShortTarget {
   ShortPair pair = ShortPair::TxTx;
   int first = 0;
-  int second = 0;       // unused for the supply shorts
+  int second = 0;      // unused for the supply shorts
   int64_t kOhm = 100;  // target resistance
 };
 
@@ -34,15 +34,15 @@ struct ShortFindingB {
 };
 
 struct ModuleFaults {
-  std::optional<size_t> deadNode;     // reads 0
-  std::optional<size_t> stuckNode;    // reads far above the panel
-  std::optional<size_t> weakNode;     // about half of its neighbours
+  std::optional<size_t> deadNode;          // reads 0
+  std::optional<size_t> stuckNode;         // reads far above the panel
+  std::optional<size_t> weakNode;          // about half of its neighbours
   std::optional<size_t> intermittentNode;  // reads 0 in `intermittentFrames` of every 16
   unsigned intermittentFrames = 0;
-  std::optional<int> openColumn;   // a whole column near 0
-  std::optional<int> shortedRow;   // this row and the next read the same raised values
-  bool starvation = false;         // the ready flag never rises
-  bool intOpen = false;            // the bridge never takes the INT report
+  std::optional<int> openColumn;  // a whole column near 0
+  std::optional<int> shortedRow;  // this row and the next read the same raised values
+  bool starvation = false;        // the ready flag never rises
+  bool intOpen = false;           // the bridge never takes the INT report
   uint8_t sensorId = 2;
   std::vector<ShortTarget> shortsA;
   std::vector<ShortFindingB> shortsB;

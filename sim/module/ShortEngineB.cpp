@@ -23,8 +23,8 @@ bool BlockValid(const std::vector<uint8_t>& block) {
 }  // namespace
 
 void ShortEngineB::Attach(SimChip& chip) {
-  earlierCommand_ = chip.SetWriteHook(
-      kCommandRegister, [this](SimChip& c, const ByteAccess& a) { OnCommand(c, a); });
+  earlierCommand_ = chip.SetWriteHook(kCommandRegister,
+                                      [this](SimChip& c, const ByteAccess& a) { OnCommand(c, a); });
   chip.SetReadHook(kState, [this](SimChip& c, const ByteAccess& a) { return OnStateRead(c, a); });
 }
 

@@ -50,7 +50,8 @@ std::vector<uint8_t> ModuleConfigBlock(const ModuleProfile& profile) {
   put(plane.channelAddress, {plane.channelBytes.begin(), plane.channelBytes.end()});
   put(plane.resolutionAddress,
       {static_cast<uint8_t>(plane.resolutionX & 0xFF), static_cast<uint8_t>(plane.resolutionX >> 8),
-       static_cast<uint8_t>(plane.resolutionY & 0xFF), static_cast<uint8_t>(plane.resolutionY >> 8)});
+       static_cast<uint8_t>(plane.resolutionY & 0xFF),
+       static_cast<uint8_t>(plane.resolutionY >> 8)});
   // Frequency hopping on (bit 3 of byte 6), so that a test with it off is a
   // different configuration.
   b[6] |= 0x08;
@@ -101,7 +102,8 @@ SimModule AddSimModule(std::shared_ptr<SimBridge> bridge, const ModuleProfile& p
     chip.AddBehaviour(
         std::make_unique<ShortEngineB>(faults.shortsB, faults.shortNeverFinishes, module.config));
   } else {
-    chip.AddBehaviour(std::make_unique<ShortEngineA>(faults.shortsA, faults.shortNeverFinishes, module.plane));
+    chip.AddBehaviour(
+        std::make_unique<ShortEngineA>(faults.shortsA, faults.shortNeverFinishes, module.plane));
   }
   return module;
 }

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "app/DeviceBackend.h"
-#include "sim/module/ModuleProfile.h"
 #include "platform/HidrawBackend.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
 #include "sim/SimBridge.h"
 #include "sim/SimHidBackend.h"
+#include "sim/module/ModuleProfile.h"
 
 namespace {
 

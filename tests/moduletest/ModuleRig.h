@@ -176,10 +176,10 @@ class ModuleRig : public ConfigTest {
     formats.Of(DataKind::Raw).address = sim::kRawFrameAddress;
     formats.syncFlagAddr = sim::LayoutOf(profile.family).syncFlagAddress;
     GetDataFormatStore().Replace(formats);
-    module_ = sim::AddSimModule(
-        std::make_shared<sim::SimBridge>(sim::DefaultBridgeConfig(profile.family),
-                                         ChipConfig(profile), clock_),
-        profile);
+    module_ =
+        sim::AddSimModule(std::make_shared<sim::SimBridge>(sim::DefaultBridgeConfig(profile.family),
+                                                           ChipConfig(profile), clock_),
+                          profile);
     personality_ = module_.config;
     backend_->AddBridge(module_.bridge);
     Connect(profile.family);

@@ -78,7 +78,8 @@ TEST_F(ModuleConfigTest, MissingTestConfigurationFileSaysSoAndDownloadsNothing) 
   settings.useTestConfig = true;
   settings.testConfigPath = Root() / "test" / "Nothing.cfg";
   Run(settings);
-  EXPECT_TRUE(sink_.Has(settings.testConfigPath.string() + "不存在，请检查路径是否正确", LOG_ERROR));
+  EXPECT_TRUE(
+      sink_.Has(settings.testConfigPath.string() + "不存在，请检查路径是否正确", LOG_ERROR));
   EXPECT_TRUE(sink_.Has("导入测试配置失败", LOG_ERROR));
   EXPECT_EQ(0u, Personality().TakenCount());
 }
@@ -207,9 +208,9 @@ TEST_F(ModuleConfigTest, TestConfigurationFileIsReadAgainWhenItChanges) {
   Run(settings);
   // Another test configuration under the same name, at another time.
   WriteCfg("Test.cfg", 40, 0x41);
-  std::filesystem::last_write_time(settings.testConfigPath,
-                                   std::filesystem::last_write_time(settings.testConfigPath) -
-                                       std::chrono::seconds(5));
+  std::filesystem::last_write_time(
+      settings.testConfigPath,
+      std::filesystem::last_write_time(settings.testConfigPath) - std::chrono::seconds(5));
   Run(settings);
   bool sentSecond = false;
   for (const sim::ChipAccess& w : Personality().WriteTrace()) {

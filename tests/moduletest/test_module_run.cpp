@@ -72,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"dead-node", ChipFamily::RU9, {kMaxMinFail, kAdjacentFail}},
         FaultCase{"dead-node", ChipFamily::DE7, {kMaxMinFail, kAdjacentFail}},
         FaultCase{"stuck-node", ChipFamily::RU9, {kMaxMinFail}},
-        FaultCase{"weak-node", ChipFamily::RU9, {{"最大值，最小值测试通过", LOG_OK}, kAdjacentFail}},
+        FaultCase{
+            "weak-node", ChipFamily::RU9, {{"最大值，最小值测试通过", LOG_OK}, kAdjacentFail}},
         FaultCase{"intermittent-node", ChipFamily::RU9, {kMaxMinFail, kAdjacentFail}},
         FaultCase{"open-channel", ChipFamily::RU9, {kMaxMinFail, kAdjacentFail}},
         FaultCase{"shorted-rows", ChipFamily::RU9, {kMaxMinFail}},
@@ -87,9 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                   ChipFamily::DE7,
                   {{" Rx#3与GND之间的阻值为:10千欧", LOG_ERROR},
                    {"[Short Test]短路测试失败", LOG_ERROR}}},
-        FaultCase{"tx-short",
-                  ChipFamily::DE7,
-                  {{" Tx#3与Tx#4之间的阻值为:100千欧", LOG_ERROR}}}),
+        FaultCase{"tx-short", ChipFamily::DE7, {{" Tx#3与Tx#4之间的阻值为:100千欧", LOG_ERROR}}}),
     [](const testing::TestParamInfo<FaultCase>& info) {
       std::string name = std::string(info.param.profile) +
                          (info.param.family == ChipFamily::DE7 ? "_DE7" : "_RU9");

@@ -173,11 +173,10 @@ TEST_F(ModuleStepTest, FirstFamilyShortTestWritesInTheChipsOrder) {
     expected.emplace_back(0x4180, 1, 0x0C);
     expected.emplace_back(0x40B0, 1, 0x00);
   }
-  const Writes rest = {
-      {0x4010, 1, 0x00}, {0x404B, 1, 0x00}, {0x4190, 1, 0x02}, {0x4048, 1, 0x00},
-      {0x4049, 1, 0x01}, {0xC000, kShortFirmwareBytes, 3},     {0x5095, 1, 0x00},
-      {0x4218, 1, 0x03}, {0x4184, 1, 0x01}, {0x4180, 1, 0x08}, {0x8804, 79, 0x00},
-      {0x5095, 1, 0x04}};
+  const Writes rest = {{0x4010, 1, 0x00}, {0x404B, 1, 0x00},  {0x4190, 1, 0x02},
+                       {0x4048, 1, 0x00}, {0x4049, 1, 0x01},  {0xC000, kShortFirmwareBytes, 3},
+                       {0x5095, 1, 0x00}, {0x4218, 1, 0x03},  {0x4184, 1, 0x01},
+                       {0x4180, 1, 0x08}, {0x8804, 79, 0x00}, {0x5095, 1, 0x04}};
   expected.insert(expected.end(), rest.begin(), rest.end());
   ASSERT_GE(static_cast<size_t>(writes.end() - first), expected.size());
   const Writes seen(first, first + static_cast<std::ptrdiff_t>(expected.size()));
@@ -195,7 +194,8 @@ TEST_F(ModuleStepTest, De7FindingsAreNumberedByTheBackupsTables) {
   for (int i = 0; i < 72; ++i) list += std::to_string(i) + ",";
   WriteChipIni(ChipIniText(ChipFamily::DE7) +
                "[Channel]\r\nSenHalfNumber=36\r\nSenMaxNum=72\r\nDrvHalfNmuber=22\r\n"
-               "DrvMaxNum=44\r\nSenMap=" + list + "\r\nDrvMap=" + list + "\r\n");
+               "DrvMaxNum=44\r\nSenMap=" +
+               list + "\r\nDrvMap=" + list + "\r\n");
   const RunResult result = Run(Only(&RunSettings::openShortTest));
   EXPECT_EQ(TEST_FAIL, result.items[kItemOpenShort]);
   // The sense table lists the second half first: chip channel 3 is 36 + 3.

@@ -53,7 +53,8 @@ TEST(ShortBlockB, ConstantsAndWordChecksum) {
   EXPECT_EQ(75, block[156] | block[157] << 8);
   EXPECT_EQ(0, block[158]);
   uint16_t sum = 0;
-  for (size_t i = 0; i < block.size(); i += 2) sum = static_cast<uint16_t>(sum + (block[i] | block[i + 1] << 8));
+  for (size_t i = 0; i < block.size(); i += 2)
+    sum = static_cast<uint16_t>(sum + (block[i] | block[i + 1] << 8));
   EXPECT_EQ(0, sum);
 }
 
@@ -67,10 +68,10 @@ TEST(ShortRecords, DrivePairResistanceBounds) {
   const std::vector<Case> cases = {
       // Same group: R = B x 40 / v - 40.
       {3, 4, 10000, 2857, {"Tx3与Tx4短路，阻值为：100K欧"}},
-      {3, 4, 10000, 50, {}},                                    // at the floor: not evaluated
+      {3, 4, 10000, 50, {}},                               // at the floor: not evaluated
       {3, 4, 1000, 51, {"Tx3与Tx4短路，阻值为：744K欧"}},  // just over the floor
       {3, 4, 10000, 476, {"Tx3与Tx4短路，阻值为：800K欧"}},
-      {3, 4, 10000, 475, {}},  // 842 - 40 = 802
+      {3, 4, 10000, 475, {}},                             // 842 - 40 = 802
       {3, 4, 100, 1000, {"Tx3与Tx4短路，阻值为：0K欧"}},  // below 0 counts as 0
       // Other groups: R = B x 60 / v - 60.
       {14, 15, 10000, 3750, {"Tx14与Tx15短路，阻值为：100K欧"}},
