@@ -222,3 +222,28 @@ TEST_F(ModuleConfigTest, TestConfigurationFileIsReadAgainWhenItChanges) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModuleConfigTest, AnotherTestConfigurationPathIsAlwaysLoaded) {
+  PlugNamed("good");
+  RunSettings settings = VersionMode();
+  settings.useTestConfig = true;
+  settings.testConfigPath = WriteCfg("Test.cfg", 20, 0x41);
+  Run(settings);
+  // The same time and size under another name (an imported package).
+  const auto other = WriteCfg("Other.cfg", 50, 0x41);
+  std::filesystem::last_write_time(other,
+                                   std::filesystem::last_write_time(settings.testConfigPath));
+  settings.testConfigPath = other;
+  Run(settings);
+  bool sentOther = false;
+  for (const sim::ChipAccess& w : Personality().WriteTrace()) {
+    if (w.address == kRu9Base && w.bytes.size() == kRu9Length && w.bytes[50] != flashBefore_[50]) {
+      sentOther = true;
+    }
+  }
+  EXPECT_TRUE(sentOther);
+}
+
+}  // namespace
