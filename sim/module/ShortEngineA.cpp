@@ -49,8 +49,7 @@ void ShortEngineA::Attach(SimChip& chip) {
   // A flash personality of the same chip may watch these registers too: its
   // hooks keep running first.
   const auto chain = [&chip](uint16_t address, auto after) {
-    SimChip::WriteHook earlier;
-    earlier = chip.SetWriteHook(address, [&earlier, after](SimChip&, const ByteAccess&) {});
+    const SimChip::WriteHook earlier = chip.SetWriteHook(address, {});
     chip.SetWriteHook(address, [earlier, after](SimChip& c, const ByteAccess& a) {
       if (earlier) {
         earlier(c, a);
