@@ -145,6 +145,7 @@ RunResult ModuleTestEngine::RunModuleTest(const RunSettings& settings) {
   }
 
   result.passed = TestIntAndSensorId(ctx);
+  result.chipConfig = configs_.ReportBlock(settings);
   sink_.RefreshChipInfo();
   if (pageBefore_ != PAGE_TEST) StreamControl().RestartPage(pageBefore_);
   return result;

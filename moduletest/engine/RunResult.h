@@ -8,16 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <vector>
+
 #include "moduletest/engine/TestItems.h"
+#include "moduletest/report/TestReport.h"
 
-inline constexpr size_t kCapturedFrames = 16;
-
-// Maximum, minimum and average of one captured frame.
-struct FrameStat {
-  int32_t max = 0;
-  int32_t min = 0;
-  int32_t avg = 0;
-};
+inline constexpr size_t kCapturedFrames = kReportFrames;
 
 struct RunResult {
   TestItemStates items{};
@@ -30,4 +26,7 @@ struct RunResult {
   // The update mode of the run (the report names the update item only
   // outside test-only mode).
   bool testOnly = true;
+  // The production configuration's block when one is loaded, else the
+  // chip's backed-up block when valid, else empty (the report's first line).
+  std::vector<uint8_t> chipConfig;
 };

@@ -1,5 +1,7 @@
 #include "moduletest/engine/TestConfigSession.h"
 
+#include <algorithm>
+
 #include "device/ChipGlobals.h"
 #include "device/ConfigError.h"
 #include "device/RegisterOps.h"
@@ -168,4 +170,17 @@ void TestConfigSession::Restore(RunContext& ctx) {
     MakeComparable(production);
     if (!production.CompareChipConfig(true)) ctx.Log(kConfigMismatchLine, LOG_INFO);
   }
+}
+
+std::vector<uint8_t> TestConfigSession::ReportBlock(const RunSettings& settings) {
+  CConfig* config = nullptr;
+  if (settings.useProductionConfig && production_.Holds(settings.productionConfigPath)) {
+    config = &production_.Config();
+  } else if (backupValid_) {
+    config = backup_.get();
+  }
+  if (config == nullptr) return {};
+  const auto length = static_cast<size_t>(
+      std::clamp(config->CfgLength(), 0, static_cast<int>(CConfig::kBlockBytes)));
+  return std::vector<uint8_t>(config->Block().begin(), config->Block().begin() + length);
 }

@@ -41,6 +41,9 @@ class TestConfigSession {
   // The backup of this run, or null when it could not be read.
   CConfig* ValidBackup() { return backupValid_ ? backup_.get() : nullptr; }
   bool TestConfigActive() const { return active_; }
+  // The block the report names: the production configuration's when held,
+  // else the valid backup's, else empty.
+  std::vector<uint8_t> ReportBlock(const RunSettings& settings);
 
  private:
   void MakeComparable(CConfig& config);

@@ -9,7 +9,7 @@
 // A data test (and INT, SENSOR_ID) runs only while its item is ON or UNDECIDED.
 inline bool IsDue(TestItemState state) { return (state & (TEST_ON | TEST_UNDECIDED)) != 0; }
 
-inline constexpr std::array<TestBar, 6> kAllTestBars = {kBarUpdate, kBarMaxMin, kBarJitter,
+inline constexpr std::array<TestBar, 6> kAllTestBars = {kBarUpdate,   kBarMaxMin, kBarJitter,
                                                         kBarAdjacent, kBarOffset, kBarOpenShort};
 // Bars of items 0..4, in item order.
 inline constexpr std::array<TestBar, 5> kItemBars = {kBarMaxMin, kBarJitter, kBarAdjacent,

@@ -1,0 +1,139 @@
+#include "moduletest/engine/EngineRunner.h"
+
+#include "platform/AppPaths.h"
+#include "views/RawStatistics.h"
+
+namespace {
+
+// Each captured frame moves its bars by the page's step.
+constexpr int kBarStep = 2;
+
+std::filesystem::path Resolved(const std::string& text) {
+  return text.empty() ? std::filesystem::path() : platform::AppPaths::Resolve(text);
+}
+
+// 0x00BBGGRR to the page's 0x00RRGGBB.
+uint32_t Rgb(BarColour colour) {
+  const uint32_t c = colour;
+  return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+}
+
+size_t BarIndex(TestBar bar) { return static_cast<size_t>(bar - 1000); }
+
+TestMeasurements Measurements(const RunResult& result) {
+  TestMeasurements m;
+  if (!result.captured) return m;
+  m.rows = result.rows;
+  m.cols = result.cols;
+  m.frames = result.frameStats;
+  const size_t n = static_cast<size_t>(result.rows) * static_cast<size_t>(result.cols);
+  std::lock_guard lock(NodeArraysMutex());
+  const NodeArrays& nodes = GetNodeArrays();
+  m.nodeMax.assign(nodes.NodeMax.begin(), nodes.NodeMax.begin() + n);
+  m.nodeMin.assign(nodes.NodeMin.begin(), nodes.NodeMin.begin() + n);
+  m.nodeJitter.assign(nodes.NodeJitter.begin(), nodes.NodeJitter.begin() + n);
+  m.nodeAdjDev.assign(nodes.NodeAdjDev.begin(), nodes.NodeAdjDev.begin() + n);
+  for (size_t f = 0; f < kReportFrames; ++f) {
+    const RawFrameStack::Frame& frame = GetRawFrameStack().At(f);
+    m.rawFrames[f].assign(frame.begin(), frame.begin() + n);
+  }
+  return m;
+}
+
+}  // namespace
+
+RunSettings RunSettingsFrom(const TestSettings& t) {
+  RunSettings s;
+  s.testOnly = t.mode == UpdateMode::TestOnly;
+  s.versionCheck = t.mode == UpdateMode::VersionCheck;
+  s.forceUpdate = t.mode == UpdateMode::ForceUpdate;
+  s.maxMinTest = t.tests[kFlagUniformity];
+  s.adjacentTest = t.tests[kFlagAdjacentDeviation];
+  s.openShortTest = t.tests[kFlagOpenShort];
+  s.intTest = t.tests[kFlagInt];
+  s.sensorIdTest = t.tests[kFlagSensorId];
+  s.sensorIdText = t.sensorId;
+  s.ch2ChThreshold = t.numbers[kFieldCh2Ch];
+  s.ch2GndThreshold = t.numbers[kFieldCh2Gnd2Avdd];
+  s.waitFrames = t.numbers[kFieldWaitForStable];
+  s.useBridgeFirmware = t.fileEnabled[kBridgeFirmwareFile];
+  s.bridgeFirmwarePath = Resolved(t.filePaths[kBridgeFirmwareFile]);
+  s.useTouchFirmware = t.fileEnabled[kTouchFirmwareFile];
+  s.touchFirmwarePath = Resolved(t.filePaths[kTouchFirmwareFile]);
+  s.useProductionConfig = t.fileEnabled[kProductionConfigFile];
+  s.productionConfigPath = Resolved(t.filePaths[kProductionConfigFile]);
+  s.useTestConfig = t.fileEnabled[kTestConfigFile];
+  s.testConfigPath = Resolved(t.filePaths[kTestConfigFile]);
+  s.autoTest = t.autoTest;
+  return s;
+}
+
+EngineRunner::EngineRunner(IRunClock& clock)
+    : thread_(std::make_unique<TestThread>(static_cast<ITestSink&>(*this), clock, nullptr)) {}
+
+EngineRunner::~EngineRunner() { thread_.reset(); }
+
+ITestRunEvents* EngineRunner::Events() {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+
+bool EngineRunner::StartRun(const TestRunRequest& request, ITestRunEvents& events) {
+  {
+    std::lock_guard lock(mutex_);
+    if (events_ != nullptr) return false;
+    events_ = &events;
+    barPositions_.fill(0);
+  }
+  const RunSettings settings = RunSettingsFrom(request.settings);
+  const bool started = request.retest ? thread_->Retest(settings) : thread_->Start(settings);
+  if (!started) {
+    std::lock_guard lock(mutex_);
+    events_ = nullptr;
+  }
+  return started;
+}
+
+void EngineRunner::Log(const std::string& text, LogLevel level) {
+  if (ITestRunEvents* e = Events()) e->OnRunLog(text, level);
+}
+
+void EngineRunner::BarPosition(TestBar bar, int position) {
+  {
+    std::lock_guard lock(mutex_);
+    barPositions_[BarIndex(bar)] = position;
+  }
+  if (ITestRunEvents* e = Events()) e->OnRunProgress(bar, position);
+}
+
+void EngineRunner::BarColours(TestBar bar, BarColour, BarColour colour) {
+  if (ITestRunEvents* e = Events()) e->OnRunBarColour(bar, Rgb(colour));
+}
+
+void EngineRunner::BarStep(TestBar bar) {
+  int position = 0;
+  {
+    std::lock_guard lock(mutex_);
+    position = barPositions_[BarIndex(bar)] += kBarStep;
+  }
+  if (ITestRunEvents* e = Events()) e->OnRunProgress(bar, position);
+}
+
+void EngineRunner::ItemState(TestItemIndex item, TestItemState state) {
+  if (ITestRunEvents* e = Events()) e->OnRunItemState(item, state);
+}
+
+void EngineRunner::Done(const RunResult& result, bool) {
+  TestRunOutcome outcome;
+  outcome.items = result.items;
+  outcome.passed = result.passed;
+  outcome.chipConfig = result.chipConfig;
+  outcome.measurements = Measurements(result);
+  ITestRunEvents* events = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    events = events_;
+    events_ = nullptr;
+  }
+  if (events != nullptr) events->OnRunDone(outcome);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The module test page's runner: its settings and Test ID become a run of
+// ModuleTestEngine on the TestThread, and the run's reports become the
+// page's events. Settings paths are stored texts ("..\test\..."), resolved
+// against the base directory here.
+
+#include <memory>
+#include <mutex>
+
+#include "moduletest/engine/TestThread.h"
+#include "moduletest/run/ModuleTestRunner.h"
+
+// The run's view of the page's settings.
+RunSettings RunSettingsFrom(const TestSettings& settings);
+
+class EngineRunner : public IModuleTestRunner, private ITestSink {
+ public:
+  explicit EngineRunner(IRunClock& clock = SteadyRunClock());
+  ~EngineRunner() override;
+
+  bool StartRun(const TestRunRequest& request, ITestRunEvents& events) override;
+  bool IsRunning() const { return thread_->IsRunning(); }
+
+ private:
+  // ITestSink, on the test thread.
+  void ClearLog() override {}
+  void Log(const std::string& text, LogLevel level) override;
+  void BarPosition(TestBar bar, int position) override;
+  void BarColours(TestBar bar, BarColour background, BarColour colour) override;
+  void BarStep(TestBar bar) override;
+  void ItemState(TestItemIndex item, TestItemState state) override;
+  void Verdict(bool) override {}
+  void RefreshChipInfo() override {}
+  void Done(const RunResult& result, bool retest) override;
+
+  ITestRunEvents* Events();
+
+  std::mutex mutex_;
+  ITestRunEvents* events_ = nullptr;
+  std::array<int, 2000> barPositions_{};  // by control id - 1000, for the frame steps
+  std::unique_ptr<TestThread> thread_;
+};

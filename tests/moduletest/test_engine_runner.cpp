@@ -1,0 +1,86 @@
+// The page's runner seam over the engine: settings in, events and the
+// outcome (items, verdict, configuration block, measurements) out.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+#include "ModuleRig.h"
+#include "moduletest/engine/EngineRunner.h"
+
+namespace {
+
+class RecordingEvents : public ITestRunEvents {
+ public:
+  void OnRunLog(const std::string& text, LogLevel) override {
+    std::lock_guard lock(mutex_);
+    lines.push_back(text);
+  }
+  void OnRunProgress(TestBar, int) override {}
+  void OnRunBarColour(TestBar bar, uint32_t rgb) override {
+    std::lock_guard lock(mutex_);
+    colours.emplace_back(bar, rgb);
+  }
+  void OnRunItemState(TestItemIndex, TestItemState) override {}
+  void OnRunDone(const TestRunOutcome& o) override {
+    std::lock_guard lock(mutex_);
+    outcome = o;
+    done = true;
+    cv_.notify_all();
+  }
+  void WaitDone() {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return done; });
+  }
+
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done = false;
+  std::vector<std::string> lines;
+  std::vector<std::pair<int, uint32_t>> colours;
+  TestRunOutcome outcome;
+};
+
+class EngineRunnerTest : public ModuleRig {};
+
+TEST_F(EngineRunnerTest, PageSettingsRunTheModuleAndTheOutcomeComesBack) {
+  PlugNamed("dead-node");
+  EngineRunner runner(*runClock_);
+  TestRunRequest request;
+  request.settings = TestSettings::Defaults();
+  request.settings.tests[kFlagSensorId] = false;
+  RecordingEvents events;
+  ASSERT_TRUE(runner.StartRun(request, events));
+  events.WaitDone();
+  EXPECT_FALSE(events.outcome.passed);
+  EXPECT_EQ(TEST_FAIL, events.outcome.items[kItemMaxMin]);
+  EXPECT_EQ(10, events.outcome.measurements.rows);
+  EXPECT_EQ(14, events.outcome.measurements.cols);
+  ASSERT_EQ(140u, events.outcome.measurements.nodeMin.size());
+  EXPECT_EQ(0, events.outcome.measurements.nodeMin[25]);
+  EXPECT_EQ(140u, events.outcome.measurements.rawFrames[15].size());
+  EXPECT_EQ(186u, events.outcome.chipConfig.size());  // the backup's block
+  // Red is 0xRRGGBB for the page.
+  EXPECT_NE(std::find(events.colours.begin(), events.colours.end(),
+                      std::pair<int, uint32_t>(kBarMaxMin, 0xFF0000)),
+            events.colours.end());
+  EXPECT_NE(std::find(events.lines.begin(), events.lines.end(), "NG"), events.lines.end());
+}
+
+TEST_F(EngineRunnerTest, SettingsMapOntoTheRun) {
+  TestSettings t = TestSettings::Defaults();
+  t.mode = UpdateMode::ForceUpdate;
+  t.fileEnabled[kTestConfigFile] = true;
+  t.filePaths[kTestConfigFile] = "..\\test\\test_file\\Test.cfg";
+  t.numbers[kFieldCh2Ch] = "60";
+  t.sensorId = "7";
+  const RunSettings s = RunSettingsFrom(t);
+  EXPECT_FALSE(s.testOnly);
+  EXPECT_TRUE(s.forceUpdate);
+  EXPECT_TRUE(s.useTestConfig);
+  EXPECT_EQ(Root() / "test/test_file/Test.cfg", s.testConfigPath);
+  EXPECT_EQ("60", s.ch2ChThreshold);
+  EXPECT_EQ("7", s.sensorIdText);
+}
+
+}  // namespace
