@@ -39,6 +39,7 @@
 #include "platform/AppPaths.h"
 #include "views/DataFormatStore.h"
 #include "programming/widgets/ConfigDlg.h"
+#include "moduletest/engine/EngineRunner.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/DiffDataLayout.h"
@@ -323,6 +324,8 @@ void CKestranaDlg::CreatePages() {
     m_pageArea->addWidget(page);
   }
   m_testPage = new CDlgTest(m_prompts, *m_log, m_pageArea);
+  m_testRunner = std::make_unique<EngineRunner>();
+  m_testPage->SetRunner(m_testRunner.get());
   m_pageArea->addWidget(m_testPage);
   m_pageArea->setCurrentWidget(m_demo);
   m_pages = new PageSwitcher({m_pageArea, m_demo, m_rawView, m_diffView, m_observeView, m_testPage},

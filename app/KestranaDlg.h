@@ -26,6 +26,7 @@ class CConfigDlg;
 class CNoiseDlg;
 class CDemo;
 class CDlgTest;
+class EngineRunner;
 class CRawDataLayout;
 class CDiffDataLayout;
 class CObserveDataLayout;
@@ -133,6 +134,8 @@ class CKestranaDlg : public CMyDialog {
   // The editor opened last; it deletes itself when closed.
   QPointer<CConfigDlg> m_configDlg;
   CDlgTest* m_testPage = nullptr;
+  // Runs the test page's module tests on its own thread.
+  std::unique_ptr<EngineRunner> m_testRunner;
   // A separate window, rebuilt when the chip changes.
   std::unique_ptr<COptionDlg> m_optionDlg;
   std::unique_ptr<CNoiseDlg> m_noiseDlg;
