@@ -32,7 +32,7 @@ TestItemState OnIf(bool ticked) { return ticked ? TEST_ON : TEST_OFF; }
 }  // namespace
 
 ModuleTestEngine::ModuleTestEngine(ITestSink& sink, IRunClock& clock)
-    : sink_(sink), clock_(clock), configs_(clock) {}
+    : sink_(sink), clock_(clock), configs_(clock), firmware_(sink) {}
 
 void ModuleTestEngine::PrepareTest(RunContext& ctx, bool withBars) {
   sink_.ClearLog();
@@ -64,6 +64,8 @@ void ModuleTestEngine::PrepareTest(RunContext& ctx, bool withBars) {
       sink_.BarPosition(bar, 0);
     }
   }
+  firmware_.UseFamily(FwFamilyOfConnectedChip());
+  firmware_.LoadFile(ctx);
   configs_.LoadFiles(ctx);
 }
 
@@ -77,11 +79,12 @@ void ModuleTestEngine::FirmwareStepUnavailable(RunContext& ctx, bool ticked, con
 }
 
 void ModuleTestEngine::UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
+                                   void (TouchFirmwareStep::*firmwareStep)(RunContext&),
                                    void (TestConfigSession::*configStep)(RunContext&)) {
   if (withBars) ctx.Bar(kBarUpdate, bars.bridge);
   FirmwareStepUnavailable(ctx, ctx.settings.useBridgeFirmware, "[V64er]", "[V64er]烧录失败");
   if (withBars) ctx.Bar(kBarUpdate, bars.touch);
-  FirmwareStepUnavailable(ctx, ctx.settings.useTouchFirmware, "[VAzezu]", "[VAzezu]升级失败");
+  (firmware_.*firmwareStep)(ctx);
   if (withBars) ctx.Bar(kBarUpdate, bars.config);
   (configs_.*configStep)(ctx);
 }
@@ -98,10 +101,12 @@ void ModuleTestEngine::PreparationSteps(RunContext& ctx, bool withBars) {
   PrepareTest(ctx, withBars);
   const RunSettings& s = ctx.settings;
   if (!s.testOnly && s.forceUpdate) {
-    UpdateSteps(ctx, withBars, {10, 30, 40}, &TestConfigSession::UpgradeTouchConfig);
+    UpdateSteps(ctx, withBars, {10, 30, 40}, &TouchFirmwareStep::UpgradeTouchFirmware,
+                &TestConfigSession::UpgradeTouchConfig);
   }
   if (!s.testOnly && ctx.Item(kItemUpdate) != TEST_OFF) {
-    UpdateSteps(ctx, withBars, {55, 70, 80}, &TestConfigSession::CheckTouchConfig);
+    UpdateSteps(ctx, withBars, {55, 70, 80}, &TouchFirmwareStep::CheckTouchFwVersion,
+                &TestConfigSession::CheckTouchConfig);
   }
   configs_.Backup(ctx);
   if (!s.testOnly) configs_.DownloadTestConfig(ctx);

@@ -16,6 +16,7 @@
 #include "moduletest/engine/RunSettings.h"
 #include "moduletest/engine/TestConfigSession.h"
 #include "moduletest/engine/TestSink.h"
+#include "moduletest/engine/TouchFirmwareStep.h"
 
 class ModuleTestEngine {
  public:
@@ -39,8 +40,10 @@ class ModuleTestEngine {
     int touch;
     int config;
   };
-  // Forced upgrade (UpgradeTouchConfig) or version check (CheckTouchConfig).
+  // Forced upgrade or version check of the touch firmware and the
+  // production configuration.
   void UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
+                   void (TouchFirmwareStep::*firmwareStep)(RunContext&),
                    void (TestConfigSession::*configStep)(RunContext&));
   void PreparationSteps(RunContext& ctx, bool withBars);
   void FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* tag, const char* failLine);
@@ -50,6 +53,7 @@ class ModuleTestEngine {
   ITestSink& sink_;
   IRunClock& clock_;
   TestConfigSession configs_;
+  TouchFirmwareStep firmware_;
   int pageBefore_ = PAGE_TEST;
   int family_ = -1;  // last seen: 1 DE7, 0 other, -1 none yet
 };

@@ -172,17 +172,41 @@ TEST_F(ModuleConfigTest, SamplingKeepsTheTestConfigurationUntilCheckConfigMatch)
 
 namespace {
 
-TEST_F(ModuleConfigTest, TickedFirmwareThatCannotBeBurntFailsTheUpdate) {
+TEST_F(ModuleConfigTest, TickedBridgeFirmwareThatCannotBeBurntFailsTheUpdate) {
   PlugNamed("good");
   RunSettings settings = VersionMode();
   settings.forceUpdate = true;
-  settings.useTouchFirmware = true;
-  settings.touchFirmwarePath = Root() / "test" / "VAzezu.bin";
+  settings.useBridgeFirmware = true;
+  settings.bridgeFirmwarePath = Root() / "test" / "V64er.bin";
   const RunResult result = Run(settings);
   EXPECT_FALSE(result.passed);
   EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]);
-  EXPECT_TRUE(sink_.Has("[VAzezu]固件升级尚不可用", LOG_ERROR));
-  EXPECT_TRUE(sink_.Has("[VAzezu]升级失败", LOG_ERROR));
+  EXPECT_TRUE(sink_.Has("[V64er]固件升级尚不可用", LOG_ERROR));
+  EXPECT_TRUE(sink_.Has("[V64er]烧录失败", LOG_ERROR));
+}
+
+TEST_F(ModuleConfigTest, TouchFirmwareThatIsMissingOrNoFirmwareFailsTheUpdate) {
+  for (const bool present : {false, true}) {
+    PlugNamed("good");
+    RunSettings settings = VersionMode();
+    settings.forceUpdate = true;
+    settings.useTouchFirmware = true;
+    settings.touchFirmwarePath = Root() / "test" / "VAzezu.bin";
+    if (present) platform::testing_support::WriteBytes(settings.touchFirmwarePath, "not firmware");
+    const RunResult result = Run(settings);
+    EXPECT_FALSE(result.passed) << present;
+    EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]) << present;
+    EXPECT_TRUE(sink_.Has("[VAzezu]升级失败", LOG_ERROR)) << present;
+    // A missing file never starts a burn; a file that is no firmware is
+    // refused by the engine's layout check.
+    if (!present) {
+      EXPECT_FALSE(sink_.HasText("[VAzezu]开始升级固件"));
+    }
+    EXPECT_EQ(present,
+              !sink_.HasText(settings.touchFirmwarePath.string() + "不存在，请检查路径是否正确"));
+    TearDown();
+    SetUp();
+  }
 }
 
 }  // namespace

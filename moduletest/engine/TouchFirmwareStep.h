@@ -1,0 +1,49 @@
+#pragma once
+// The touch firmware of the update modes: the production firmware file held
+// by the engine of the connected chip's family, its version check and its
+// burn. A file that is missing or does not load fails item 5 when its step
+// is due, without touching the chip. Used on the test thread only.
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "moduletest/engine/RunContext.h"
+#include "programming/FwUpdate.h"
+
+class TouchFirmwareStep {
+ public:
+  explicit TouchFirmwareStep(ITestSink& sink) : log_(sink) {}
+
+  // The chip family of this run; another family drops the engine and its file.
+  void UseFamily(FwFamily family);
+  // Loads the ticked file unless it is held as it is on disk.
+  void LoadFile(RunContext& ctx);
+  // Forced upgrade / version check of the touch firmware.
+  void UpgradeTouchFirmware(RunContext& ctx);
+  void CheckTouchFwVersion(RunContext& ctx);
+
+ private:
+  class SinkLog : public ILogSink {
+   public:
+    explicit SinkLog(ITestSink& sink) : sink_(sink) {}
+    void AddLog(const std::string& text, LogLevel level) override { sink_.Log(text, level); }
+
+   private:
+    ITestSink& sink_;
+  };
+  struct Record {
+    std::filesystem::path path;
+    std::filesystem::file_time_type time;
+    uintmax_t size = 0;
+  };
+  static std::optional<Record> Stat(const std::filesystem::path& path);
+  bool Holds(const std::filesystem::path& path) const;
+  // Whether the ticked file is held; otherwise item 5 fails with a line.
+  bool Ready(RunContext& ctx);
+
+  SinkLog log_;
+  std::optional<FwFamily> family_;
+  std::unique_ptr<CFwUpdate> engine_;
+  std::optional<Record> held_;
+};
