@@ -32,7 +32,7 @@ TestItemState OnIf(bool ticked) { return ticked ? TEST_ON : TEST_OFF; }
 }  // namespace
 
 ModuleTestEngine::ModuleTestEngine(ITestSink& sink, IRunClock& clock)
-    : sink_(sink), clock_(clock), configs_(clock), firmware_(sink) {}
+    : sink_(sink), clock_(clock), configs_(clock), firmware_(sink, clock) {}
 
 void ModuleTestEngine::PrepareTest(RunContext& ctx, bool withBars) {
   sink_.ClearLog();

@@ -42,7 +42,7 @@ void TouchFirmwareStep::LoadFile(RunContext& ctx) {
     ctx.Log(path.string() + "不存在，请检查路径是否正确", LOG_ERROR);
     return;
   }
-  if (!engine_) engine_ = CreateFwUpdate(family_.value_or(FwFamily::DE9vur), &log_);
+  if (!engine_) engine_ = CreateFwUpdate(family_.value_or(FwFamily::DE9vur), &log_, access_);
   if (engine_->LoadFirmwareFile(path)) held_ = before;
 }
 

@@ -10,10 +10,13 @@
 
 #include "moduletest/engine/RunContext.h"
 #include "programming/FwUpdate.h"
+#include "programming/RegisterAccess.h"
 
 class TouchFirmwareStep {
  public:
-  explicit TouchFirmwareStep(ITestSink& sink) : log_(sink) {}
+  // The engine's waits run on the run's clock.
+  TouchFirmwareStep(ITestSink& sink, IRunClock& clock)
+      : log_(sink), clock_(clock), access_(clock_) {}
 
   // The chip family of this run; another family drops the engine and its file.
   void UseFamily(FwFamily family);
@@ -32,6 +35,15 @@ class TouchFirmwareStep {
    private:
     ITestSink& sink_;
   };
+  class RunClockAdapter : public IClock {
+   public:
+    explicit RunClockAdapter(IRunClock& clock) : clock_(clock) {}
+    void SleepMs(uint32_t ms) override { clock_.SleepMs(ms); }
+    int64_t NowMs() override { return clock_.NowMs(); }
+
+   private:
+    IRunClock& clock_;
+  };
   struct Record {
     std::filesystem::path path;
     std::filesystem::file_time_type time;
@@ -43,6 +55,8 @@ class TouchFirmwareStep {
   bool Ready(RunContext& ctx);
 
   SinkLog log_;
+  RunClockAdapter clock_;
+  CQueueRegisterAccess access_;
   std::optional<FwFamily> family_;
   std::unique_ptr<CFwUpdate> engine_;
   std::optional<Record> held_;

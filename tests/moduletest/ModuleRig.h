@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -162,7 +163,9 @@ class ModuleRig : public ConfigTest {
   }
 
   // Plugs the module and connects to it; the chip INI and name follow the family.
-  void PlugModule(const sim::ModuleProfile& profile) {
+  // before: personalities that must sit under the module's (a flash).
+  void PlugModule(const sim::ModuleProfile& profile,
+                  const std::function<void(sim::SimChip&)>& before = {}) {
     family_ = profile.family;
     const bool de7 = profile.family == sim::ChipFamily::DE7;
     SetChipName(de7 ? "RO7387Z" : "RO9110V");
@@ -176,10 +179,10 @@ class ModuleRig : public ConfigTest {
     formats.Of(DataKind::Raw).address = sim::kRawFrameAddress;
     formats.syncFlagAddr = sim::LayoutOf(profile.family).syncFlagAddress;
     GetDataFormatStore().Replace(formats);
-    module_ =
-        sim::AddSimModule(std::make_shared<sim::SimBridge>(sim::DefaultBridgeConfig(profile.family),
-                                                           ChipConfig(profile), clock_),
-                          profile);
+    auto bridge = std::make_shared<sim::SimBridge>(sim::DefaultBridgeConfig(profile.family),
+                                                   ChipConfig(profile), clock_);
+    if (before) before(bridge->Chip());
+    module_ = sim::AddSimModule(bridge, profile);
     personality_ = module_.config;
     backend_->AddBridge(module_.bridge);
     Connect(profile.family);

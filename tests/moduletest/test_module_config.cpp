@@ -7,6 +7,8 @@
 
 #include "ModuleRig.h"
 #include "device/Config.h"
+#include "sim/flash/FirmwareImages.h"
+#include "sim/flash/SimChipDe9.h"
 
 namespace {
 
@@ -268,6 +270,28 @@ TEST_F(ModuleConfigTest, AnotherTestConfigurationPathIsAlwaysLoaded) {
     }
   }
   EXPECT_TRUE(sentOther);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ModuleConfigTest, VersionCheckBurnsTouchFirmwareThatDiffersInsideARun) {
+  sim::SimChipDe9* flash = nullptr;
+  PlugModule(sim::ModuleProfile{},
+             [&](sim::SimChip& chip) { flash = &sim::AddDe9Personality(chip); });
+  RunSettings settings = VersionMode();
+  settings.useTouchFirmware = true;
+  settings.touchFirmwarePath = Root() / "test" / "VAzezu.bin";
+  const auto file = sim::MakeDe9Firmware(sim::kDe9LengthFull, {"9110V", 0x2001, "9111", 0x2001});
+  platform::testing_support::WriteBytes(settings.touchFirmwarePath,
+                                        std::string(file.begin(), file.end()));
+  const RunResult result = Run(settings);
+  EXPECT_TRUE(sink_.Has("[VAzezu]Touch芯片中固件版本与量产固件版本不一致", LOG_INFO))
+      << testing::PrintToString(sink_.Texts());
+  EXPECT_TRUE(sink_.Has("[VAzezu]升级成功", LOG_OK));
+  EXPECT_TRUE(flash->Finished());
+  EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
 }
 
 }  // namespace
