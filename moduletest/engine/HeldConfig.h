@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "device/Config.h"
+#include "moduletest/engine/FileStamp.h"
 
 class HeldConfig {
  public:
@@ -26,13 +27,6 @@ class HeldConfig {
   void Reset();
 
  private:
-  struct Record {
-    std::filesystem::path path;
-    std::filesystem::file_time_type time;
-    uintmax_t size = 0;
-  };
-  static std::optional<Record> Stat(const std::filesystem::path& path);
-
   std::unique_ptr<CConfig> config_;
-  std::optional<Record> held_;
+  std::optional<FileStamp> held_;
 };

@@ -9,21 +9,8 @@ constexpr uint32_t kAfterUpdateMs = 500;
 
 }  // namespace
 
-std::optional<TouchFirmwareStep::Record> TouchFirmwareStep::Stat(
-    const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-  Record record{path, std::filesystem::last_write_time(path, ec), 0};
-  if (ec) return std::nullopt;
-  record.size = std::filesystem::file_size(path, ec);
-  if (ec) return std::nullopt;
-  return record;
-}
-
 bool TouchFirmwareStep::Holds(const std::filesystem::path& path) const {
-  if (!held_ || !engine_ || !engine_->IsLoaded() || held_->path != path) return false;
-  const auto now = Stat(path);
-  return now && now->time == held_->time && now->size == held_->size;
+  return held_ && engine_ && engine_->IsLoaded() && held_->Matches(path);
 }
 
 void TouchFirmwareStep::UseFamily(FwFamily family) {
@@ -37,7 +24,7 @@ void TouchFirmwareStep::LoadFile(RunContext& ctx) {
   const std::filesystem::path& path = ctx.settings.touchFirmwarePath;
   if (!ctx.settings.useTouchFirmware || path.empty() || Holds(path)) return;
   held_.reset();
-  const auto before = Stat(path);
+  const auto before = FileStamp::Of(path);
   if (!before) {
     ctx.Log(path.string() + "不存在，请检查路径是否正确", LOG_ERROR);
     return;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "moduletest/engine/FileStamp.h"
 #include "moduletest/engine/RunContext.h"
 #include "programming/FwUpdate.h"
 #include "programming/RegisterAccess.h"
@@ -44,12 +45,6 @@ class TouchFirmwareStep {
    private:
     IRunClock& clock_;
   };
-  struct Record {
-    std::filesystem::path path;
-    std::filesystem::file_time_type time;
-    uintmax_t size = 0;
-  };
-  static std::optional<Record> Stat(const std::filesystem::path& path);
   bool Holds(const std::filesystem::path& path) const;
   // Whether the ticked file is held; otherwise item 5 fails with a line.
   bool Ready(RunContext& ctx);
@@ -59,5 +54,5 @@ class TouchFirmwareStep {
   CQueueRegisterAccess access_;
   std::optional<FwFamily> family_;
   std::unique_ptr<CFwUpdate> engine_;
-  std::optional<Record> held_;
+  std::optional<FileStamp> held_;
 };
