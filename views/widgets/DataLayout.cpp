@@ -30,9 +30,18 @@ CDataLayout::CDataLayout(DataKind kind, DataFormatStore& store, ILogSink* log,
   // Cleared in the destructor before the pacer goes; paced to the screen.
   worker_->SetPublished([pacer = pacer_] { pacer->Request(); });
   std::weak_ptr<RenderWorker> weakWorker = worker_;
-  chain_ = FrameChain::Create(kind, store, log, [weakWorker](FramePayload&& frame) {
+  chain_ = FrameChain::Create(kind, store, log, [weakWorker, tap = tap_](FramePayload&& frame) {
+    {
+      std::lock_guard lock(tap->mutex);
+      if (tap->tap) tap->tap(frame);
+    }
     if (auto worker = weakWorker.lock()) worker->Mailbox().Offer(std::move(frame));
   });
+}
+
+void CDataLayout::SetFrameTap(FrameTap tap) {
+  std::lock_guard lock(tap_->mutex);
+  tap_->tap = std::move(tap);
 }
 
 CDataLayout::~CDataLayout() {

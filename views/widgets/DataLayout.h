@@ -14,7 +14,9 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "device/LogSink.h"
@@ -53,6 +55,12 @@ class CDataLayout : public QWidget {
   void RequestFrame();
   void SetStopped(bool stopped);
   bool IsStopped() const;
+
+  // Sees every frame a read brings, on the dispatcher thread, before it is
+  // offered to the render thread (so it sees frames the renderer drops too).
+  // An empty function removes it. Set from the UI thread.
+  using FrameTap = std::function<void(const FramePayload&)>;
+  void SetFrameTap(FrameTap tap);
 
   // Any thread: the frame hand-off (false when the frame was dropped).
   bool OfferFrame(FramePayload frame, std::chrono::milliseconds wait = FrameMailbox::kHandOffWait);
@@ -99,6 +107,11 @@ class CDataLayout : public QWidget {
   std::shared_ptr<RenderWorker> worker_;
   RepaintPacer* pacer_ = nullptr;  // child of this widget
   std::shared_ptr<FrameChain> chain_;
+  struct TapSlot {
+    std::mutex mutex;
+    FrameTap tap;
+  };
+  std::shared_ptr<TapSlot> tap_ = std::make_shared<TapSlot>();
   std::jthread renderThread_;
   ViewParams params_;  // the UI thread's copy
   QPoint lastMouse_;
