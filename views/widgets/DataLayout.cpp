@@ -79,6 +79,11 @@ bool CDataLayout::OfferFrame(FramePayload frame, std::chrono::milliseconds wait)
   return worker_->Mailbox().Offer(std::move(frame), wait);
 }
 
+bool CDataLayout::ShowFrame(FramePayload frame, std::chrono::milliseconds wait) {
+  EnsureRenderThread();
+  return OfferFrame(std::move(frame), wait);
+}
+
 void CDataLayout::Redraw() {
   EnsureRenderThread();
   worker_->Mailbox().RequestRedraw();

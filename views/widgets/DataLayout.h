@@ -65,6 +65,10 @@ class CDataLayout : public QWidget {
   // Any thread: the frame hand-off (false when the frame was dropped).
   bool OfferFrame(FramePayload frame, std::chrono::milliseconds wait = FrameMailbox::kHandOffWait);
 
+  // UI thread: the hand-off of a frame that comes from no stream (a frame
+  // read back from a file); starts the render thread when it is not running.
+  bool ShowFrame(FramePayload frame, std::chrono::milliseconds wait = FrameMailbox::kHandOffWait);
+
   // UI thread: draw the current frame again (starts the render thread).
   void Redraw();
 

@@ -28,7 +28,7 @@ bool CSampleLayout::ReadSampleFrame(bool next) {
            : samples_.FrameLength() == static_cast<int32_t>(frame.bytes.size()) &&
                  samples_.StepBack(frame.bytes.data());
   if (!read) return false;
-  OfferFrame(std::move(frame), kShowWait);
+  ShowFrame(std::move(frame), kShowWait);
   return true;
 }
 
@@ -48,5 +48,5 @@ bool CSampleLayout::ShowLimits(const std::vector<int32_t>& values, int32_t rows,
   }
   // A limit array is one frame of its own, not a member of a stream.
   ResetStatistics();
-  return OfferFrame(std::move(frame), kShowWait);
+  return ShowFrame(std::move(frame), kShowWait);
 }
