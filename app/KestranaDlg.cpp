@@ -41,6 +41,7 @@
 #include "programming/widgets/ConfigDlg.h"
 #include "moduletest/engine/EngineRunner.h"
 #include "moduletest/widgets/DlgTest.h"
+#include "moduletest/widgets/samples/SampleDlg.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/DiffDataLayout.h"
 #include "views/widgets/ObserveDataLayout.h"
@@ -327,6 +328,12 @@ void CKestranaDlg::CreatePages() {
   m_testRunner = std::make_unique<EngineRunner>();
   m_testPage->SetRunner(m_testRunner.get());
   m_pageArea->addWidget(m_testPage);
+  m_testPage->SetNodeThresholdHook([this] {
+    if (StreamControl().IsBusy()) return;
+    RunSampleDlg(GetDataFormatStore(), m_log, m_prompts, this);
+    // The test reads the limits the dialog may have saved.
+    m_testPage->LoadNodeThresholds();
+  });
   m_pageArea->setCurrentWidget(m_demo);
   m_pages = new PageSwitcher({m_pageArea, m_demo, m_rawView, m_diffView, m_observeView, m_testPage},
                              this);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <mutex>
 
+#include "device/ChipGlobals.h"
 #include "device/LogSink.h"
 #include "moduletest/samples/SampleStore.h"
 #include "moduletest/widgets/samples/SampleLayout.h"
@@ -350,4 +351,11 @@ void CSampleDlg::done(int result) {
   if (restore_) restore_();
   QDialog::done(result);
   closing_ = false;
+}
+
+void RunSampleDlg(DataFormatStore& formats, ILogSink* log, IPrompts& prompts, QWidget* parent,
+                  CSampleDlg::Hook prepare, CSampleDlg::Hook restore) {
+  CSampleDlg dlg(formats, log, prompts, SampleStore::GetInstance(), GetTestIniPath(), parent);
+  dlg.SetSessionHooks(std::move(prepare), std::move(restore));
+  dlg.exec();
 }

@@ -97,3 +97,8 @@ class CSampleDlg : public QDialog {
   bool closing_ = false;
   NodeLimitArrays limits_;
 };
+
+// Runs the dialog modally over `parent` on the program's sample store and
+// test INI.
+void RunSampleDlg(DataFormatStore& formats, ILogSink* log, IPrompts& prompts, QWidget* parent,
+                  CSampleDlg::Hook prepare = {}, CSampleDlg::Hook restore = {});
