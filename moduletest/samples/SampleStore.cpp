@@ -99,6 +99,9 @@ bool SampleStore::BeginRecording(std::filesystem::path* path, std::string* error
   Guard g(Lock());
   CloseFile();
   frameCounter_ = 0;
+  // The folder may have been removed since the store was made.
+  std::error_code ec;
+  std::filesystem::create_directories(folder_, ec);
   for (;;) {
     const std::filesystem::path candidate =
         folder_ / ("sample_" + std::to_string(nextNumber_) + ".sd");

@@ -10,6 +10,7 @@
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,6 +25,8 @@
 #include "app/KestranaDlg.h"
 #include "app/NetConnectDlg.h"
 #include "moduletest/widgets/DlgTest.h"
+#include "moduletest/samples/SampleStore.h"
+#include "moduletest/widgets/samples/SampleDlg.h"
 #include "ui/LogWindow.h"
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
@@ -613,6 +616,21 @@ TEST_F(MainWindow, DeviceEventsWaitWhileASendOwnsTheDevice) {
   w.close();
 }
 
+TEST_F(MainWindow, TheNodeThresholdButtonOpensTheSamplingDialog) {
+  CKestranaDlg& w = Start();
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
+  bool opened = false;
+  QTimer::singleShot(0, &w, [&] {
+    auto* dlg = w.findChild<CSampleDlg*>();
+    opened = dlg != nullptr && dlg->isVisible() && dlg->windowTitle() == QStringLiteral("调参采样");
+    if (dlg != nullptr) dlg->reject();
+  });
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_NODE_THRESHOLD))->click();
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(w.findChild<CSampleDlg*>(), nullptr);
+  w.close();
+}
+
 class Screenshot : public MainWindow {
  protected:
   // The window on a real clock, shown and connected.
@@ -705,6 +723,28 @@ TEST_F(Screenshot, NoiseViewWithItsSidePanel) {
   Run(3000);
   EXPECT_TRUE(noise->grab().save(QString::fromStdString((dir_ / "noise-view.png").string())));
   noise->close();
+  w->close();
+}
+
+TEST_F(Screenshot, SamplingDialogWithTheMaximumLimits) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
+  SampleStore samples(root_.path() / "test" / "test_sample");
+  CSampleDlg dlg(GetDataFormatStore(), nullptr, prompts_, samples, GetTestIniPath(), w);
+  dlg.resize(1500, 800);
+  dlg.show();
+  dlg.OnBnClickedStartSample();
+  Run(1500);
+  dlg.OnBnClickedStartSample();
+  dlg.SetRatioAsker([] { return std::optional<AdjustRatios>(AdjustRatios{}); });
+  dlg.OnBnClickedCalcParams();
+  Control<QComboBox>(CONTROL_NAME(IDC_SAMPLE_PARAM_TYPE))->setCurrentIndex(CSampleDlg::kTypeMax);
+  dlg.OnCbnSelchangeParamType(CSampleDlg::kTypeMax);
+  Run(500);
+  EXPECT_TRUE(dlg.grab().save(QString::fromStdString((dir_ / "sampling-dialog.png").string())));
+  prompts_.answers = {false};
+  dlg.reject();
   w->close();
 }
 
