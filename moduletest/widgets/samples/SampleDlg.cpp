@@ -197,8 +197,11 @@ void CSampleDlg::StopRecording() {
 }
 
 void CSampleDlg::OnTimer() {
-  setWindowTitle(QStringLiteral("正在采样:") + CurrentName() +
-                 QStringLiteral(",%1帧").arg(view_->FramesReceived()));
+  // A failed frame read ends the stream (the view logs it); the caption says
+  // so instead of counting on.
+  const QString state = recording_ && view_->IsStopped() ? QStringLiteral("采样已中断:")
+                                                         : QStringLiteral("正在采样:");
+  setWindowTitle(state + CurrentName() + QStringLiteral(",%1帧").arg(view_->FramesReceived()));
 }
 
 void CSampleDlg::OnBnClickedImportData() {

@@ -127,6 +127,25 @@ TEST_F(SampleDlgTest, ARecordingHoldsTheFramesReceivedAndOpensForBrowsing) {
   EXPECT_TRUE(prompts_.questions.isEmpty());
 }
 
+TEST_F(SampleDlgTest, AFailedReadStopsTheRecordingsCount) {
+  Connect();
+  Bridge().Chip().SetFrameSource(formats_.Format(DataKind::Raw).address, 12,
+                                 [](size_t, uint8_t* out, size_t n) { std::fill_n(out, n, 7); });
+  dlg_->OnBnClickedStartSample();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->View().FramesReceived() >= 2; }));
+  Bridge().SetSilent(true);
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->View().IsStopped(); }));
+  WaitForQueuedRequests();
+  const int frames = dlg_->View().FramesReceived();
+  dlg_->OnTimer();
+  const auto path = dir_ / "test_sample" / "sample_0.sd";
+  EXPECT_EQ(Title(), "采样已中断:" + path.string() + "," + std::to_string(frames) + "帧");
+  EXPECT_EQ(dlg_->View().FramesReceived(), frames);
+  dlg_->OnBnClickedStartSample();
+  EXPECT_EQ(ReadBytes(path).size(), static_cast<size_t>(frames) * 12);
+  EXPECT_EQ(log_.Lines().size(), 1u);
+}
+
 TEST_F(SampleDlgTest, ImportBrowseAndDeleteFollowTheList) {
   const std::vector<int32_t> one(6, 1), two(6, 2), three(6, 3);
   const auto a = WriteSample("a.sd", {one, two});
