@@ -15,7 +15,10 @@
 #include <QRegularExpressionValidator>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "app/AppSettings.h"
 #include "app/ConnectionLinks.h"
@@ -330,7 +333,21 @@ void CKestranaDlg::CreatePages() {
   m_pageArea->addWidget(m_testPage);
   m_testPage->SetNodeThresholdHook([this] {
     if (StreamControl().IsBusy()) return;
-    RunSampleDlg(GetDataFormatStore(), m_log, m_prompts, this);
+    // The chip's preparation and restore run on the test thread; the modal
+    // dialog waits for each, with events other than input still flowing.
+    auto chipJob = [this](bool prepare) {
+      auto finished = std::make_shared<std::atomic<bool>>(false);
+      if (!m_testRunner->PostSamplingJob(prepare, m_testPage->CurrentSettings(), *m_testPage,
+                                         [finished] { finished->store(true); })) {
+        return;
+      }
+      while (!finished->load()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    };
+    RunSampleDlg(GetDataFormatStore(), m_log, m_prompts, this, [chipJob] { chipJob(true); },
+                 [chipJob] { chipJob(false); });
     // The test reads the limits the dialog may have saved.
     m_testPage->LoadNodeThresholds();
   });

@@ -73,6 +73,24 @@ EngineRunner::EngineRunner(IRunClock& clock)
 
 EngineRunner::~EngineRunner() { thread_.reset(); }
 
+bool EngineRunner::PostSamplingJob(bool prepare, const TestSettings& settings,
+                                   ITestRunEvents& events, std::function<void()> done) {
+  if (thread_->IsRunning()) return false;
+  {
+    std::lock_guard lock(mutex_);
+    events_ = &events;
+  }
+  return thread_->Post([prepare, run = RunSettingsFrom(settings),
+                        done = std::move(done)](ModuleTestEngine& engine) {
+    if (prepare) {
+      engine.UpdateFirmwareWithBackup(run);
+    } else {
+      engine.CheckConfigMatch(run);
+    }
+    if (done) done();
+  });
+}
+
 ITestRunEvents* EngineRunner::Events() {
   std::lock_guard lock(mutex_);
   return events_;

@@ -4,6 +4,7 @@
 // page's events. Settings paths are stored texts ("..\test\..."), resolved
 // against the base directory here.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -20,6 +21,13 @@ class EngineRunner : public IModuleTestRunner, private ITestSink {
 
   bool StartRun(const TestRunRequest& request, ITestRunEvents& events) override;
   bool IsRunning() const { return thread_->IsRunning(); }
+  // The sampling dialog's chip preparation (prepare: the test configuration
+  // in, the backup taken only while it is not active yet) or restore of the
+  // production configuration, as a job on the test thread. Its lines go to
+  // `events`; `done` is called on the test thread when it ended. false (and
+  // no call) while a run or another job is on.
+  bool PostSamplingJob(bool prepare, const TestSettings& settings, ITestRunEvents& events,
+                       std::function<void()> done);
 
  private:
   // ITestSink, on the test thread.

@@ -133,6 +133,14 @@ QPushButton* CSampleDlg::Button(int id) const {
 
 QString CSampleDlg::CurrentName() const { return PathText(samples_.CurrentName()); }
 
+void CSampleDlg::RunHook(const Hook& hook) {
+  if (!hook) return;
+  // Nothing may be clicked while the chip is being prepared or restored.
+  setEnabled(false);
+  hook();
+  setEnabled(true);
+}
+
 void CSampleDlg::StartLiveView() {
   if (view_->IsStopped()) view_->StartStream();
 }
@@ -156,7 +164,7 @@ void CSampleDlg::OnBnClickedStartSample() {
   paramType_->setEnabled(false);
   buttons_[IDC_SAMPLE_START]->setText(QStringLiteral("停止采样"));
   recording_ = true;
-  if (prepare_) prepare_();
+  RunHook(prepare_);
   std::filesystem::path path;
   std::string error;
   if (!samples_.BeginRecording(&path, &error)) {
@@ -175,7 +183,7 @@ void CSampleDlg::StopRecording() {
   view_->StopStream();
   buttons_[IDC_SAMPLE_IMPORT]->setEnabled(true);
   paramType_->setEnabled(true);
-  if (restore_) restore_();
+  RunHook(restore_);
   buttons_[IDC_SAMPLE_START]->setText(QStringLiteral("开始采样"));
   recording_ = false;
   std::string error;
@@ -283,7 +291,7 @@ void CSampleDlg::OnCbnSelchangeParamType(int index) {
   if (index < 0 || index > kTypeRaw) return;
   typeText_ = QString::fromUtf8(kTypeTexts[index]);
   if (index == kTypeRaw) {
-    if (prepare_) prepare_();
+    RunHook(prepare_);
     StartLiveView();
     return;
   }
@@ -351,7 +359,7 @@ void CSampleDlg::done(int result) {
     OnBnClickedSaveParams();
   }
   samples_.CloseFile();
-  if (restore_) restore_();
+  RunHook(restore_);
   QDialog::done(result);
   closing_ = false;
 }

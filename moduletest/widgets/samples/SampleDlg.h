@@ -72,6 +72,7 @@ class CSampleDlg : public QDialog {
   void done(int result) override;
 
  private:
+  void RunHook(const Hook& hook);
   void StartLiveView();
   void StopRecording();
   void EnableBrowse(bool enable);
