@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "moduletest/TestNeighbours.h"
+
 namespace {
 
 int32_t ClampToInt32(int64_t value) {
@@ -62,15 +64,11 @@ int AdjacentShare(const RawFrameStack& stack, int32_t rows, int32_t cols, NodeAr
           continue;
         }
         bool fails = false;
-        auto check = [&](size_t neighbour) {
+        ForEachTestNeighbour(rows, cols, i, j, [&](size_t neighbour) {
           const int64_t d = std::llabs(v - frame[neighbour]);
           if (d >= d0) fails = true;
           largest = std::max(largest, d * 100 / v);
-        };
-        if (i + 1 < rows) check(k + 1);
-        if (i > 0) check(k - 1);
-        if (j + 1 < cols) check(k + static_cast<size_t>(rows));
-        if (j > 0) check(k - static_cast<size_t>(rows));
+        });
         if (fails) ++failing;
       }
       nodes.NodeAdjDev[k] = ClampToInt32(largest);
