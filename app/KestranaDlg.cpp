@@ -339,6 +339,9 @@ void CKestranaDlg::CreatePages() {
       auto finished = std::make_shared<std::atomic<bool>>(false);
       if (!m_testRunner->PostSamplingJob(prepare, m_testPage->CurrentSettings(), *m_testPage,
                                          [finished] { finished->store(true); })) {
+        m_log->AddLog(prepare ? "模组测试进行中，无法为采样准备芯片配置"
+                              : "模组测试进行中，无法恢复芯片配置",
+                      LOG_ERROR);
         return;
       }
       while (!finished->load()) {
