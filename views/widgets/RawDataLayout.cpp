@@ -33,6 +33,10 @@ void CRawDataLayout::StartStream() {
 
 void CRawDataLayout::ResetStatistics() { Raw().ResetStatistics(); }
 
+void CRawDataLayout::SetSingleFrameStats(bool single, bool failFlags) {
+  Raw().SetSingleFrameStats(single, failFlags);
+}
+
 bool CRawDataLayout::RunCommand(int commandId) {
   switch (commandId) {
     case kCmdRawValues:

@@ -31,6 +31,8 @@ class CRawDataLayout : public CDataLayout {
   // Forgets the stacked frames first: a new stream starts new statistics.
   void StartStream() override;
   void ResetStatistics();
+  // See RawGridRenderer::SetSingleFrameStats.
+  void SetSingleFrameStats(bool single, bool failFlags);
 
   // Runs a context-menu command; false for an id that is none of them.
   bool RunCommand(int commandId);

@@ -45,6 +45,12 @@ void RawGridRenderer::ResetStatistics() {
   resetCommand_ = true;
 }
 
+void RawGridRenderer::SetSingleFrameStats(bool single, bool failFlags) {
+  std::lock_guard lock(commandMutex_);
+  singleCommand_ = single;
+  singleFlagsCommand_ = failFlags;
+}
+
 void RawGridRenderer::ApplyCommands() {
   bool mode = false, colourScale = false, reference = false, reset = false;
   {
@@ -53,6 +59,8 @@ void RawGridRenderer::ApplyCommands() {
     std::swap(reference, referenceCommand_);
     std::swap(reset, resetCommand_);
     colourScale = colourScaleCommand_;
+    single_ = singleCommand_;
+    singleFlags_ = singleFlagsCommand_;
   }
   if (reset) {
     std::lock_guard lock(nodesLock_);
@@ -84,6 +92,7 @@ void RawGridRenderer::FormatChanged() {
 
 void RawGridRenderer::TakeValues(const FramePayload& frame, std::vector<int32_t>& values) {
   std::lock_guard lock(nodesLock_);
+  if (single_) stack_.Reset();
   framesBefore_ = stack_.Count();
   const RawFrameResult result =
       AddRawFrame(stack_, nodes_, frame.bytes.data(), frame.bytes.size(), frame.format);
@@ -91,6 +100,13 @@ void RawGridRenderer::TakeValues(const FramePayload& frame, std::vector<int32_t>
   const size_t n = std::min(values.size(), result.count);
   std::copy_n(stored.begin(), n, values.begin());
   stats_ = result.stats;
+  if (single_) {
+    // The frame is the only one examined.
+    framesBefore_ = 1;
+    stats_ = ComputeRawStats(stack_, 1, frame.format.rows, frame.format.cols, stored.data(),
+                             result.count, nodes_);
+    if (!singleFlags_) nodes_.NodeFailFlags.fill(0);
+  }
   failFlags_ = nodes_.NodeFailFlags;
 }
 

@@ -34,6 +34,10 @@ class RawGridRenderer : public GridRenderer {
   void TakeReference();
   // A new stream: forgets the stacked frames.
   void ResetStatistics();
+  // single: the statistics of each frame drawn are taken over that frame
+  // alone (a frame read back from a file, a limit array), with fail flags
+  // only when failFlags. Off: the stream's statistics over the stacked frames.
+  void SetSingleFrameStats(bool single, bool failFlags);
 
   // --- Render thread (tests). ---
   RawColourMode Mode() const { return mode_; }
@@ -60,6 +64,10 @@ class RawGridRenderer : public GridRenderer {
   bool colourScaleCommand_ = false;
   bool referenceCommand_ = false;
   bool resetCommand_ = false;
+  bool singleCommand_ = false;
+  bool singleFlagsCommand_ = true;
+  bool single_ = false;
+  bool singleFlags_ = true;
 
   RawColourMode mode_ = RawColourMode::Plain;
   std::vector<int32_t> reference_;

@@ -17,6 +17,11 @@ CSampleLayout::CSampleLayout(DataFormatStore& formats, ILogSink* log, SampleStor
 
 CSampleLayout::~CSampleLayout() { SetFrameTap({}); }
 
+void CSampleLayout::StartStream() {
+  SetSingleFrameStats(false, true);
+  CRawDataLayout::StartStream();
+}
+
 bool CSampleLayout::ReadSampleFrame(bool next) {
   const DataFormat format = formats_.Format(DataKind::Raw);
   if (!CheckFormat(DataKind::Raw, format).empty()) return false;
@@ -28,6 +33,7 @@ bool CSampleLayout::ReadSampleFrame(bool next) {
            : samples_.FrameLength() == static_cast<int32_t>(frame.bytes.size()) &&
                  samples_.StepBack(frame.bytes.data());
   if (!read) return false;
+  SetSingleFrameStats(true, true);
   ShowFrame(std::move(frame), kShowWait);
   return true;
 }
@@ -47,6 +53,6 @@ bool CSampleLayout::ShowLimits(const std::vector<int32_t>& values, int32_t rows,
     for (int b = 0; b < 4; ++b) frame.bytes.push_back(static_cast<uint8_t>(u >> (8 * b)));
   }
   // A limit array is one frame of its own, not a member of a stream.
-  ResetStatistics();
+  SetSingleFrameStats(true, false);
   return ShowFrame(std::move(frame), kShowWait);
 }

@@ -28,16 +28,21 @@ class CSampleLayout : public CRawDataLayout {
                 NodeArrays& nodes, std::mutex& nodesLock, QWidget* parent = nullptr);
   ~CSampleLayout() override;
 
+  // Live frames: the stream's statistics again.
+  void StartStream() override;
+
   // Live frames received since the last reset (the dialog's frame counter).
   int32_t FramesReceived() const { return framesReceived_.load(); }
   void ResetFramesReceived() { framesReceived_.store(0); }
 
   // Reads the next (next = true) or the previous frame of the open sample
-  // file, cut by the current raw format, and shows it. false when there is
+  // file, cut by the current raw format, and shows it with the statistics of
+  // that frame alone, marked against the limits. false when there is
   // none or the format cannot be used.
   bool ReadSampleFrame(bool next);
 
-  // Shows a limit array as one frame of 4-byte values; false when the
+  // Shows a limit array as one frame of 4-byte values, with its own
+  // statistics and no limit marks; false when the
   // geometry does not match the values or the frame was not drawn in time.
   bool ShowLimits(const std::vector<int32_t>& values, int32_t rows, int32_t cols);
 

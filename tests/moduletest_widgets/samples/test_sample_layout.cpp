@@ -112,15 +112,23 @@ TEST_F(SampleLayoutTest, ShowsRecordedFramesBothWaysAndALimitArray) {
   WriteBytes(dir_ / "test_sample" / "sample_0.sd", file);
   samples_.SetNames({dir_ / "test_sample" / "sample_0.sd"});
   ASSERT_TRUE(samples_.OpenNext());
+  nodes_.NodeMaxLimit.fill(900);
   auto view = MakeView();
+  auto node3 = [&] {
+    std::lock_guard lock(lock_);
+    return std::make_pair(nodes_.NodeMax[3], nodes_.NodeFailFlags[3]);
+  };
 
   EXPECT_FALSE(view->ReadSampleFrame(false));  // nothing before the first
   ASSERT_TRUE(view->ReadSampleFrame(true));
   ASSERT_TRUE(WaitForFrames(*view, 1));
   EXPECT_EQ(view->Picture()->values[3], 999);
+  // Statistics of the frame shown alone, marked against the limits.
+  EXPECT_EQ(node3(), std::make_pair(999, uint16_t{kFailMax}));
   ASSERT_TRUE(view->ReadSampleFrame(true));
   ASSERT_TRUE(WaitForFrames(*view, 2));
   EXPECT_EQ(view->Picture()->values[3], 700);
+  EXPECT_EQ(node3(), std::make_pair(700, uint16_t{0}));
   EXPECT_FALSE(view->ReadSampleFrame(true));  // the end
   ASSERT_TRUE(view->ReadSampleFrame(false));
   ASSERT_TRUE(WaitForFrames(*view, 3));
@@ -133,6 +141,12 @@ TEST_F(SampleLayoutTest, ShowsRecordedFramesBothWaysAndALimitArray) {
   ASSERT_TRUE(view->ShowLimits(limits, 3, 2));
   ASSERT_TRUE(WaitForFrames(*view, 4));
   EXPECT_EQ(view->Picture()->values, limits);
+  // A limit array is no reading: nothing is marked.
+  EXPECT_EQ(node3().second, 0);
+  {
+    std::lock_guard lock(lock_);
+    for (size_t n = 0; n < 6; ++n) EXPECT_EQ(nodes_.NodeFailFlags[n], 0) << n;
+  }
 }
 
 }  // namespace
