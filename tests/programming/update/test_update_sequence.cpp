@@ -1,0 +1,315 @@
+// The update sequence on simulated equipment: the bridge's bootloader behind
+// the real programmer, the touch chip behind the real firmware engine, the
+// configuration burn scripted; every wait on a virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "device/ChipGlobals.h"
+#include "device/UserMessageError.h"
+#include "device/net/ImageMessage.h"
+#include "platform/AtomicFile.h"
+#include "programming/update/HexSideFiles.h"
+#include "programming/update/UpdateSequence.h"
+#include "tests/programming/Ch55xRig.h"
+#include "tests/programming/FwTestRig.h"
+#include "tests/programming/HexText.h"
+
+namespace {
+
+using namespace fw_test;
+
+const std::string kBridgeOk = "K5_0123烧录成功";
+const std::string kBridgeFailed = "[V64er]烧录失败,请重新烧录";
+
+std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(seed + i * 7);
+  return v;
+}
+
+// The whole bench: bootloader, chip, files and what the run was told.
+struct SequenceRig {
+  SequenceRig() : bridgeImage(Pattern(4000, 3)), loaderRig(LoaderConfig(), false), fw(sim::ChipFamily::RU9) {
+    plan.bridgePath = WriteText("v64er.hex", hextest::ImageToHex(bridgeImage));
+    plan.touchPath = WriteFile(fw.dir, "fw.bin", sim::MakeDe9Firmware(sim::kDe9LengthMinimal, De9Identity(0x1234)));
+    plan.configPath = WriteText("cfg.cfg", "x");
+  }
+  static sim::Ch55xConfig LoaderConfig() {
+    sim::Ch55xConfig c;
+    c.applicationRelease = 0x0123;
+    return c;
+  }
+  std::filesystem::path WriteText(const std::string& name, const std::string& text) {
+    platform::testing_support::WriteBytes(fw.dir / name, text);
+    return fw.dir / name;
+  }
+
+  UpdateHooks Hooks() {
+    UpdateHooks h;
+    h.clock = &fw.clock;
+    h.prompt = [this](const std::string& t) { prompts.push_back(t); };
+    h.saveBridgePath = [this](const std::string& p) { savedPath = p; };
+    h.beginRun = [this] { ++begun; };
+    h.endRun = [this] { ++ended; };
+    h.programmingPresent = [] { return false; };
+    h.enterUpgradeMode = [this] {
+      if (loaderAppears) loaderRig.loader->PowerUp();
+      return true;
+    };
+    h.waitProgrammingArrived = [this](uint32_t ms) {
+      waits.push_back(ms);
+      if (!loaderRig.loader->IsPresent()) fw.clock.Advance(ms);
+      return loaderRig.loader->IsPresent();
+    };
+    // The bridge is back once the bootloader ended its session.
+    h.waitBridgeBack = [this](uint32_t ms) {
+      waits.push_back(ms);
+      const bool back = loaderRig.loader->Ends() > 0 && !loaderRig.loader->IsPresent();
+      if (!back) fw.clock.Advance(ms);
+      return back;
+    };
+    h.bridgeVersion = [this] { return bridgeAnswers ? std::string("V2.4") : std::string(); };
+    h.bridgeModelKey = [] { return uint16_t{5}; };
+    h.bridgeRelease = [] { return uint16_t{0x0123}; };
+    h.remoteImagePath = [this](const RemoteImage& image) {
+      return fw.dir / "System" / "Temp" / SafeBaseName(image.fileName);
+    };
+    h.makeEngine = [this](ILogSink* log) { return CreateFwUpdate(FwFamily::DE9vur, log, fw.access); };
+    h.identifyChip = [this] {
+      auto reader = CreateFwUpdate(FwFamily::DE9vur, nullptr, fw.access);
+      return reader->LoadFirmwareFile(plan.touchPath) && (reader->IsChipMatch() || true);
+    };
+    h.chipNameVersion = [] { return GetChipNameVersion(); };
+    h.makeConfig = [this] {
+      auto ops = std::make_unique<ConfigBurnOps>();
+      ops->loadAndSend = [this](const std::filesystem::path&) {
+        if (configRefused) throw UserMessageError("发送配置失败！请检查USB或I2C连接是否正常");
+        ++configSends;
+      };
+      ops->compare = [this] { return ++compares >= compareMatchesAt && compareMatchesAt > 0; };
+      ops->fileVersion = [] { return uint8_t{3}; };
+      ops->chipVersion = [this] { return chipConfigVersion; };
+      return ops;
+    };
+    return h;
+  }
+
+  bool Run() {
+    CUpdateSequence sequence(loaderRig.isp, Hooks(), fw.log);
+    return sequence.Run(plan);
+  }
+  bool Saw(const std::string& text) const {
+    const auto t = fw.log.Texts();
+    return std::find(t.begin(), t.end(), text) != t.end();
+  }
+  bool SawOk() const {
+    for (const LogLine& l : fw.log.Lines())
+      if (l.level == LOG_OK) return true;
+    return false;
+  }
+
+  std::vector<uint8_t> bridgeImage;
+  Ch55xRig loaderRig;
+  De9Rig fw;
+  UpdatePlan plan;
+  bool loaderAppears = true;
+  bool bridgeAnswers = true;
+  bool configRefused = false;
+  int compareMatchesAt = 1;
+  int compares = 0;
+  int configSends = 0;
+  std::optional<uint8_t> chipConfigVersion = uint8_t{3};
+  std::vector<std::string> prompts;
+  std::vector<uint32_t> waits;
+  std::string savedPath;
+  int begun = 0;
+  int ended = 0;
+};
+
+TEST(UpdateSequence, AllThreeStepsBurnAndVerify) {
+  SequenceRig rig;
+  rig.plan.bridge = rig.plan.touch = rig.plan.config = true;
+  ASSERT_TRUE(rig.Run()) << testing::PrintToString(rig.fw.log.Texts());
+  EXPECT_EQ(rig.loaderRig.loader->Flash().size() >= rig.bridgeImage.size(), true);
+  EXPECT_TRUE(std::equal(rig.bridgeImage.begin(), rig.bridgeImage.end(), rig.loaderRig.loader->Flash().begin()));
+  for (const std::string& line : {std::string("[V64er]检测设备"), std::string("[V64er]检测到设备2"),
+                                  std::string("[V64er]开始烧录固件"), std::string("[V64er]烧录完成"),
+                                  std::string("[VAzezu]开始烧录"), std::string("[VAzezu]烧录完成"),
+                                  std::string("[CONFIG]烧录配置"), kBridgeOk,
+                                  std::string("Config_3校验通过")}) {
+    EXPECT_TRUE(rig.Saw(line)) << line;
+  }
+  EXPECT_TRUE(rig.fw.log.Has(GetChipNameVersion() + " 烧录成功", LOG_OK));
+  EXPECT_EQ(rig.fw.log.Texts().back().rfind("烧录时间:", 0), 0u);
+  EXPECT_TRUE(rig.fw.log.Errors().empty()) << testing::PrintToString(rig.fw.log.Errors());
+  EXPECT_EQ(rig.waits, (std::vector<uint32_t>{kLoaderArrivalMs, kBridgeReturnMs}));
+  EXPECT_EQ(rig.savedPath, rig.plan.bridgePath.string());
+  EXPECT_EQ(rig.begun, 1);
+  EXPECT_EQ(rig.ended, 1);
+}
+
+TEST(UpdateSequence, EachStepAlone) {
+  struct Case {
+    bool bridge, touch, config;
+    std::string success;
+  } cases[] = {{true, false, false, kBridgeOk},
+               {false, true, false, "[VAzezu]烧录完成"},
+               {false, false, true, "Config_3校验通过"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.success);
+    SequenceRig rig;
+    rig.plan.bridge = c.bridge;
+    rig.plan.touch = c.touch;
+    rig.plan.config = c.config;
+    EXPECT_TRUE(rig.Run()) << testing::PrintToString(rig.fw.log.Texts());
+    EXPECT_TRUE(rig.Saw(c.success));
+    EXPECT_EQ(rig.loaderRig.loader->Ends(), c.bridge ? 1u : 0u);
+    EXPECT_EQ(rig.configSends, c.config ? 1 : 0);
+    EXPECT_EQ(rig.Saw("[VAzezu]开始烧录"), c.touch);
+  }
+}
+
+TEST(UpdateSequence, AFailureInEachStepGivesItsLineAndNoSuccess) {
+  struct Case {
+    const char* name;
+    std::function<void(SequenceRig&)> spoil;
+    std::string failure;
+    // Empty: a step failed, so nothing is verified and no line says success.
+    std::string forbidden = {};
+  } cases[] = {
+      {"no bootloader", [](SequenceRig& r) { r.loaderAppears = false; }, "[V64er]进入升级模式失败"},
+      {"programming fails",
+       [](SequenceRig& r) { r.loaderRig.loader->InjectFault(ch55x::kVerify, sim::Ch55xFault::Refuse); },
+       kBridgeFailed},
+      {"bridge silent after the burn", [](SequenceRig& r) { r.bridgeAnswers = false; }, kBridgeFailed, kBridgeOk},
+      {"firmware refused",
+       [](SequenceRig& r) {
+         r.plan.touchPath = WriteFile(r.fw.dir, "bad.bin", std::vector<uint8_t>(0x2000, 0x5A));
+       },
+       ""},
+      {"configuration refused", [](SequenceRig& r) { r.configRefused = true; },
+       "发送配置失败！请检查USB或I2C连接是否正常"},
+      {"verification mismatch, older chip", [](SequenceRig& r) { r.compareMatchesAt = 0; r.chipConfigVersion = 2; },
+       "配置校验失败", "Config_3校验通过"},
+      {"verification mismatch, newer chip", [](SequenceRig& r) { r.compareMatchesAt = 0; r.chipConfigVersion = 5; },
+       "当前配置版本号为5, 但是配置文件中的版本号为3,版本号过低。可以在Config->ConfigVersion修改版本号",
+       "Config_3校验通过"},
+      {"version read fails", [](SequenceRig& r) { r.compareMatchesAt = 0; r.chipConfigVersion.reset(); },
+       "配置校验失败", "Config_3校验通过"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SequenceRig rig;
+    rig.plan.bridge = rig.plan.touch = rig.plan.config = true;
+    c.spoil(rig);
+    EXPECT_FALSE(rig.Run());
+    const auto errors = rig.fw.log.Errors();
+    ASSERT_FALSE(errors.empty());
+    if (!c.failure.empty()) {
+      EXPECT_TRUE(rig.fw.log.Has(c.failure, LOG_ERROR)) << testing::PrintToString(errors);
+    }
+    if (c.forbidden.empty()) {
+      EXPECT_FALSE(rig.SawOk()) << testing::PrintToString(rig.fw.log.Texts());
+    } else {
+      EXPECT_FALSE(rig.Saw(c.forbidden));
+    }
+    EXPECT_EQ(rig.ended, 1);
+  }
+}
+
+TEST(UpdateSequence, LoaderAlreadyPresentAndMissingPaths) {
+  SequenceRig rig;
+  rig.loaderRig.loader->PowerUp();
+  rig.plan.bridge = rig.plan.touch = rig.plan.config = true;
+  rig.plan.touchPath.clear();
+  UpdateHooks hooks = rig.Hooks();
+  hooks.programmingPresent = [] { return true; };
+  CUpdateSequence sequence(rig.loaderRig.isp, hooks, rig.fw.log);
+  EXPECT_FALSE(sequence.Run(rig.plan));
+  EXPECT_TRUE(rig.Saw("[V64er]检测到ISP设备"));
+  EXPECT_TRUE(rig.Saw("[V64er]烧录完成"));
+  EXPECT_EQ(rig.prompts, std::vector<std::string>{"[VAzezu]请选择固件文件"});
+  // The configuration still burns, but with a step missing nothing is verified.
+  EXPECT_EQ(rig.configSends, 1);
+  EXPECT_FALSE(rig.SawOk());
+}
+
+TEST(UpdateSequence, RemoteImageBurnsReportsAndClosesAtZero) {
+  for (int remaining : {2, 1}) {
+    SCOPED_TRACE(remaining);
+    SequenceRig rig;
+    rig.plan.bridge = true;
+    rig.plan.bridgePath = "..\\evil\\path.hex";
+    auto image = std::make_shared<RemoteImage>();
+    image->fileName = "remote.hex";
+    image->data = Pattern(500, 9);
+    int left = remaining;
+    int burnDone = 0;
+    bool closed = false;
+    UpdateHooks hooks = rig.Hooks();
+    hooks.remote.takeImage = [&]() -> std::shared_ptr<const RemoteImage> { return closed ? nullptr : image; };
+    hooks.remote.remaining = [&] { return left; };
+    hooks.remote.sendBurnDone = [&] { return static_cast<uint32_t>(++burnDone); };
+    hooks.remote.decrementRemaining = [&] { return --left; };
+    hooks.remote.closeLink = [&] { closed = true; };
+    CUpdateSequence sequence(rig.loaderRig.isp, hooks, rig.fw.log);
+    EXPECT_TRUE(sequence.Run(rig.plan)) << testing::PrintToString(rig.fw.log.Texts());
+    EXPECT_TRUE(std::equal(image->data.begin(), image->data.end(), rig.loaderRig.loader->Flash().begin()));
+    EXPECT_EQ(burnDone, 1);
+    EXPECT_EQ(closed, remaining == 1);
+    EXPECT_TRUE(rig.savedPath.empty()) << "a remote name is never stored as the path";
+    // Side files only in the temporary folder.
+    const auto sum = ImageCheckSum(rig.loaderRig.isp.Image());
+    const auto paths = HexSideFilePaths(rig.fw.dir / "System/Temp/remote.hex", 0x0123, sum);
+    ASSERT_TRUE(paths);
+    EXPECT_TRUE(std::filesystem::exists(paths->ect));
+    EXPECT_FALSE(std::filesystem::exists(rig.fw.dir / "evil"));
+  }
+}
+
+TEST(HexSideFiles, NamesFromTheStemAndNeverTheSource) {
+  platform::testing_support::ScratchDir dir;
+  const std::vector<uint8_t> image = Pattern(300, 1);
+  const uint16_t sum = ImageCheckSum(image);
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "_0123_%02X", sum);
+  struct Case {
+    std::string source;
+    bool written;
+  } cases[] = {{"fw.hex", true}, {"FW.HEX", true}, {"a.hex.d/fw.hex", true}, {"fw.bin", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    const auto source = dir / c.source;
+    std::filesystem::create_directories(source.parent_path());
+    platform::testing_support::WriteBytes(source, "source text");
+    const auto paths = WriteHexSideFiles(source, image, 0x0123);
+    std::string kept;
+    ASSERT_TRUE(platform::ReadFileBytes(source, &kept, 1000));
+    EXPECT_EQ(kept, "source text");
+    ASSERT_EQ(paths.has_value(), c.written);
+    if (!c.written) continue;
+    EXPECT_EQ(paths->ect, source.parent_path() / (source.stem().string() + suffix + ".ect"));
+    std::string ect, bin;
+    ASSERT_TRUE(platform::ReadFileBytes(paths->ect, &ect, 1000));
+    ASSERT_TRUE(platform::ReadFileBytes(paths->bin, &bin, 1000));
+    EXPECT_EQ(ect.size(), kHexSideHeaderBytes);
+    EXPECT_EQ(bin.size(), image.size() - kHexSideHeaderBytes);
+  }
+  // A second run rewrites the header and keeps an existing body.
+  const auto source = dir / "fw.hex";
+  const auto paths = HexSideFilePaths(source, 0x0123, sum);
+  platform::testing_support::WriteBytes(paths->ect, "old");
+  platform::testing_support::WriteBytes(paths->bin, "kept");
+  WriteHexSideFiles(source, image, 0x0123);
+  std::string ect, bin;
+  ASSERT_TRUE(platform::ReadFileBytes(paths->ect, &ect, 1000));
+  ASSERT_TRUE(platform::ReadFileBytes(paths->bin, &bin, 1000));
+  EXPECT_EQ(ect.size(), kHexSideHeaderBytes);
+  EXPECT_EQ(bin, "kept");
+}
+
+}  // namespace
