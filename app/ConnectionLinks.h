@@ -73,6 +73,9 @@ class ConnectionLinks : public QObject,
   platform::Event& ProgrammingArrived() { return programmingArrived_; }
   bool ProgrammingPresent() const { return programmingPresent_; }
 
+  // Arrivals start the automatic update through this (null: never). UI thread.
+  void SetAutoUpdate(IAutoUpdate* autoUpdate) { deviceEvents_.SetAutoUpdate(autoUpdate); }
+
   // Handles one arrival or removal (UI thread); while a configuration send
   // owns the device it is held until the send ends.
   void HandleDeviceEvent(const platform::HotplugEvent& event);

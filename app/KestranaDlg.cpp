@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QRegularExpressionValidator>
 #include <QStackedWidget>
@@ -33,6 +34,7 @@
 #include "app/PageSwitcher.h"
 #include "ui/Prompts.h"
 #include "app/RegisterPanel.h"
+#include "app/UpdateRunner.h"
 #include "ui/UiBridge.h"
 #include "device/BridgeModels.h"
 #include "device/ChipGlobals.h"
@@ -40,6 +42,7 @@
 #include "device/PanelGeometry.h"
 #include "device/RegisterOps.h"
 #include "platform/AppPaths.h"
+#include "platform/IniFile.h"
 #include "views/DataFormatStore.h"
 #include "programming/widgets/ConfigDlg.h"
 #include "moduletest/engine/EngineRunner.h"
@@ -195,6 +198,12 @@ QWidget* CKestranaDlg::BuildControlColumn() {
   m_chipType->setObjectName(CONTROL_NAME(IDC_CHIP_TYPE));
   grid->addWidget(chipLabel, 3, 0);
   grid->addWidget(m_chipType, 3, 1);
+  m_updateButton = new QPushButton(QStringLiteral("Update"), update);
+  m_updateButton->setObjectName(CONTROL_NAME(IDC_UPDATE));
+  m_autoUpdateButton = new QPushButton(QStringLiteral("Auto Update"), update);
+  m_autoUpdateButton->setObjectName(CONTROL_NAME(IDC_AUTO_UPDATE));
+  grid->addWidget(m_updateButton, 4, 0);
+  grid->addWidget(m_autoUpdateButton, 4, 1);
   grid->setColumnStretch(1, 1);
   layout->addWidget(update);
 
@@ -254,6 +263,7 @@ bool CKestranaDlg::Initialize() {
                                 *m_pages, this);
   m_links->SetChipInfoSteps([this] { RebuildOptionDlg(); },
                             [] { GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry()); });
+  CreateUpdateRunner(settingsFile);
   m_links->StartMonitor(m_monitorWait);
   OnBnClickedTouchIc();
   bool udevUnreachable = false;
@@ -311,6 +321,8 @@ void CKestranaDlg::SetBusy(bool busy) {
     button->setEnabled(!busy);
   }
   if (m_registerPanel != nullptr) m_registerPanel->SetBusy(busy);
+  // In automatic mode "Update" stays off until the mode ends.
+  m_updateButton->setEnabled(!busy && (m_updateRunner == nullptr || !m_updateRunner->IsEnabled()));
   // The connection logic reads it from the pages.
   if (m_pages != nullptr) m_pages->SetBusy(busy);
 }
@@ -452,6 +464,10 @@ void CKestranaDlg::Shutdown() {
   // Pages, the connection monitor and the update worker stop here, before
   // the devices go.
   if (m_links != nullptr) m_links->Stop();
+  if (m_updateRunner != nullptr) {
+    m_updateRunner->SetAutoEnabled(false);
+    m_updateRunner->Wait();
+  }
   if (m_pages != nullptr) m_pages->HaltAll();
   m_optionDlg.reset();
   // Its read chain and any auto-adjust end before the devices go.
@@ -472,4 +488,70 @@ bool CKestranaDlg::TeardownFinished() const { return m_teardown && m_teardown->F
 
 bool CKestranaDlg::WaitForTeardown(std::chrono::milliseconds limit) {
   return m_teardown && m_teardown->WaitFor(limit);
+}
+
+// ---------------------------------------------------------------------------
+// Update panel
+
+void CKestranaDlg::CreateUpdateRunner(const std::filesystem::path& settingsFile) {
+  UpdateRunner::Host host;
+  host.log = m_log;
+  host.links = m_links;
+  host.pages = m_pages;
+  host.remote = m_netConnect != nullptr ? &m_netConnect->Link() : nullptr;
+  host.prompts = &m_prompts;
+  host.settingsFile = settingsFile;
+  host.setBusy = [this](bool busy) { SetBusy(busy); };
+  host.isBusy = [this] { return m_busy; };
+  host.plan = [this] { return TakeUpdatePlan(); };
+  host.touchVerified = [this] { OnBnClickedTouchIc(); };
+  m_updateRunner = new UpdateRunner(std::move(host), MakeUsbBackend(m_backend), this);
+  m_links->SetAutoUpdate(m_updateRunner);
+  connect(m_updateButton, &QAbstractButton::clicked, this, [this] { m_updateRunner->TryStart(); });
+  connect(m_autoUpdateButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedAutoUpdate);
+
+  // The panel's choices are stored as they are made.
+  auto storeEnable = [this, settingsFile](QCheckBox* box, const char* key) {
+    connect(box, &QAbstractButton::toggled, this, [settingsFile, key](bool on) {
+      platform::IniWriteString("UPDATE", key, on ? "1" : "0", settingsFile);
+    });
+  };
+  storeEnable(m_configEnable, "config enable");
+  storeEnable(m_duvivEnable, "duviv enable");
+  storeEnable(m_v64erEnable, "v64er enable");
+  auto storePath = [this, settingsFile](QLineEdit* edit, const char* key) {
+    connect(edit, &QLineEdit::textChanged, this, [settingsFile, key](const QString& text) {
+      std::error_code ec;
+      const std::string stored = text.toStdString();
+      if (!stored.empty() && std::filesystem::is_regular_file(platform::AppPaths::Resolve(stored), ec)) {
+        platform::IniWriteString("UPDATE", key, stored, settingsFile);
+      }
+    });
+  };
+  storePath(m_configPath, "config path");
+  storePath(m_duvivPath, "duviv path");
+  storePath(m_v64erPath, "v64er path");
+}
+
+UpdatePlan CKestranaDlg::TakeUpdatePlan() const {
+  auto pathOf = [](const QLineEdit* edit) {
+    const std::string text = edit->text().trimmed().toStdString();
+    return text.empty() ? std::filesystem::path() : platform::AppPaths::Resolve(text);
+  };
+  UpdatePlan plan;
+  plan.config = m_configEnable->isChecked();
+  plan.touch = m_duvivEnable->isChecked();
+  plan.bridge = m_v64erEnable->isChecked();
+  plan.configPath = pathOf(m_configPath);
+  plan.touchPath = pathOf(m_duvivPath);
+  plan.bridgePath = pathOf(m_v64erPath);
+  return plan;
+}
+
+void CKestranaDlg::OnBnClickedAutoUpdate() {
+  const bool arm = !m_updateRunner->IsEnabled();
+  m_updateRunner->SetAutoEnabled(arm);
+  m_autoUpdateButton->setText(arm ? QStringLiteral("Stop Upadate") : QStringLiteral("Auto Upadate"));
+  m_updateButton->setEnabled(!arm && !m_busy);
+  if (arm) m_updateRunner->TryStart();
 }

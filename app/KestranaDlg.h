@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 
 #include "ui/MyDialog.h"
@@ -42,6 +43,9 @@ class QLineEdit;
 class QStackedWidget;
 class QVBoxLayout;
 class RegisterPanel;
+class UpdateRunner;
+class QPushButton;
+struct UpdatePlan;
 struct AppSettings;
 struct UpdateFileSetting;
 
@@ -86,6 +90,8 @@ class CKestranaDlg : public CMyDialog {
   CTcpLink* TcpLink() { return m_tcpLink.get(); }
   CNetConnect* NetConnect() { return m_netConnect; }
   CDlgTest& TestPage() { return *m_testPage; }
+  // Runs the update sequence of the update panel.
+  UpdateRunner& Updates() { return *m_updateRunner; }
 
   // A burn or a module test owns the device: the controls that would send
   // requests in between (page buttons, register panel) are disabled and the
@@ -119,6 +125,11 @@ class CKestranaDlg : public CMyDialog {
   void OnBnClickedOptions();
   // "触控配置": a new configuration editor for the identified chip.
   void OnBnClickedConfig();
+  // The update panel's runner, its buttons and the storing of its choices.
+  void CreateUpdateRunner(const std::filesystem::path& settingsFile);
+  UpdatePlan TakeUpdatePlan() const;
+  // "Auto Update": arms or disarms the update on every arrival.
+  void OnBnClickedAutoUpdate();
 
   IPrompts& m_prompts;
   std::shared_ptr<platform::IHidBackend> m_backend;
@@ -176,4 +187,7 @@ class CKestranaDlg : public CMyDialog {
   QLineEdit* m_port = nullptr;
 
   CMyRichEditCtrl* m_log = nullptr;
+  QPushButton* m_updateButton = nullptr;
+  QPushButton* m_autoUpdateButton = nullptr;
+  UpdateRunner* m_updateRunner = nullptr;
 };

@@ -49,6 +49,8 @@ class DeviceEvents {
   explicit DeviceEvents(DeviceEventHooks hooks);
 
   void Handle(const platform::HotplugEvent& event);
+  // Wires the automatic update in (null: none). UI thread.
+  void SetAutoUpdate(IAutoUpdate* autoUpdate) { hooks_.autoUpdate = autoUpdate; }
 
  private:
   void CommandArrived();

@@ -92,6 +92,8 @@ enum ControlId : int {
   // Main window commands: sliding panels, axis buttons, network connect.
 
   // Update sequence.
+  IDC_UPDATE = 1035,
+  IDC_AUTO_UPDATE = 1036,
 
   // Remote link dialog.
   IDD_NET_CONNECT = 239,

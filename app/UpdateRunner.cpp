@@ -1,0 +1,151 @@
+#include "app/UpdateRunner.h"
+
+#include <QMetaObject>
+#include <QString>
+#include <utility>
+
+#include "device/ChipGlobals.h"
+#include "device/ChipIdentify.h"
+#include "device/HidDevice.h"
+#include "device/RegisterOps.h"
+#include "device/net/ImageMessage.h"
+#include "device/net/RemoteLink.h"
+#include "app/ConnectionLinks.h"
+#include "platform/AppPaths.h"
+#include "platform/IniFile.h"
+#include "programming/Ch55xUsb.h"
+#include "programming/McuIsp.h"
+#include "programming/update/ConfigBurn.h"
+#include "ui/LogWindow.h"
+#include "ui/Prompts.h"
+#include "ui/UiBridge.h"
+
+namespace {
+
+// Where no USB access could be had: the bootloader is never found.
+class NoUsb : public platform::IUsbBackend {
+ public:
+  std::vector<platform::UsbDeviceInfo> Enumerate(std::span<const platform::UsbId>) override {
+    return {};
+  }
+  std::unique_ptr<platform::IUsbBulkPort> Open(const platform::UsbDeviceInfo&,
+                                               const platform::UsbBulkPipe&) override {
+    return nullptr;
+  }
+};
+
+bool IsStreamingPage(int page) { return page >= PAGE_DEMO && page <= PAGE_OBSERVE; }
+
+// The bridge answers again: it arrived and the arrival handling opened it.
+bool WaitBridgeBack(ConnectionLinks& links, uint32_t ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    if (!links.BridgeArrived().Wait(static_cast<uint32_t>(left.count()))) return false;
+    CHidDevice* device = g_pBridgeDevice.load();
+    if (device != nullptr && device->IsConnected()) return true;
+    // Woken by an arrival whose open failed: wait for the next one.
+    links.BridgeArrived().Reset();
+  }
+}
+
+}  // namespace
+
+UpdateRunner::UpdateRunner(Host host, std::unique_ptr<platform::IUsbBackend> usb, QObject* parent)
+    : QObject(parent), host_(std::move(host)), usb_(std::move(usb)) {
+  if (!usb_) usb_ = std::make_unique<NoUsb>();
+  ispBackend_ = std::make_unique<Ch55xUsbBackend>(*usb_);
+  isp_ = std::make_unique<CMcuIsp>(*ispBackend_);
+}
+
+UpdateRunner::~UpdateRunner() { Wait(); }
+
+void UpdateRunner::Wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool UpdateRunner::TryStart() {
+  if (running_ || (host_.isBusy && host_.isBusy())) return false;
+  // The previous run's thread has posted its end already; it is gone or going.
+  Wait();
+  running_ = true;
+  host_.setBusy(true);
+  page_ = host_.pages != nullptr ? host_.pages->CurrentPage() : PAGE_DEMO;
+  UpdatePlan plan = host_.plan();
+  thread_ = std::jthread([this, plan = std::move(plan)] { Run(plan); });
+  return true;
+}
+
+void UpdateRunner::Run(UpdatePlan plan) {
+  UpdateHooks hooks = MakeHooks();
+  if (adjust_) adjust_(hooks);
+  CUpdateSequence sequence(*isp_, std::move(hooks), *host_.log);
+  const bool ok = sequence.Run(plan);
+  // Dropped when the window is gone meanwhile.
+  QMetaObject::invokeMethod(
+      this,
+      [this, ok] {
+        running_ = false;
+        host_.setBusy(false);
+        if (host_.pages != nullptr && IsStreamingPage(page_)) host_.pages->RestartPage(page_);
+        emit Finished(ok);
+      },
+      Qt::QueuedConnection);
+}
+
+UpdateHooks UpdateRunner::MakeHooks() {
+  UpdateHooks h;
+  ConnectionLinks* links = host_.links;
+  h.prompt = [this](const std::string& text) {
+    IPrompts* prompts = host_.prompts;
+    if (prompts != nullptr) UiBridge::call([prompts, text] { prompts->info(QString::fromStdString(text)); });
+  };
+  h.saveBridgePath = [file = host_.settingsFile](const std::string& path) {
+    if (!file.empty()) platform::IniWriteString("UPDATE", "v64er path", path, file);
+  };
+  h.beginRun = [this] {
+    const int page = page_;
+    if (host_.pages != nullptr) host_.pages->MarkPageStopped(page);
+    StopDataStream();
+    CMyRichEditCtrl* log = host_.log;
+    UiBridge::call([log] { log->OnClear(); });
+  };
+  h.programmingPresent = [links] { return links->ProgrammingPresent(); };
+  h.resetArrivals = [links] {
+    links->BridgeArrived().Reset();
+    links->ProgrammingArrived().Reset();
+  };
+  h.enterUpgradeMode = [] { return EnterBridgeUpgradeMode() != 0; };
+  h.waitProgrammingArrived = [links](uint32_t ms) { return links->ProgrammingArrived().Wait(ms); };
+  h.waitBridgeBack = [links](uint32_t ms) { return WaitBridgeBack(*links, ms); };
+  h.bridgeVersion = [] { return GetBridgeVersion(); };
+  h.bridgeModelKey = [] {
+    CHidDevice* device = g_pBridgeDevice.load();
+    return device != nullptr ? device->ModelKey() : uint16_t{0};
+  };
+  h.bridgeRelease = [] {
+    CHidDevice* device = g_pBridgeDevice.load();
+    return device != nullptr ? device->GetAttributes().version : uint16_t{0};
+  };
+  h.remoteImagePath = [](const RemoteImage& image) {
+    return platform::AppPaths::Resolve(RemoteImageStoredPath(image));
+  };
+  h.makeEngine = [](ILogSink* log) { return CreateFwUpdateForConnectedChip(log); };
+  h.identifyChip = [] { return IdentifyChip() == 1; };
+  h.chipNameVersion = [] { return GetChipNameVersion(); };
+  h.touchVerified = [this] {
+    if (host_.touchVerified) UiBridge::post(host_.touchVerified);
+  };
+  h.makeConfig = [] { return MakeConfigBurn(); };
+  h.configVerified = [links] { links->ReadPanelGeometry(); };
+  if (CRemoteLink* remote = host_.remote) {
+    h.remote.takeImage = [remote] { return remote->TakeImage(); };
+    h.remote.sendBurnDone = [remote] { return remote->SendBurnDone(); };
+    h.remote.remaining = [remote] { return remote->Remaining(); };
+    h.remote.decrementRemaining = [remote] { return remote->DecrementRemaining(); };
+    h.remote.closeLink = [remote] { remote->CloseLink(); };
+  }
+  return h;
+}

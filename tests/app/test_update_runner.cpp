@@ -1,0 +1,187 @@
+// The update panel of the main window on the simulated bridge: the bridge's
+// reflash through its simulated bootloader, one run at a time, the automatic
+// update on arrivals, and the panel's settings keys.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "app/ConnectionLinks.h"
+#include "app/KestranaDlg.h"
+#include "app/UpdateRunner.h"
+#include "device/ChipGlobals.h"
+#include "device/HidDevice.h"
+#include "platform/AppPaths.h"
+#include "platform/IniFile.h"
+#include "sim/SimHidBackend.h"
+#include "tests/platform/ScratchDir.h"
+#include "tests/programming/HexText.h"
+#include "tests/ui/FakePrompts.h"
+#include "tests/ui/QtTestUtil.h"
+#include "ui/ControlIds.h"
+#include "ui/LogWindow.h"
+#include "ui/MyEditBrowseCtrl.h"
+#include "ui/UiBridge.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::testing_support::ScratchDir;
+using platform::testing_support::WriteBytes;
+
+const fs::path kShippedRuntime =
+    fs::path(KESTRANA_TEST_DATA_DIR).parent_path().parent_path() / "resources" / "runtime";
+
+QStringList LogLines(CMyRichEditCtrl& log) {
+  QStringList lines;
+  for (QTextBlock b = log.document()->begin(); b.isValid(); b = b.next()) {
+    if (!b.text().isEmpty()) lines << b.text();
+  }
+  return lines;
+}
+
+class UpdatePanel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_shuttingDown = false;
+    SetChipName("");
+    platform::AppPaths::SetBaseDir(root_.path());
+    fs::copy(kShippedRuntime, root_.path(), fs::copy_options::recursive);
+    bridge_ = backend_->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9));
+    window_ = std::make_unique<CKestranaDlg>(prompts_, backend_);
+    window_->SetMonitorWait([](const std::vector<platform::Event*>& events, uint32_t) {
+      events[0]->Wait();
+      return 0;
+    });
+    ASSERT_TRUE(window_->Initialize());
+  }
+  void TearDown() override {
+    window_.reset();
+    g_shuttingDown = false;
+  }
+  template <typename T>
+  T* Control(const QString& name) {
+    T* widget = window_->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name.toStdString();
+    return widget;
+  }
+  // Only the bridge step, on a small image.
+  fs::path ChooseBridgeImage() {
+    std::vector<uint8_t> image(600);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
+    const fs::path hex = root_.path() / "v64er_v0102.hex";
+    WriteBytes(hex, hextest::ImageToHex(image));
+    Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
+    Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
+    Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
+    Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(hex.string()));
+    return hex;
+  }
+  bool Saw(const QString& line) { return LogLines(window_->Log()).contains(line); }
+
+  ScratchDir root_;
+  FakePrompts prompts_;
+  std::shared_ptr<sim::SimHidBackend> backend_ = std::make_shared<sim::SimHidBackend>();
+  std::shared_ptr<sim::SimBridge> bridge_;
+  std::unique_ptr<CKestranaDlg> window_;
+};
+
+TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
+  const fs::path hex = ChooseBridgeImage();
+  const uint16_t oldRelease = g_pBridgeDevice.load()->GetAttributes().version;
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  auto* update = Control<QPushButton>(CONTROL_NAME(IDC_UPDATE));
+  update->click();
+  EXPECT_TRUE(window_->IsBusy());
+  EXPECT_FALSE(window_->Updates().TryStart()) << "one run at a time";
+  EXPECT_FALSE(window_->close()) << "no closing in the middle of a burn";
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_TRUE(finished.at(0).at(0).toBool()) << LogLines(window_->Log()).join('\n').toStdString();
+  EXPECT_FALSE(window_->IsBusy());
+  EXPECT_TRUE(update->isEnabled());
+
+  const uint16_t release = g_pBridgeDevice.load()->GetAttributes().version;
+  EXPECT_EQ(release, oldRelease + 1);
+  EXPECT_TRUE(Saw(QStringLiteral("[V64er]烧录完成")));
+  EXPECT_TRUE(Saw(QString::asprintf("K%x_%04x烧录成功", g_pBridgeDevice.load()->ModelKey(), release)));
+  EXPECT_EQ(platform::IniGetString("UPDATE", "v64er path", "", root_.path() / "System/AppConfigInit.ini"),
+            hex.string());
+  // The side files beside the image, named from its stem.
+  int sideFiles = 0;
+  for (const auto& entry : fs::directory_iterator(root_.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(QString::asprintf("v64er_v0102_%04x_", release).toStdString(), 0) == 0) ++sideFiles;
+  }
+  EXPECT_EQ(sideFiles, 2);
+}
+
+TEST_F(UpdatePanel, MissingPathsAreAskedForAndTheWindowIsFreedAgain) {
+  Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(true);
+  Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(true);
+  Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
+  for (auto id : {CONTROL_NAME(IDC_CONFIG_PATH), CONTROL_NAME(IDC_DUVIV_PATH), CONTROL_NAME(IDC_V64ER_PATH)})
+    Control<CMyEditBrowseCtrl>(id)->clear();
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  ASSERT_TRUE(window_->Updates().TryStart());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_FALSE(finished.at(0).at(0).toBool());
+  EXPECT_EQ(prompts_.infos, (QStringList{QStringLiteral("[V64er]请选择 v64er 固件文件"),
+                                         QStringLiteral("[VAzezu]请选择固件文件"),
+                                         QStringLiteral("[CONFIG]请选择配置文件")}));
+  EXPECT_FALSE(window_->IsBusy());
+  EXPECT_TRUE(window_->close());
+}
+
+TEST_F(UpdatePanel, AutoUpdateRunsOncePerArrival) {
+  ChooseBridgeImage();
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  auto* autoButton = Control<QPushButton>(CONTROL_NAME(IDC_AUTO_UPDATE));
+  auto* update = Control<QPushButton>(CONTROL_NAME(IDC_UPDATE));
+  autoButton->click();
+  EXPECT_EQ(autoButton->text(), QStringLiteral("Stop Upadate"));
+  // Arming runs once; the bridge coming back from its own reflash is part of
+  // that run, not a new arrival.
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_FALSE(update->isEnabled()) << "Update stays off while armed";
+
+  bridge_->Unplug();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !g_pBridgeDevice.load()->IsConnected(); }));
+  bridge_->Replug();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 2; }));
+  // Nothing else starts once everything has settled.
+  QElapsedTimer settle;
+  settle.start();
+  qttest::ProcessEventsUntil([&] { return settle.elapsed() > 200; });
+  EXPECT_EQ(finished.count(), 2);
+
+  autoButton->click();
+  EXPECT_EQ(autoButton->text(), QStringLiteral("Auto Upadate"));
+  EXPECT_TRUE(update->isEnabled());
+}
+
+TEST_F(UpdatePanel, EnableBoxesAndExistingPathsAreStored) {
+  const fs::path ini = root_.path() / "System/AppConfigInit.ini";
+  auto* box = Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE));
+  box->setChecked(false);
+  EXPECT_EQ(platform::IniGetString("UPDATE", "duviv enable", "", ini), "0");
+  box->setChecked(true);
+  EXPECT_EQ(platform::IniGetString("UPDATE", "duviv enable", "", ini), "1");
+  auto* edit = Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_DUVIV_PATH));
+  const std::string before = platform::IniGetString("UPDATE", "duviv path", "", ini);
+  edit->setText(QString::fromStdString((root_.path() / "missing.bin").string()));
+  EXPECT_EQ(platform::IniGetString("UPDATE", "duviv path", "", ini), before);
+  const fs::path fw = root_.path() / "fw.bin";
+  WriteBytes(fw, "x");
+  edit->setText(QString::fromStdString(fw.string()));
+  EXPECT_EQ(platform::IniGetString("UPDATE", "duviv path", "", ini), fw.string());
+}
+
+}  // namespace
