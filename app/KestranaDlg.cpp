@@ -33,6 +33,8 @@
 #include "ui/MyEditBrowseCtrl.h"
 #include "app/PageSwitcher.h"
 #include "ui/Prompts.h"
+#include "app/MainCommands.h"
+#include "app/NetworkConnectButton.h"
 #include "app/RegisterPanel.h"
 #include "app/UpdateRunner.h"
 #include "ui/UiBridge.h"
@@ -228,7 +230,24 @@ QWidget* CKestranaDlg::BuildControlColumn() {
   netRow->addWidget(m_ipAddress, 1);
   netRow->addWidget(portLabel);
   netRow->addWidget(m_port);
+  m_netConnectButton = new QPushButton(QStringLiteral("网络连接"), net);
+  m_netConnectButton->setObjectName(CONTROL_NAME(IDC_NET_CONNECT));
+  netRow->addWidget(m_netConnectButton);
   layout->addWidget(net);
+
+  // Axis buttons and the logo line.
+  auto* commands = new QHBoxLayout;
+  auto addCommand = [&](QPushButton*& button, const QString& text, const QString& name) {
+    button = new QPushButton(text, column);
+    button->setObjectName(name);
+    commands->addWidget(button);
+  };
+  addCommand(m_axisX2X, QStringLiteral("X<->X"), CONTROL_NAME(IDC_AXIS_X2X));
+  addCommand(m_axisY2Y, QStringLiteral("Y<->Y"), CONTROL_NAME(IDC_AXIS_Y2Y));
+  addCommand(m_axisX2Y, QStringLiteral("X<->Y"), CONTROL_NAME(IDC_AXIS_X2Y));
+  addCommand(m_logo, QStringLiteral("Kestrana"), CONTROL_NAME(IDC_LOGO));
+  m_logo->setFlat(true);
+  layout->addLayout(commands);
 
   m_log = new CMyRichEditCtrl(column);
   m_log->setObjectName(CONTROL_NAME(IDC_LOG));
@@ -264,6 +283,7 @@ bool CKestranaDlg::Initialize() {
   m_links->SetChipInfoSteps([this] { RebuildOptionDlg(); },
                             [] { GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry()); });
   CreateUpdateRunner(settingsFile);
+  CreateMainCommands(settingsFile);
   m_links->StartMonitor(m_monitorWait);
   OnBnClickedTouchIc();
   bool udevUnreachable = false;
@@ -321,6 +341,9 @@ void CKestranaDlg::SetBusy(bool busy) {
     button->setEnabled(!busy);
   }
   if (m_registerPanel != nullptr) m_registerPanel->SetBusy(busy);
+  for (QPushButton* button : {m_axisX2X, m_axisY2Y, m_axisX2Y, m_netConnectButton}) {
+    button->setEnabled(!busy);
+  }
   // In automatic mode "Update" stays off until the mode ends.
   m_updateButton->setEnabled(!busy && (m_updateRunner == nullptr || !m_updateRunner->IsEnabled()));
   // The connection logic reads it from the pages.
@@ -468,6 +491,8 @@ void CKestranaDlg::Shutdown() {
     m_updateRunner->SetAutoEnabled(false);
     m_updateRunner->Wait();
   }
+  // A connect in flight ends within the link's connect time.
+  if (m_netButton != nullptr) m_netButton->Wait();
   if (m_pages != nullptr) m_pages->HaltAll();
   m_optionDlg.reset();
   // Its read chain and any auto-adjust end before the devices go.
@@ -554,4 +579,31 @@ void CKestranaDlg::OnBnClickedAutoUpdate() {
   m_autoUpdateButton->setText(arm ? QStringLiteral("Stop Upadate") : QStringLiteral("Auto Upadate"));
   m_updateButton->setEnabled(!arm && !m_busy);
   if (arm) m_updateRunner->TryStart();
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void CKestranaDlg::CreateMainCommands(const std::filesystem::path& settingsFile) {
+  m_netButton = new NetworkConnectButton(m_netConnectButton, m_ipAddress, m_port, *m_tcpLink, *m_log,
+                                         settingsFile, this);
+  MainCommands::Host host;
+  host.window = this;
+  host.prompts = &m_prompts;
+  host.log = m_log;
+  host.links = m_links;
+  host.isBusy = [this] { return m_busy; };
+  host.openConfig = [this] { OnBnClickedConfig(); };
+  host.demoFullScreen = [this] {
+    // A stopped demo is shown and started; a running one stays as it is.
+    if (m_pages->IsPageStopped(PAGE_DEMO)) m_pages->OnPageButton(PAGE_DEMO);
+    m_demo->ToggleFullScreen();
+  };
+  host.showNetLink = [this] { m_netConnect->show(); };
+  m_commands = new MainCommands(std::move(host), this);
+  m_commands->InstallShortcuts();
+  connect(m_axisX2X, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::X2X); });
+  connect(m_axisY2Y, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::Y2Y); });
+  connect(m_axisX2Y, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::X2Y); });
+  connect(m_logo, &QAbstractButton::clicked, m_commands, &MainCommands::OnLogo);
 }

@@ -44,6 +44,8 @@ class QStackedWidget;
 class QVBoxLayout;
 class RegisterPanel;
 class UpdateRunner;
+class MainCommands;
+class NetworkConnectButton;
 class QPushButton;
 struct UpdatePlan;
 struct AppSettings;
@@ -92,6 +94,8 @@ class CKestranaDlg : public CMyDialog {
   CDlgTest& TestPage() { return *m_testPage; }
   // Runs the update sequence of the update panel.
   UpdateRunner& Updates() { return *m_updateRunner; }
+  // Accelerators, axis buttons, logo line and help.
+  MainCommands& Commands() { return *m_commands; }
 
   // A burn or a module test owns the device: the controls that would send
   // requests in between (page buttons, register panel) are disabled and the
@@ -130,6 +134,7 @@ class CKestranaDlg : public CMyDialog {
   UpdatePlan TakeUpdatePlan() const;
   // "Auto Update": arms or disarms the update on every arrival.
   void OnBnClickedAutoUpdate();
+  void CreateMainCommands(const std::filesystem::path& settingsFile);
 
   IPrompts& m_prompts;
   std::shared_ptr<platform::IHidBackend> m_backend;
@@ -190,4 +195,11 @@ class CKestranaDlg : public CMyDialog {
   QPushButton* m_updateButton = nullptr;
   QPushButton* m_autoUpdateButton = nullptr;
   UpdateRunner* m_updateRunner = nullptr;
+  QPushButton* m_netConnectButton = nullptr;
+  QPushButton* m_axisX2X = nullptr;
+  QPushButton* m_axisY2Y = nullptr;
+  QPushButton* m_axisX2Y = nullptr;
+  QPushButton* m_logo = nullptr;
+  NetworkConnectButton* m_netButton = nullptr;
+  MainCommands* m_commands = nullptr;
 };

@@ -90,6 +90,14 @@ enum ControlId : int {
   IDD_FLOATING_BTN = 210,
 
   // Main window commands: sliding panels, axis buttons, network connect.
+  IDC_AXIS_X2X = 1005,
+  IDC_AXIS_Y2Y = 1010,
+  IDC_AXIS_X2Y = 1014,
+  IDC_LOGO = 1129,
+  IDC_NET_CONNECT = 1169,
+  ID_ACCEL_CONFIG = 32861,
+  ID_ACCEL_DEMO = 32862,
+  ID_ACCEL_NET_LINK = 32870,
 
   // Update sequence.
   IDC_UPDATE = 1035,

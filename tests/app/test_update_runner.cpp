@@ -30,69 +30,13 @@
 #include "ui/LogWindow.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/UiBridge.h"
+#include "tests/app/WindowRig.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using platform::testing_support::ScratchDir;
-using platform::testing_support::WriteBytes;
+using namespace window_test;
 
-const fs::path kShippedRuntime =
-    fs::path(KESTRANA_TEST_DATA_DIR).parent_path().parent_path() / "resources" / "runtime";
-
-QStringList LogLines(CMyRichEditCtrl& log) {
-  QStringList lines;
-  for (QTextBlock b = log.document()->begin(); b.isValid(); b = b.next()) {
-    if (!b.text().isEmpty()) lines << b.text();
-  }
-  return lines;
-}
-
-class UpdatePanel : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_shuttingDown = false;
-    SetChipName("");
-    platform::AppPaths::SetBaseDir(root_.path());
-    fs::copy(kShippedRuntime, root_.path(), fs::copy_options::recursive);
-    bridge_ = backend_->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9));
-    window_ = std::make_unique<CKestranaDlg>(prompts_, backend_);
-    window_->SetMonitorWait([](const std::vector<platform::Event*>& events, uint32_t) {
-      events[0]->Wait();
-      return 0;
-    });
-    ASSERT_TRUE(window_->Initialize());
-  }
-  void TearDown() override {
-    window_.reset();
-    g_shuttingDown = false;
-  }
-  template <typename T>
-  T* Control(const QString& name) {
-    T* widget = window_->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name.toStdString();
-    return widget;
-  }
-  // Only the bridge step, on a small image.
-  fs::path ChooseBridgeImage() {
-    std::vector<uint8_t> image(600);
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
-    const fs::path hex = root_.path() / "v64er_v0102.hex";
-    WriteBytes(hex, hextest::ImageToHex(image));
-    Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
-    Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
-    Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
-    Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(hex.string()));
-    return hex;
-  }
-  bool Saw(const QString& line) { return LogLines(window_->Log()).contains(line); }
-
-  ScratchDir root_;
-  FakePrompts prompts_;
-  std::shared_ptr<sim::SimHidBackend> backend_ = std::make_shared<sim::SimHidBackend>();
-  std::shared_ptr<sim::SimBridge> bridge_;
-  std::unique_ptr<CKestranaDlg> window_;
-};
+class UpdatePanel : public WindowRig {};
 
 TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
   const fs::path hex = ChooseBridgeImage();

@@ -1,0 +1,84 @@
+#include "app/NetworkConnectButton.h"
+
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "device/ChipGlobals.h"
+#include "device/LogSink.h"
+#include "device/net/LinkSwitch.h"
+#include "platform/IniFile.h"
+
+namespace {
+const QString kConnectText = QStringLiteral("网络连接");
+const char* const kFailedText = "安卓设备连接失败";
+}  // namespace
+
+NetworkConnectButton::NetworkConnectButton(QPushButton* button, QLineEdit* ip, QLineEdit* port,
+                                           CTcpLink& link, ILogSink& log,
+                                           std::filesystem::path settingsFile, QObject* parent)
+    : QObject(parent),
+      button_(button),
+      ip_(ip),
+      port_(port),
+      link_(link),
+      log_(log),
+      settingsFile_(std::move(settingsFile)) {
+  button_->setText(kConnectText);
+  connect(button_, &QPushButton::clicked, this, &NetworkConnectButton::OnClicked);
+}
+
+NetworkConnectButton::~NetworkConnectButton() { Wait(); }
+
+void NetworkConnectButton::Wait() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void NetworkConnectButton::OnClicked() {
+  if (connecting_) return;
+  if (button_->text() == kConnectText) {
+    Connect();
+  } else {
+    Disconnect();
+  }
+}
+
+void NetworkConnectButton::Connect() {
+  const auto address = ParseIpv4(ip_->text().trimmed().toStdString());
+  bool portOk = false;
+  const int port = port_->text().trimmed().toInt(&portOk);
+  // A port outside the range would wrap to another one.
+  if (!address || !portOk || port < 1 || port > 65535) {
+    log_.AddLog(kFailedText, LOG_ERROR);
+    return;
+  }
+  const std::string ip = FormatIpv4(*address);
+  Wait();
+  connecting_ = true;
+  button_->setText(QStringLiteral("正在连接"));
+  button_->setEnabled(false);
+  log_.AddLog("正在连接安卓设备", LOG_BUSY);
+  platform::IniWriteStrings("NET INTERFACE", {{"IP", ip}, {"Port", std::to_string(port)}},
+                            settingsFile_, nullptr);
+  worker_ = std::jthread([this, ip, port] {
+    const bool ok = ConnectNetworkDevice(link_, g_pBridgeDevice.load(), ip, port) == 1;
+    // Dropped when the window is gone meanwhile.
+    QMetaObject::invokeMethod(
+        this,
+        [this, ok] {
+          connecting_ = false;
+          button_->setEnabled(true);
+          button_->setText(ok ? QStringLiteral("断开连接") : kConnectText);
+          log_.AddLog(ok ? "安卓设备已连接" : kFailedText, ok ? LOG_INFO : LOG_ERROR);
+          emit Finished(ok);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void NetworkConnectButton::Disconnect() {
+  button_->setText(kConnectText);
+  DisconnectNetworkDevice(link_, g_pBridgeDevice.load());
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The main window on one simulated bridge in a temporary runtime root, for
+// the tests of the window's panels and commands.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "app/KestranaDlg.h"
+#include "device/ChipGlobals.h"
+#include "platform/AppPaths.h"
+#include "sim/SimHidBackend.h"
+#include "tests/platform/ScratchDir.h"
+#include "tests/programming/HexText.h"
+#include "tests/ui/FakePrompts.h"
+#include "ui/ControlIds.h"
+#include "ui/LogWindow.h"
+#include "ui/MyEditBrowseCtrl.h"
+#include "ui/UiBridge.h"
+
+namespace window_test {
+
+namespace fs = std::filesystem;
+using platform::testing_support::ScratchDir;
+using platform::testing_support::WriteBytes;
+
+inline const fs::path kShippedRuntime =
+    fs::path(KESTRANA_TEST_DATA_DIR).parent_path().parent_path() / "resources" / "runtime";
+
+inline QStringList LogLines(CMyRichEditCtrl& log) {
+  QStringList lines;
+  for (QTextBlock b = log.document()->begin(); b.isValid(); b = b.next()) {
+    if (!b.text().isEmpty()) lines << b.text();
+  }
+  return lines;
+}
+
+class WindowRig : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_shuttingDown = false;
+    SetChipName("");
+    platform::AppPaths::SetBaseDir(root_.path());
+    fs::copy(kShippedRuntime, root_.path(), fs::copy_options::recursive);
+    bridge_ = backend_->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9));
+    window_ = std::make_unique<CKestranaDlg>(prompts_, backend_);
+    window_->SetMonitorWait([](const std::vector<platform::Event*>& events, uint32_t) {
+      events[0]->Wait();
+      return 0;
+    });
+    ASSERT_TRUE(window_->Initialize());
+  }
+  void TearDown() override {
+    window_.reset();
+    g_shuttingDown = false;
+  }
+  template <typename T>
+  T* Control(const QString& name) {
+    T* widget = window_->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name.toStdString();
+    return widget;
+  }
+  // Only the bridge step, on a small image.
+  fs::path ChooseBridgeImage() {
+    std::vector<uint8_t> image(600);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
+    const fs::path hex = root_.path() / "v64er_v0102.hex";
+    WriteBytes(hex, hextest::ImageToHex(image));
+    Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
+    Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
+    Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
+    Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(hex.string()));
+    return hex;
+  }
+  bool Saw(const QString& line) { return LogLines(window_->Log()).contains(line); }
+
+  ScratchDir root_;
+  FakePrompts prompts_;
+  std::shared_ptr<sim::SimHidBackend> backend_ = std::make_shared<sim::SimHidBackend>();
+  std::shared_ptr<sim::SimBridge> bridge_;
+  std::unique_ptr<CKestranaDlg> window_;
+};
+
+}  // namespace window_test

@@ -1,0 +1,131 @@
+// The main window's commands: accelerators, the axis buttons on the
+// simulated chip, the network connect button against the simulated
+// networked device on loopback, the logo line and help.
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalSpy>
+
+#include "app/MainCommands.h"
+#include "app/NetConnectDlg.h"
+#include "app/NetworkConnectButton.h"
+#include "device/HidDevice.h"
+#include "device/net/TcpLink.h"
+#include "platform/IniFile.h"
+#include "sim/SimChip.h"
+#include "sim/netdevice/SimTcpDevice.h"
+#include "tests/app/WindowRig.h"
+#include "tests/ui/QtTestUtil.h"
+
+namespace {
+
+using namespace window_test;
+
+class MainCommandsTest : public WindowRig {
+ protected:
+  QShortcut* ShortcutFor(const QKeySequence& keys) {
+    for (QShortcut* s : window_->findChildren<QShortcut*>()) {
+      if (s->key() == keys) return s;
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(MainCommandsTest, AcceleratorsDoTheirCommandsAndNothingWhileBusy) {
+  ASSERT_NE(ShortcutFor(QKeySequence(Qt::Key_F5)), nullptr);
+  EXPECT_EQ(ShortcutFor(QKeySequence(Qt::SHIFT | Qt::Key_F4)), nullptr) << "Shift+F4 does nothing";
+
+  window_->SetBusy(true);
+  emit ShortcutFor(QKeySequence(Qt::Key_F5))->activated();
+  emit ShortcutFor(QKeySequence(Qt::Key_F9))->activated();
+  EXPECT_EQ(window_->ConfigDlg(), nullptr);
+  EXPECT_FALSE(window_->NetConnect()->isVisible());
+  window_->SetBusy(false);
+
+  emit ShortcutFor(QKeySequence(Qt::Key_F5))->activated();
+  EXPECT_NE(window_->ConfigDlg(), nullptr);
+  emit ShortcutFor(QKeySequence(Qt::Key_F9))->activated();
+  EXPECT_TRUE(window_->NetConnect()->isVisible());
+  window_->NetConnect()->hide();
+}
+
+TEST_F(MainCommandsTest, HelpOpensTheGuideOrSaysItIsMissing) {
+  std::vector<fs::path> opened;
+  window_->Commands().SetOpenFile([&](const fs::path& p) {
+    opened.push_back(p);
+    return true;
+  });
+  const fs::path guide = root_.path() / "doc" / "Zudazivir使用说明v1.20.pdf";
+  fs::remove(guide);
+  emit ShortcutFor(QKeySequence(Qt::Key_F1))->activated();
+  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(LogLines(window_->Log()).last().startsWith(QStringLiteral("找不到使用说明文件：")));
+  fs::create_directories(guide.parent_path());
+  WriteBytes(guide, "%PDF-1.4");
+  emit ShortcutFor(QKeySequence(Qt::Key_F1))->activated();
+  EXPECT_EQ(opened, std::vector<fs::path>{guide});
+}
+
+TEST_F(MainCommandsTest, LogoLogsTheVersionLine) {
+  Control<QPushButton>(CONTROL_NAME(IDC_LOGO))->click();
+  EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("V1.40.0D@2020-09-04"));
+}
+
+TEST_F(MainCommandsTest, AxisButtonWithAFailingReadShowsTheTextAndSendsNothing) {
+  bridge_->Unplug();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([] { return !g_pBridgeDevice.load()->IsConnected(); }));
+  Control<QPushButton>(CONTROL_NAME(IDC_AXIS_X2Y))->click();
+  ASSERT_EQ(prompts_.warnings.size(), 1);
+  EXPECT_EQ(prompts_.warnings[0], QStringLiteral("读取配置出错！请检查USB或I2C连接是否正常"));
+}
+
+TEST_F(MainCommandsTest, NetworkConnectAndDisconnectOnLoopback) {
+  auto* button = Control<QPushButton>(CONTROL_NAME(IDC_NET_CONNECT));
+  auto* ip = Control<QLineEdit>(CONTROL_NAME(IDC_IP_ADDRESS));
+  auto* port = Control<QLineEdit>(CONTROL_NAME(IDC_PORT));
+  const fs::path ini = root_.path() / "System/AppConfigInit.ini";
+  EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
+
+  // An out-of-range port is refused before anything is stored or tried.
+  ip->setText(QStringLiteral("127.0.0.1"));
+  port->setText(QStringLiteral("70000"));
+  const std::string storedPort = platform::IniGetString("NET INTERFACE", "Port", "", ini);
+  button->click();
+  EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备连接失败"));
+  EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
+  EXPECT_EQ(platform::IniGetString("NET INTERFACE", "Port", "", ini), storedPort);
+
+  sim::SimChip chip(sim::SimChipConfig::For(sim::ChipFamily::RU9));
+  sim::SimTcpDevice device(chip);
+  ASSERT_TRUE(device.Start());
+  port->setText(QString::number(device.Port()));
+  QSignalSpy finished(window_->findChild<NetworkConnectButton*>(), &NetworkConnectButton::Finished);
+  button->click();
+  EXPECT_EQ(button->text(), QStringLiteral("正在连接"));
+  EXPECT_FALSE(button->isEnabled());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_TRUE(finished.at(0).at(0).toBool());
+  EXPECT_EQ(button->text(), QStringLiteral("断开连接"));
+  EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备已连接"));
+  EXPECT_EQ(g_pBridgeDevice.load()->ConnectionKind(), CHidDevice::kConnectionTcp);
+  EXPECT_EQ(platform::IniGetString("NET INTERFACE", "IP", "", ini), "127.0.0.1");
+  EXPECT_EQ(platform::IniGetString("NET INTERFACE", "Port", "", ini), std::to_string(device.Port()));
+
+  button->click();
+  EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
+  EXPECT_EQ(g_pBridgeDevice.load()->ConnectionKind(), CHidDevice::kConnectionHid);
+  EXPECT_FALSE(window_->TcpLink()->IsConnected());
+
+  // Nobody listens any more: the attempt fails and says so.
+  device.Stop();
+  button->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 2; }));
+  EXPECT_FALSE(finished.at(1).at(0).toBool());
+  EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
+  EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备连接失败"));
+}
+
+}  // namespace
