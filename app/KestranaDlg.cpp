@@ -33,6 +33,7 @@
 #include "ui/MyEditBrowseCtrl.h"
 #include "app/PageSwitcher.h"
 #include "ui/Prompts.h"
+#include "app/BusyClickFilter.h"
 #include "app/MainCommands.h"
 #include "app/NetworkConnectButton.h"
 #include "app/RegisterPanel.h"
@@ -602,6 +603,7 @@ void CKestranaDlg::CreateMainCommands(const std::filesystem::path& settingsFile)
   host.showNetLink = [this] { m_netConnect->show(); };
   m_commands = new MainCommands(std::move(host), this);
   m_commands->InstallShortcuts();
+  new BusyClickFilter(this, [this] { return m_busy; }, this);
   connect(m_axisX2X, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::X2X); });
   connect(m_axisY2Y, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::Y2Y); });
   connect(m_axisX2Y, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::X2Y); });

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalSpy>
@@ -126,6 +127,42 @@ TEST_F(MainCommandsTest, NetworkConnectAndDisconnectOnLoopback) {
   EXPECT_FALSE(finished.at(1).at(0).toBool());
   EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
   EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备连接失败"));
+}
+
+TEST_F(MainCommandsTest, ClicksOnTheWindowAreSwallowedWhileBusy) {
+  auto* autoButton = Control<QPushButton>(CONTROL_NAME(IDC_AUTO_UPDATE));
+  QSignalSpy clicked(autoButton, &QAbstractButton::clicked);
+  auto click = [&] {
+    const QPointF at(autoButton->rect().center());
+    QMouseEvent press(QEvent::MouseButtonPress, at, autoButton->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, autoButton->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(autoButton, &press);
+    QCoreApplication::sendEvent(autoButton, &release);
+  };
+  window_->SetBusy(true);
+  click();
+  EXPECT_EQ(clicked.count(), 0);
+  EXPECT_FALSE(autoButton->isDown()) << "the release went through";
+  // A pop-up window stays usable.
+  window_->NetConnect()->show();
+  auto* linkButton = window_->NetConnect()->findChild<QPushButton*>();
+  ASSERT_NE(linkButton, nullptr);
+  QSignalSpy linkClicked(linkButton, &QAbstractButton::clicked);
+  const QPointF at(linkButton->rect().center());
+  QMouseEvent press(QEvent::MouseButtonPress, at, linkButton->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, linkButton->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(linkButton, &press);
+  QCoreApplication::sendEvent(linkButton, &release);
+  EXPECT_EQ(linkClicked.count(), 1);
+  window_->NetConnect()->hide();
+  window_->SetBusy(false);
+  click();
+  EXPECT_EQ(clicked.count(), 1);
+  autoButton->click();  // disarm again
 }
 
 }  // namespace
