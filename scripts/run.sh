@@ -17,6 +17,9 @@ STAGE="$BUILD/stage"
 mkdir -p "$STAGE/bin"
 cp -f "$BUILD/app/kestrana" "$STAGE/bin/kestrana"
 cp -rn resources/runtime/. "$STAGE/"
+# The operator's guide is built from its text source.
+mkdir -p "$STAGE/doc"
+cp -f "$BUILD"/doc/*.pdf "$STAGE/doc/"
 
 # A bridge shows up as a hidraw node on USB interface 1 of a bridge vendor.
 # The vendors are the program's own list, so the two cannot drift apart.
