@@ -37,6 +37,7 @@
 #include "app/MainCommands.h"
 #include "app/NetworkConnectButton.h"
 #include "app/RegisterPanel.h"
+#include "app/SlidingPanels.h"
 #include "app/UpdateRunner.h"
 #include "ui/UiBridge.h"
 #include "device/BridgeModels.h"
@@ -208,6 +209,9 @@ QWidget* CKestranaDlg::BuildControlColumn() {
   grid->addWidget(m_updateButton, 4, 0);
   grid->addWidget(m_autoUpdateButton, 4, 1);
   grid->setColumnStretch(1, 1);
+  auto* updateHeader = new QPushButton(QStringLiteral("配置和固件升级"), column);
+  updateHeader->setObjectName(CONTROL_NAME(IDC_UPDATE_PANEL_HEADER));
+  layout->addWidget(updateHeader);
   layout->addWidget(update);
 
   // Address of the networked device.
@@ -234,7 +238,11 @@ QWidget* CKestranaDlg::BuildControlColumn() {
   m_netConnectButton = new QPushButton(QStringLiteral("网络连接"), net);
   m_netConnectButton->setObjectName(CONTROL_NAME(IDC_NET_CONNECT));
   netRow->addWidget(m_netConnectButton);
+  auto* netHeader = new QPushButton(QStringLiteral("安卓设备连接"), column);
+  netHeader->setObjectName(CONTROL_NAME(IDC_NET_PANEL_HEADER));
+  layout->addWidget(netHeader);
   layout->addWidget(net);
+  m_panels = new SlidingPanels(updateHeader, update, netHeader, net, this);
 
   // Axis buttons and the logo line.
   auto* commands = new QHBoxLayout;

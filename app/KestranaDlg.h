@@ -44,6 +44,7 @@ class QStackedWidget;
 class QVBoxLayout;
 class RegisterPanel;
 class UpdateRunner;
+class SlidingPanels;
 class MainCommands;
 class NetworkConnectButton;
 class QPushButton;
@@ -96,6 +97,8 @@ class CKestranaDlg : public CMyDialog {
   UpdateRunner& Updates() { return *m_updateRunner; }
   // Accelerators, axis buttons, logo line and help.
   MainCommands& Commands() { return *m_commands; }
+  // The update and network panels under their header buttons.
+  SlidingPanels& Panels() { return *m_panels; }
 
   // A burn or a module test owns the device: the controls that would send
   // requests in between (page buttons, register panel) are disabled and the
@@ -202,4 +205,5 @@ class CKestranaDlg : public CMyDialog {
   QPushButton* m_logo = nullptr;
   NetworkConnectButton* m_netButton = nullptr;
   MainCommands* m_commands = nullptr;
+  SlidingPanels* m_panels = nullptr;
 };

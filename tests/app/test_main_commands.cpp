@@ -13,6 +13,7 @@
 #include "app/MainCommands.h"
 #include "app/NetConnectDlg.h"
 #include "app/NetworkConnectButton.h"
+#include "app/SlidingPanels.h"
 #include "device/HidDevice.h"
 #include "device/net/TcpLink.h"
 #include "platform/IniFile.h"
@@ -127,6 +128,37 @@ TEST_F(MainCommandsTest, NetworkConnectAndDisconnectOnLoopback) {
   EXPECT_FALSE(finished.at(1).at(0).toBool());
   EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
   EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备连接失败"));
+}
+
+TEST_F(MainCommandsTest, OpeningOnePanelShutsTheOtherFirst) {
+  SlidingPanels& panels = window_->Panels();
+  auto* update = Control<QWidget>(CONTROL_NAME(IDC_UPDATE_GROUP));
+  auto* net = Control<QWidget>(CONTROL_NAME(IDC_NET_GROUP));
+  auto* updateHeader = Control<QPushButton>(CONTROL_NAME(IDC_UPDATE_PANEL_HEADER));
+  auto* netHeader = Control<QPushButton>(CONTROL_NAME(IDC_NET_PANEL_HEADER));
+  EXPECT_EQ(update->maximumHeight(), 0);
+  EXPECT_EQ(net->maximumHeight(), 0);
+  QSignalSpy settled(&panels, &SlidingPanels::Settled);
+
+  updateHeader->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return settled.count() == 1; }));
+  EXPECT_TRUE(panels.IsOpen(0));
+  EXPECT_TRUE(updateHeader->isChecked());
+  EXPECT_GT(update->maximumHeight(), 0);
+
+  netHeader->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return settled.count() == 3; }));
+  EXPECT_FALSE(panels.IsOpen(0));
+  EXPECT_FALSE(updateHeader->isChecked());
+  EXPECT_EQ(update->maximumHeight(), 0);
+  EXPECT_TRUE(panels.IsOpen(1));
+  EXPECT_TRUE(netHeader->isChecked());
+  EXPECT_GT(net->maximumHeight(), 0);
+
+  netHeader->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return settled.count() == 4; }));
+  EXPECT_EQ(net->maximumHeight(), 0);
+  EXPECT_FALSE(netHeader->isChecked());
 }
 
 TEST_F(MainCommandsTest, ClicksOnTheWindowAreSwallowedWhileBusy) {
