@@ -26,6 +26,18 @@ namespace {
 
 using namespace window_test;
 
+// A press and a release of the left button at the widget's centre, as the
+// application delivers them (through its event filters).
+void LeftClick(QWidget* widget) {
+  const QPointF at(widget->rect().center());
+  QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
 class MainCommandsTest : public WindowRig {
  protected:
   QShortcut* ShortcutFor(const QKeySequence& keys) {
@@ -164,15 +176,7 @@ TEST_F(MainCommandsTest, OpeningOnePanelShutsTheOtherFirst) {
 TEST_F(MainCommandsTest, ClicksOnTheWindowAreSwallowedWhileBusy) {
   auto* autoButton = Control<QPushButton>(CONTROL_NAME(IDC_AUTO_UPDATE));
   QSignalSpy clicked(autoButton, &QAbstractButton::clicked);
-  auto click = [&] {
-    const QPointF at(autoButton->rect().center());
-    QMouseEvent press(QEvent::MouseButtonPress, at, autoButton->mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, autoButton->mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(autoButton, &press);
-    QCoreApplication::sendEvent(autoButton, &release);
-  };
+  auto click = [&] { LeftClick(autoButton); };
   window_->SetBusy(true);
   click();
   EXPECT_EQ(clicked.count(), 0);
@@ -182,13 +186,7 @@ TEST_F(MainCommandsTest, ClicksOnTheWindowAreSwallowedWhileBusy) {
   auto* linkButton = window_->NetConnect()->findChild<QPushButton*>();
   ASSERT_NE(linkButton, nullptr);
   QSignalSpy linkClicked(linkButton, &QAbstractButton::clicked);
-  const QPointF at(linkButton->rect().center());
-  QMouseEvent press(QEvent::MouseButtonPress, at, linkButton->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, linkButton->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(linkButton, &press);
-  QCoreApplication::sendEvent(linkButton, &release);
+  LeftClick(linkButton);
   EXPECT_EQ(linkClicked.count(), 1);
   window_->NetConnect()->hide();
   window_->SetBusy(false);
