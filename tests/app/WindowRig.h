@@ -47,6 +47,7 @@ class WindowRig : public ::testing::Test {
     SetChipName("");
     platform::AppPaths::SetBaseDir(root_.path());
     fs::copy(kShippedRuntime, root_.path(), fs::copy_options::recursive);
+    BeforeStart();
     bridge_ = backend_->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9));
     window_ = std::make_unique<CKestranaDlg>(prompts_, backend_);
     window_->SetMonitorWait([](const std::vector<platform::Event*>& events, uint32_t) {
@@ -55,6 +56,8 @@ class WindowRig : public ::testing::Test {
     });
     ASSERT_TRUE(window_->Initialize());
   }
+  // Runs before the window starts (settings a test needs in place).
+  virtual void BeforeStart() {}
   void TearDown() override {
     window_.reset();
     g_shuttingDown = false;

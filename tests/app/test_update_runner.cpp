@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -22,6 +23,9 @@
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "sim/SimHidBackend.h"
+#include "sim/relay/SimRelayServer.h"
+#include "app/NetConnectDlg.h"
+#include "device/net/RemoteLink.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/programming/HexText.h"
 #include "tests/ui/FakePrompts.h"
@@ -126,6 +130,54 @@ TEST_F(UpdatePanel, EnableBoxesAndExistingPathsAreStored) {
   WriteBytes(fw, "x");
   edit->setText(QString::fromStdString(fw.string()));
   EXPECT_EQ(platform::IniGetString("UPDATE", "duviv path", "", ini), fw.string());
+}
+
+// The relay server of the settings is one on the loopback address that the
+// test started itself.
+class RemoteUpdate : public WindowRig {
+ protected:
+  void BeforeStart() override {
+    sim::RelayImage image;
+    image.fileName = "..\\evil\\v64er.hex";
+    for (int i = 0; i < 600; ++i) image.clearData.push_back(static_cast<uint8_t>(i * 5));
+    image.remaining = 1;
+    server_ = std::make_unique<sim::SimRelayServer>(0x14, image);
+    ASSERT_TRUE(server_->Start());
+    const fs::path ini = root_.path() / "System/AppConfigInit.ini";
+    ASSERT_TRUE(platform::IniWriteString("NET INTERFACE", "Server IP", "127.0.0.1", ini));
+    ASSERT_TRUE(platform::IniWriteString("NET INTERFACE", "Server Port", std::to_string(server_->Port()), ini));
+  }
+  std::unique_ptr<sim::SimRelayServer> server_;
+};
+
+TEST_F(RemoteUpdate, ARemoteImageIsBurntReportedAndItsSideFilesStayInTemp) {
+  CNetConnect& dlg = *window_->NetConnect();
+  QSignalSpy images(&dlg, &CNetConnect::imageReceived);
+  dlg.findChild<QLineEdit*>(CONTROL_NAME(IDC_LINK_KEY))->setText(QStringLiteral("00000000D7"));
+  dlg.findChild<QPushButton*>(CONTROL_NAME(IDC_LINK_CONNECT))->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return images.count() == 1; }));
+  auto* path = Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH));
+  EXPECT_EQ(path->text(), QStringLiteral("v64er.hex"));
+
+  Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
+  Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
+  Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  ASSERT_TRUE(window_->Updates().TryStart());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_TRUE(finished.at(0).at(0).toBool()) << LogLines(window_->Log()).join('\n').toStdString();
+  EXPECT_TRUE(server_->WaitBurnsDone(1));
+  // The last burn the server asked for closes the link.
+  EXPECT_FALSE(dlg.Link().IsConnected());
+
+  std::vector<std::string> written;
+  for (const auto& entry : fs::recursive_directory_iterator(root_.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("v64er_", 0) == 0) written.push_back(entry.path().parent_path().filename().string());
+  }
+  EXPECT_EQ(written, (std::vector<std::string>{"Temp", "Temp"}));
+  EXPECT_FALSE(fs::exists(root_.path() / "evil"));
+  EXPECT_FALSE(fs::exists(root_.path().parent_path() / "evil"));
 }
 
 }  // namespace
