@@ -243,6 +243,9 @@ QWidget* CKestranaDlg::BuildControlColumn() {
   layout->addWidget(netHeader);
   layout->addWidget(net);
   m_panels = new SlidingPanels(updateHeader, update, netHeader, net, this);
+  m_moduleTestButton = new QPushButton(QStringLiteral("模组测试"), column);
+  m_moduleTestButton->setObjectName(CONTROL_NAME(IDC_MODULE_TEST));
+  layout->addWidget(m_moduleTestButton);
 
   // Axis buttons and the logo line.
   auto* commands = new QHBoxLayout;
@@ -350,7 +353,7 @@ void CKestranaDlg::SetBusy(bool busy) {
     button->setEnabled(!busy);
   }
   if (m_registerPanel != nullptr) m_registerPanel->SetBusy(busy);
-  for (QPushButton* button : {m_axisX2X, m_axisY2Y, m_axisX2Y, m_netConnectButton}) {
+  for (QPushButton* button : {m_axisX2X, m_axisY2Y, m_axisX2Y, m_netConnectButton, m_moduleTestButton}) {
     button->setEnabled(!busy);
   }
   // In automatic mode "Update" stays off until the mode ends.
@@ -616,4 +619,5 @@ void CKestranaDlg::CreateMainCommands(const std::filesystem::path& settingsFile)
   connect(m_axisY2Y, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::Y2Y); });
   connect(m_axisX2Y, &QAbstractButton::clicked, this, [this] { m_commands->SwapAxes(AxisSwap::X2Y); });
   connect(m_logo, &QAbstractButton::clicked, m_commands, &MainCommands::OnLogo);
+  connect(m_moduleTestButton, &QAbstractButton::clicked, m_testPage, &CDlgTest::OnBnClickedStartTest);
 }

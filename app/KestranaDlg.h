@@ -206,4 +206,5 @@ class CKestranaDlg : public CMyDialog {
   NetworkConnectButton* m_netButton = nullptr;
   MainCommands* m_commands = nullptr;
   SlidingPanels* m_panels = nullptr;
+  QPushButton* m_moduleTestButton = nullptr;
 };

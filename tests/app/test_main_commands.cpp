@@ -13,7 +13,9 @@
 #include "app/MainCommands.h"
 #include "app/NetConnectDlg.h"
 #include "app/NetworkConnectButton.h"
+#include "app/PageSwitcher.h"
 #include "app/SlidingPanels.h"
+#include "views/widgets/Demo.h"
 #include "device/HidDevice.h"
 #include "device/net/TcpLink.h"
 #include "platform/IniFile.h"
@@ -64,6 +66,21 @@ TEST_F(MainCommandsTest, AcceleratorsDoTheirCommandsAndNothingWhileBusy) {
   emit ShortcutFor(QKeySequence(Qt::Key_F9))->activated();
   EXPECT_TRUE(window_->NetConnect()->isVisible());
   window_->NetConnect()->hide();
+}
+
+TEST_F(MainCommandsTest, F3ShowsTheDemoAndTogglesFullScreen) {
+  auto* demo = window_->findChild<CDemo*>();
+  ASSERT_NE(demo, nullptr);
+  window_->Pages().OnPageButton(PAGE_DEMO);  // stop the demo
+  ASSERT_TRUE(window_->Pages().IsPageStopped(PAGE_DEMO));
+  const bool before = demo->IsFullScreen();
+  emit ShortcutFor(QKeySequence(Qt::Key_F3))->activated();
+  EXPECT_FALSE(window_->Pages().IsPageStopped(PAGE_DEMO));
+  EXPECT_EQ(window_->Pages().CurrentPage(), PAGE_DEMO);
+  EXPECT_NE(demo->IsFullScreen(), before);
+  emit ShortcutFor(QKeySequence(Qt::Key_F3))->activated();
+  EXPECT_EQ(demo->IsFullScreen(), before);
+  EXPECT_FALSE(window_->Pages().IsPageStopped(PAGE_DEMO)) << "a running demo stays running";
 }
 
 TEST_F(MainCommandsTest, HelpOpensTheGuideOrSaysItIsMissing) {
