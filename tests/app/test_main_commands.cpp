@@ -105,6 +105,19 @@ TEST_F(MainCommandsTest, LogoLogsTheVersionLine) {
   EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("V1.40.0D@2020-09-04"));
 }
 
+TEST_F(MainCommandsTest, AxisButtonSendsTheBlockWithTheDriveMapReversed) {
+  std::vector<uint8_t> map(42);
+  for (size_t i = 0; i < map.size(); ++i) map[i] = static_cast<uint8_t>(i);
+  bridge_->Chip().Write(0x80D5, map.data(), map.size(), 15);
+  const std::vector<uint8_t> before = bridge_->Chip().Read(0x80D5, 42, 15);
+  ASSERT_EQ(before, map);
+  Control<QPushButton>(CONTROL_NAME(IDC_AXIS_X2X))->click();
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('\n').toStdString();
+  const std::vector<uint8_t> after = bridge_->Chip().Read(0x80D5, 42, 15);
+  EXPECT_EQ(after, std::vector<uint8_t>(before.rbegin(), before.rend()));
+  EXPECT_NE(after, before);
+}
+
 TEST_F(MainCommandsTest, AxisButtonWithAFailingReadShowsTheTextAndSendsNothing) {
   bridge_->Unplug();
   ASSERT_TRUE(qttest::ProcessEventsUntil([] { return !g_pBridgeDevice.load()->IsConnected(); }));
