@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 #include <QString>
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "device/ChipGlobals.h"
@@ -36,19 +38,33 @@ class NoUsb : public platform::IUsbBackend {
 
 bool IsStreamingPage(int page) { return page >= PAGE_DEMO && page <= PAGE_OBSERVE; }
 
-// The bridge answers again: it arrived and the arrival handling opened it.
-bool WaitBridgeBack(ConnectionLinks& links, uint32_t ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+// Waits for the event in short slices; false on time-out or once the
+// program is closing (a closing window does not wait out a burn's limits).
+bool WaitUnlessClosing(platform::Event& event, std::chrono::steady_clock::time_point deadline) {
+  constexpr auto kSlice = std::chrono::milliseconds(UiBridge::kWaitSliceMs);
   for (;;) {
+    if (g_shuttingDown) return false;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    if (!links.BridgeArrived().Wait(static_cast<uint32_t>(left.count()))) return false;
+    if (event.Wait(static_cast<uint32_t>(std::min(left, kSlice).count()))) return true;
+  }
+}
+
+std::chrono::steady_clock::time_point After(uint32_t ms) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+// The bridge answers again: it arrived and the arrival handling opened it.
+bool WaitBridgeBack(ConnectionLinks& links, uint32_t ms) {
+  const auto deadline = After(ms);
+  while (WaitUnlessClosing(links.BridgeArrived(), deadline)) {
     CHidDevice* device = g_pBridgeDevice.load();
     if (device != nullptr && device->IsConnected()) return true;
     // Woken by an arrival whose open failed: wait for the next one.
     links.BridgeArrived().Reset();
   }
+  return false;
 }
 
 }  // namespace
@@ -118,7 +134,9 @@ UpdateHooks UpdateRunner::MakeHooks() {
     links->ProgrammingArrived().Reset();
   };
   h.enterUpgradeMode = [] { return EnterBridgeUpgradeMode() != 0; };
-  h.waitProgrammingArrived = [links](uint32_t ms) { return links->ProgrammingArrived().Wait(ms); };
+  h.waitProgrammingArrived = [links](uint32_t ms) {
+    return WaitUnlessClosing(links->ProgrammingArrived(), After(ms));
+  };
   h.waitBridgeBack = [links](uint32_t ms) { return WaitBridgeBack(*links, ms); };
   h.bridgeVersion = [] { return GetBridgeVersion(); };
   h.bridgeModelKey = [] {
