@@ -1,14 +1,15 @@
 // The update sequence on the wire-timed simulator (1 ms per 64-byte report
 // each way, a real clock), through the real device link: the bridge reflash
 // (command 14, the simulated bootloader behind the real programmer, the
-// bridge coming back and reopened) and a full DE9vur touch firmware burn
-// with its verification.
+// bridge coming back and reopened), a full DE9vur touch firmware burn and
+// a configuration burn, with the verification of all three.
 //
 //   update_sequence_ms_wire    the run, start to end
 //   update_sequence_limit_ms   the reports the run put on the wire (1 ms
 //                              each, strictly one after the other) plus the
 //                              pauses the sequence and the engine prescribe
-//                              (50 + 50 ms, and the engine's 264 ms)
+//                              (50 + 50 ms, the engine's 264 ms, and the
+//                              configuration check's chip reset, 1600 ms)
 //
 // Run as `kestrana_update_bench --metrics` for "name value unit" lines.
 
@@ -34,7 +35,9 @@
 #include "platform/AppPaths.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
+#include "programming/update/ConfigBurn.h"
 #include "programming/update/UpdateSequence.h"
+#include "device/Config.h"
 #include "sim/SimHidBackend.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
@@ -92,8 +95,20 @@ SequenceRun RunSequence(const fs::path& dir) {
     return run;
   }
   const auto firmware = sim::MakeDe9Firmware(sim::kDe9LengthFull, {"9110V", 0x1060, "9111", 0x1060});
+  // The configuration file: the chip's own block with a new version byte.
+  SetChipIniPath(platform::AppPaths::Resolve("..\\System\\ChipIni\\RO9110V.ini"));
+  try {
+    CConfig block;
+    block.ReadConfig();
+    block.Block()[0] = 0x42;
+    block.WriteCfgFile(dir / "cfg.cfg");
+  } catch (const std::exception&) {
+    g_pBridgeDevice = nullptr;
+    return run;
+  }
   UpdatePlan plan;
-  plan.bridge = plan.touch = true;
+  plan.bridge = plan.touch = plan.config = true;
+  plan.configPath = dir / "cfg.cfg";
   plan.bridgePath = dir / "bridge.bin";
   plan.touchPath = dir / "fw.bin";
   {
@@ -117,6 +132,7 @@ SequenceRun RunSequence(const fs::path& dir) {
   h.makeEngine = [](ILogSink* log) { return CreateFwUpdate(FwFamily::DE9vur, log); };
   h.identifyChip = [] { return IdentifyChip() == 1; };
   h.chipNameVersion = [] { return GetChipNameVersion(); };
+  h.makeConfig = [] { return MakeConfigBurn(); };
   NullLog log;
   CUpdateSequence sequence(isp, std::move(h), log);
 
@@ -128,7 +144,8 @@ SequenceRun RunSequence(const fs::path& dir) {
   for (const sim::TraceEntry& entry : bridge->Trace().Entries()) {
     if (entry.dir == sim::TraceDir::Out || entry.dir == sim::TraceDir::In) ++reports;
   }
-  run.limitMs = static_cast<double>(reports) + 2 * kUpdatePauseMs + 264;
+  // The configuration check resets the chip once: 1000 ms before, 600 ms after.
+  run.limitMs = static_cast<double>(reports) + 2 * kUpdatePauseMs + 264 + 1600;
   g_pBridgeDevice = nullptr;
   return run;
 }
