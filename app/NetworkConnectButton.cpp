@@ -1,7 +1,7 @@
 #include "app/NetworkConnectButton.h"
 
 #include <QLineEdit>
-#include <QMetaObject>
+#include <QPointer>
 #include <QPushButton>
 #include <string>
 
@@ -10,6 +10,7 @@
 #include "device/LogSink.h"
 #include "device/net/LinkSwitch.h"
 #include "platform/IniFile.h"
+#include "ui/UiBridge.h"
 
 namespace {
 const QString kConnectText = QStringLiteral("网络连接");
@@ -62,20 +63,23 @@ void NetworkConnectButton::Connect() {
   log_.AddLog("正在连接安卓设备", LOG_BUSY);
   platform::IniWriteStrings("NET INTERFACE", {{"IP", ip}, {"Port", std::to_string(port)}},
                             settingsFile_, nullptr);
-  worker_ = std::jthread([this, ip, port] {
+  // The result reaches the button through the UI bridge's own queue; a
+  // button gone meanwhile takes nothing.
+  QPointer<NetworkConnectButton> self(this);
+  worker_ = std::jthread([this, self, ip, port] {
     const bool ok = ConnectNetworkDevice(link_, g_pBridgeDevice.load(), ip, port) == 1;
-    // Dropped when the window is gone meanwhile.
-    QMetaObject::invokeMethod(
-        this,
-        [this, ok] {
-          connecting_ = false;
-          button_->setEnabled(true);
-          button_->setText(ok ? QStringLiteral("断开连接") : kConnectText);
-          log_.AddLog(ok ? "安卓设备已连接" : kFailedText, ok ? LOG_INFO : LOG_ERROR);
-          emit Finished(ok);
-        },
-        Qt::QueuedConnection);
+    UiBridge::post([self, ok] {
+      if (self) self->Finish(ok);
+    });
   });
+}
+
+void NetworkConnectButton::Finish(bool ok) {
+  connecting_ = false;
+  button_->setEnabled(true);
+  button_->setText(ok ? QStringLiteral("断开连接") : kConnectText);
+  log_.AddLog(ok ? "安卓设备已连接" : kFailedText, ok ? LOG_INFO : LOG_ERROR);
+  emit Finished(ok);
 }
 
 void NetworkConnectButton::Disconnect() {

@@ -33,6 +33,8 @@ class NetworkConnectButton : public QObject {
  private:
   void Connect();
   void Disconnect();
+  // The connect's result, on the UI thread.
+  void Finish(bool ok);
 
   QPushButton* button_;
   QLineEdit* ip_;

@@ -1,6 +1,6 @@
 #include "app/UpdateRunner.h"
 
-#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <algorithm>
 #include <chrono>
@@ -90,25 +90,29 @@ bool UpdateRunner::TryStart() {
   host_.setBusy(true);
   page_ = host_.pages != nullptr ? host_.pages->CurrentPage() : PAGE_DEMO;
   UpdatePlan plan = host_.plan();
-  thread_ = std::jthread([this, plan = std::move(plan)] { Run(plan); });
+  QPointer<UpdateRunner> self(this);
+  thread_ = std::jthread([this, self, plan = std::move(plan)] {
+    const bool ok = Run(plan);
+    // Through the UI bridge's own queue; a runner gone meanwhile takes nothing.
+    UiBridge::post([self, ok] {
+      if (self) self->Finish(ok);
+    });
+  });
   return true;
 }
 
-void UpdateRunner::Run(UpdatePlan plan) {
+bool UpdateRunner::Run(const UpdatePlan& plan) {
   UpdateHooks hooks = MakeHooks();
   if (adjust_) adjust_(hooks);
   CUpdateSequence sequence(*isp_, std::move(hooks), *host_.log);
-  const bool ok = sequence.Run(plan);
-  // Dropped when the window is gone meanwhile.
-  QMetaObject::invokeMethod(
-      this,
-      [this, ok] {
-        running_ = false;
-        host_.setBusy(false);
-        if (host_.pages != nullptr && IsStreamingPage(page_)) host_.pages->RestartPage(page_);
-        emit Finished(ok);
-      },
-      Qt::QueuedConnection);
+  return sequence.Run(plan);
+}
+
+void UpdateRunner::Finish(bool ok) {
+  running_ = false;
+  host_.setBusy(false);
+  if (host_.pages != nullptr && IsStreamingPage(page_)) host_.pages->RestartPage(page_);
+  emit Finished(ok);
 }
 
 UpdateHooks UpdateRunner::MakeHooks() {

@@ -70,7 +70,9 @@ class UpdateRunner : public QObject, public IAutoUpdate {
   void Finished(bool ok);
 
  private:
-  void Run(UpdatePlan plan);
+  bool Run(const UpdatePlan& plan);
+  // The run's end, on the UI thread: the window is free again.
+  void Finish(bool ok);
 
   Host host_;
   std::unique_ptr<platform::IUsbBackend> usb_;
