@@ -17,13 +17,11 @@ namespace {
 class CountingWidget : public QWidget {
  public:
   int paints = 0;
-  std::vector<qint64> paintedAtMs;
   QElapsedTimer clock;
 
  protected:
   void paintEvent(QPaintEvent*) override {
     ++paints;
-    paintedAtMs.push_back(clock.elapsed());
   }
 };
 
@@ -36,7 +34,6 @@ class RepaintPacerTest : public testing::Test {
     widget.show();
     ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return widget.paints > 0; }));
     widget.paints = 0;
-    widget.paintedAtMs.clear();
   }
   CountingWidget widget;
 };
@@ -59,7 +56,10 @@ TEST_F(RepaintPacerTest, ManyPicturesBeforeARepaintGiveOneRepaint) {
 }
 
 TEST_F(RepaintPacerTest, RepaintsComeNoFasterThanTheScreenRefreshes) {
-  RepaintPacer pacer(widget);
+  // The pacer decides when update() is asked for; when Qt then paints depends
+  // on the machine's load, so the spacing is checked on the update() calls.
+  std::vector<qint64> updatedAtMs;
+  RepaintPacer pacer(widget, [&] { updatedAtMs.push_back(widget.clock.elapsed()); });
 
   // A new picture after every repaint, as a stream that never pauses gives.
   QElapsedTimer run;
@@ -73,10 +73,10 @@ TEST_F(RepaintPacerTest, RepaintsComeNoFasterThanTheScreenRefreshes) {
       pacer.Request();
     }
   }
-  ASSERT_GE(widget.paints, 2);
-  for (size_t i = 1; i < widget.paintedAtMs.size(); ++i) {
+  ASSERT_GE(updatedAtMs.size(), 2u);
+  for (size_t i = 1; i < updatedAtMs.size(); ++i) {
     // The timer cannot fire before its period; 1 ms for the clock's rounding.
-    EXPECT_GE(widget.paintedAtMs[i] - widget.paintedAtMs[i - 1], pacer.PeriodMs() - 1) << i;
+    EXPECT_GE(updatedAtMs[i] - updatedAtMs[i - 1], pacer.PeriodMs() - 1) << i;
   }
 }
 
