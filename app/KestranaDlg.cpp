@@ -406,6 +406,10 @@ void CKestranaDlg::CreatePages() {
                              this);
   connect(m_testPageButton, &QAbstractButton::clicked, this, [this] { m_pages->ShowTestPage(); });
   connect(m_testPage, &CDlgTest::BusyChanged, this, &CKestranaDlg::SetBusy);
+  connect(m_testPage, &CDlgTest::ClearLogRequested, m_log, &CMyRichEditCtrl::OnClear);
+  connect(m_testPage, &CDlgTest::ChipInfoChanged, this, [this] {
+    if (m_links != nullptr) m_links->RefreshChipInfo();
+  });
   connect(m_testPage, &CDlgTest::ShowDemoPageRequested, this,
           [this] { m_pages->OnPageButton(PAGE_DEMO); });
   // The settings lock by key: locks so that the mouse cannot unlock, and

@@ -5,9 +5,6 @@
 
 namespace {
 
-// Each captured frame moves its bars by the page's step.
-constexpr int kBarStep = 2;
-
 std::filesystem::path Resolved(const std::string& text) {
   return text.empty() ? std::filesystem::path() : platform::AppPaths::Resolve(text);
 }
@@ -17,8 +14,6 @@ uint32_t Rgb(BarColour colour) {
   const uint32_t c = colour;
   return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
 }
-
-size_t BarIndex(TestBar bar) { return static_cast<size_t>(bar - 1000); }
 
 TestMeasurements Measurements(const RunResult& result) {
   TestMeasurements m;
@@ -101,7 +96,6 @@ bool EngineRunner::StartRun(const TestRunRequest& request, ITestRunEvents& event
     std::lock_guard lock(mutex_);
     if (events_ != nullptr) return false;
     events_ = &events;
-    barPositions_.fill(0);
   }
   const RunSettings settings = RunSettingsFrom(request.settings);
   const bool started = request.retest ? thread_->Retest(settings) : thread_->Start(settings);
@@ -112,15 +106,15 @@ bool EngineRunner::StartRun(const TestRunRequest& request, ITestRunEvents& event
   return started;
 }
 
+void EngineRunner::ClearLog() {
+  if (ITestRunEvents* e = Events()) e->OnRunClearLog();
+}
+
 void EngineRunner::Log(const std::string& text, LogLevel level) {
   if (ITestRunEvents* e = Events()) e->OnRunLog(text, level);
 }
 
 void EngineRunner::BarPosition(TestBar bar, int position) {
-  {
-    std::lock_guard lock(mutex_);
-    barPositions_[BarIndex(bar)] = position;
-  }
   if (ITestRunEvents* e = Events()) e->OnRunProgress(bar, position);
 }
 
@@ -129,16 +123,15 @@ void EngineRunner::BarColours(TestBar bar, BarColour, BarColour colour) {
 }
 
 void EngineRunner::BarStep(TestBar bar) {
-  int position = 0;
-  {
-    std::lock_guard lock(mutex_);
-    position = barPositions_[BarIndex(bar)] += kBarStep;
-  }
-  if (ITestRunEvents* e = Events()) e->OnRunProgress(bar, position);
+  if (ITestRunEvents* e = Events()) e->OnRunBarStep(bar);
 }
 
 void EngineRunner::ItemState(TestItemIndex item, TestItemState state) {
   if (ITestRunEvents* e = Events()) e->OnRunItemState(item, state);
+}
+
+void EngineRunner::RefreshChipInfo() {
+  if (ITestRunEvents* e = Events()) e->OnRunChipInfoChanged();
 }
 
 void EngineRunner::Done(const RunResult& result, bool) {

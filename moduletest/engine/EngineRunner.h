@@ -31,20 +31,19 @@ class EngineRunner : public IModuleTestRunner, private ITestSink {
 
  private:
   // ITestSink, on the test thread.
-  void ClearLog() override {}
+  void ClearLog() override;
   void Log(const std::string& text, LogLevel level) override;
   void BarPosition(TestBar bar, int position) override;
   void BarColours(TestBar bar, BarColour background, BarColour colour) override;
   void BarStep(TestBar bar) override;
   void ItemState(TestItemIndex item, TestItemState state) override;
   void Verdict(bool) override {}
-  void RefreshChipInfo() override {}
+  void RefreshChipInfo() override;
   void Done(const RunResult& result, bool retest) override;
 
   ITestRunEvents* Events();
 
   std::mutex mutex_;
   ITestRunEvents* events_ = nullptr;
-  std::array<int, 2000> barPositions_{};  // by control id - 1000, for the frame steps
   std::unique_ptr<TestThread> thread_;
 };

@@ -34,11 +34,18 @@ struct TestRunOutcome {
 class ITestRunEvents {
  public:
   virtual ~ITestRunEvents() = default;
+  // A run starts: the log pane is emptied before its first line.
+  virtual void OnRunClearLog() = 0;
   virtual void OnRunLog(const std::string& text, LogLevel level) = 0;
   virtual void OnRunProgress(TestBar bar, int position) = 0;
+  // One step of the bar by the page's own step (a captured frame).
+  virtual void OnRunBarStep(TestBar bar) = 0;
   // 0x00RRGGBB.
   virtual void OnRunBarColour(TestBar bar, uint32_t rgb) = 0;
   virtual void OnRunItemState(TestItemIndex item, TestItemState state) = 0;
+  // After the verdict: the chip information shown by the main window is
+  // read again (a run may have changed firmware or configuration).
+  virtual void OnRunChipInfoChanged() = 0;
   // Exactly once per started run, last.
   virtual void OnRunDone(const TestRunOutcome& outcome) = 0;
 };

@@ -518,16 +518,18 @@ void CDlgTest::StartRun(bool retest) {
   LoadNodeThresholds();
   m_runRequest = TestRunRequest{settings, m_currentTestId, retest};
   ResetBars();
+  // The runner refuses while the window is busy, so the window is claimed
+  // only once the run is accepted; its events reach the page after this
+  // handler returns.
   m_running = true;
-  for (CMyButton* b : {m_start, m_retest}) b->setEnabled(false);
-  emit BusyChanged(true);
   if (!m_runner->StartRun(m_runRequest, *this)) {
     m_running = false;
-    for (CMyButton* b : {m_start, m_retest}) b->setEnabled(true);
-    emit BusyChanged(false);
     Log("测试无法开始", LOG_ERROR);
     RefuseStart();
+    return;
   }
+  for (CMyButton* b : {m_start, m_retest}) b->setEnabled(false);
+  emit BusyChanged(true);
 }
 
 void CDlgTest::RefuseStart() {
@@ -698,10 +700,18 @@ void CDlgTest::PostToPage(std::function<void(CDlgTest&)> fn) {
   });
 }
 
+void CDlgTest::OnRunClearLog() {
+  PostToPage([](CDlgTest& page) { emit page.ClearLogRequested(); });
+}
+
 void CDlgTest::OnRunLog(const std::string& text, LogLevel level) { m_log.AddLog(text, level); }
 
 void CDlgTest::OnRunProgress(TestBar bar, int position) {
   PostToPage([bar, position](CDlgTest& page) { page.Bar(bar)->setValue(position); });
+}
+
+void CDlgTest::OnRunBarStep(TestBar bar) {
+  PostToPage([bar](CDlgTest& page) { page.Bar(bar)->StepIt(); });
 }
 
 void CDlgTest::OnRunBarColour(TestBar bar, uint32_t rgb) {
@@ -713,6 +723,10 @@ void CDlgTest::OnRunBarColour(TestBar bar, uint32_t rgb) {
 void CDlgTest::OnRunItemState(TestItemIndex item, TestItemState state) {
   if (item >= kTestItemCount) return;
   PostToPage([item, state](CDlgTest& page) { page.m_items[item].state = state; });
+}
+
+void CDlgTest::OnRunChipInfoChanged() {
+  PostToPage([](CDlgTest& page) { emit page.ChipInfoChanged(); });
 }
 
 void CDlgTest::OnRunDone(const TestRunOutcome& outcome) {

@@ -114,10 +114,13 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   const TestPaths& Paths() const { return m_paths; }
 
   // ITestRunEvents: called on the runner's thread, carried to the UI thread.
+  void OnRunClearLog() override;
   void OnRunLog(const std::string& text, LogLevel level) override;
   void OnRunProgress(TestBar bar, int position) override;
+  void OnRunBarStep(TestBar bar) override;
   void OnRunBarColour(TestBar bar, uint32_t rgb) override;
   void OnRunItemState(TestItemIndex item, TestItemState state) override;
+  void OnRunChipInfoChanged() override;
   void OnRunDone(const TestRunOutcome& outcome) override;
 
  signals:
@@ -125,6 +128,10 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   void BusyChanged(bool busy);
   // A locked package was imported: the main window goes to the demo page.
   void ShowDemoPageRequested();
+  // A run starts: the main window empties its log pane.
+  void ClearLogRequested();
+  // A run has its verdict: the main window reads the chip information again.
+  void ChipInfoChanged();
 
  private:
   void BuildUi();

@@ -43,6 +43,7 @@
 #include "device/PanelGeometry.h"
 #include "device/RegisterOps.h"
 #include "device/RequestQueue.h"
+#include "device/StreamControl.h"
 #include "device/net/LinkSwitch.h"
 #include "device/net/TcpLink.h"
 #include "platform/AppPaths.h"
@@ -540,9 +541,12 @@ TEST_F(MainWindow, TestPageButtonShowsThePageAndARunHoldsTheWindow) {
   struct Runner : IModuleTestRunner {
     bool StartRun(const TestRunRequest&, ITestRunEvents& events) override {
       sink = &events;
+      // The engine refuses a run while the window is busy.
+      busyAtStart = StreamControl().IsBusy();
       return true;
     }
     ITestRunEvents* sink = nullptr;
+    bool busyAtStart = true;
   } runner;
   auto bridge = AddBridge(sim::ChipFamily::RU9);
   CKestranaDlg& w = Start();
@@ -559,6 +563,7 @@ TEST_F(MainWindow, TestPageButtonShowsThePageAndARunHoldsTheWindow) {
   w.TestPage().SetRunner(&runner);
   Control<QPushButton>(CONTROL_NAME(IDC_TEST_START))->click();
   ASSERT_NE(runner.sink, nullptr);
+  EXPECT_FALSE(runner.busyAtStart);
   EXPECT_TRUE(w.IsBusy());
   EXPECT_FALSE(Control<QPushButton>(CONTROL_NAME(IDC_RAW_DATA))->isEnabled());
   EXPECT_FALSE(w.close()) << "a running test holds the window";

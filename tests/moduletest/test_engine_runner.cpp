@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <map>
 
 #include "ModuleRig.h"
 #include "moduletest/engine/EngineRunner.h"
@@ -16,12 +17,24 @@ class RecordingEvents : public ITestRunEvents {
     std::lock_guard lock(mutex_);
     lines.push_back(text);
   }
+  void OnRunClearLog() override {
+    std::lock_guard lock(mutex_);
+    ++clears;
+  }
   void OnRunProgress(TestBar, int) override {}
+  void OnRunBarStep(TestBar bar) override {
+    std::lock_guard lock(mutex_);
+    ++steps[bar];
+  }
   void OnRunBarColour(TestBar bar, uint32_t rgb) override {
     std::lock_guard lock(mutex_);
     colours.emplace_back(bar, rgb);
   }
   void OnRunItemState(TestItemIndex, TestItemState) override {}
+  void OnRunChipInfoChanged() override {
+    std::lock_guard lock(mutex_);
+    ++chipInfoRefreshes;
+  }
   void OnRunDone(const TestRunOutcome& o) override {
     std::lock_guard lock(mutex_);
     outcome = o;
@@ -36,6 +49,9 @@ class RecordingEvents : public ITestRunEvents {
   std::mutex mutex_;
   std::condition_variable cv_;
   bool done = false;
+  int clears = 0;
+  int chipInfoRefreshes = 0;
+  std::map<int, int> steps;
   std::vector<std::string> lines;
   std::vector<std::pair<int, uint32_t>> colours;
   TestRunOutcome outcome;
@@ -65,6 +81,11 @@ TEST_F(EngineRunnerTest, PageSettingsRunTheModuleAndTheOutcomeComesBack) {
                       std::pair<int, uint32_t>(kBarMaxMin, 0xFF0000)),
             events.colours.end());
   EXPECT_NE(std::find(events.lines.begin(), events.lines.end(), "NG"), events.lines.end());
+  // The log is emptied once, each of the 16 frames steps the data bars, and
+  // the chip information is read again after the verdict.
+  EXPECT_EQ(1, events.clears);
+  EXPECT_EQ(16, events.steps[kBarMaxMin]);
+  EXPECT_EQ(1, events.chipInfoRefreshes);
 }
 
 TEST_F(EngineRunnerTest, SettingsMapOntoTheRun) {

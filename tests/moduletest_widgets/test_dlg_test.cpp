@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -38,8 +39,10 @@ class FakeRunner : public IModuleTestRunner {
   bool StartRun(const TestRunRequest& request, ITestRunEvents& events) override {
     requests.push_back(request);
     last = &events;
+    if (onStart) onStart();
     return accept;
   }
+  std::function<void()> onStart;
   std::vector<TestRunRequest> requests;
   ITestRunEvents* last = nullptr;
   bool accept = true;
@@ -292,14 +295,24 @@ TEST_F(TestPage, RefusedStartsReleaseTheTestIdField) {
 TEST_F(TestPage, RunSnapshotsTheSettingsAndBusyFollowsTheRun) {
   CDlgTest& page = Open();
   QSignalSpy busy(&page, &CDlgTest::BusyChanged);
+  QSignalSpy cleared(&page, &CDlgTest::ClearLogRequested);
+  QSignalSpy chipInfo(&page, &CDlgTest::ChipInfoChanged);
+  // The runner refuses while the window is busy: the page claims the window
+  // only after the run was accepted.
+  int busyAtStart = -1;
+  runner_.onStart = [&] { busyAtStart = static_cast<int>(busy.size()); };
   page.OnBnClickedStartTest();
+  EXPECT_EQ(busyAtStart, 0);
   ASSERT_EQ(runner_.requests.size(), 1u);
   EXPECT_EQ(runner_.requests[0].settings, page.CurrentSettings());
   // Edits during the run do not reach the run's report.
   Control<QLineEdit>(CONTROL_NAME(IDC_TEST_MAX_THRESHOLD))->setText(QStringLiteral("9999"));
   // Events come from the runner's thread.
   std::thread worker([&] {
+    runner_.last->OnRunClearLog();
     runner_.last->OnRunProgress(kBarOpenShort, 40);
+    runner_.last->OnRunBarStep(kBarOpenShort);
+    runner_.last->OnRunChipInfoChanged();
     runner_.last->OnRunBarColour(kBarOpenShort, 0xFF0000);
     runner_.last->OnRunItemState(kItemOpenShort, TEST_FAIL);
     runner_.last->OnRunLog("NG", LOG_FAIL);
@@ -310,7 +323,9 @@ TEST_F(TestPage, RunSnapshotsTheSettingsAndBusyFollowsTheRun) {
   EXPECT_EQ(page.Items()[kItemMaxMin].state, TEST_PASS);
   EXPECT_EQ(page.Items()[kItemAdjacent].threshold, 40);  // saved at the start
   auto* bar = Control<CMyProgressCtrl>(CONTROL_NAME(IDC_TEST_OPEN_SHORT_PROGRESS));
-  EXPECT_EQ(bar->value(), 40);
+  EXPECT_EQ(bar->value(), 43);  // a step by the page's own step of that bar
+  EXPECT_EQ(cleared.size(), 1);
+  EXPECT_EQ(chipInfo.size(), 1);
   EXPECT_EQ(bar->BarColor(), QColor(0xFF, 0, 0));
   ASSERT_EQ(busy.size(), 2);
   EXPECT_TRUE(busy[0][0].toBool());

@@ -24,9 +24,12 @@ class LogEvents : public ITestRunEvents {
     std::lock_guard lock(mutex_);
     lines.push_back(text);
   }
+  void OnRunClearLog() override {}
   void OnRunProgress(TestBar, int) override {}
+  void OnRunBarStep(TestBar) override {}
   void OnRunBarColour(TestBar, uint32_t) override {}
   void OnRunItemState(TestItemIndex, TestItemState) override {}
+  void OnRunChipInfoChanged() override {}
   void OnRunDone(const TestRunOutcome&) override {}
 
   std::mutex mutex_;
