@@ -1,5 +1,7 @@
 #include "moduletest/engine/EngineRunner.h"
 
+#include <utility>
+
 #include "platform/AppPaths.h"
 #include "views/RawStatistics.h"
 
@@ -97,6 +99,15 @@ bool EngineRunner::StartRun(const TestRunRequest& request, ITestRunEvents& event
     if (events_ != nullptr) return false;
     events_ = &events;
   }
+  bool finishing = false;
+  {
+    std::lock_guard lock(mutex_);
+    std::swap(finishing, finishing_);
+  }
+  // The page may start the next run as soon as the last outcome arrived,
+  // while the thread is still leaving that run: wait out that short tail
+  // (never a run: no other request reaches this thread).
+  if (finishing) thread_->WaitIdle();
   const RunSettings settings = RunSettingsFrom(request.settings);
   const bool started = request.retest ? thread_->Retest(settings) : thread_->Start(settings);
   if (!started) {
@@ -145,6 +156,7 @@ void EngineRunner::Done(const RunResult& result, bool) {
     std::lock_guard lock(mutex_);
     events = events_;
     events_ = nullptr;
+    finishing_ = true;
   }
   if (events != nullptr) events->OnRunDone(outcome);
 }

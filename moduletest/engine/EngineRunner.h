@@ -45,5 +45,7 @@ class EngineRunner : public IModuleTestRunner, private ITestSink {
 
   std::mutex mutex_;
   ITestRunEvents* events_ = nullptr;
+  // The last run's outcome went out; its thread may still be leaving the run.
+  bool finishing_ = false;
   std::unique_ptr<TestThread> thread_;
 };

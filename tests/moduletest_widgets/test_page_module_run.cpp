@@ -28,12 +28,15 @@ class PageModuleRun : public ModuleRig {
     ModuleRig::TearDown();
   }
 
-  // Opens the page on the plugged module and runs one test from its button.
+  // Opens the page on the plugged module (once) and runs one test from its
+  // button.
   CDlgTest& RunFromThePage() {
-    SetTestIniPath({});
-    runner_ = std::make_unique<EngineRunner>(*runClock_);
-    page_ = std::make_unique<CDlgTest>(prompts_, log_);
-    page_->SetRunner(runner_.get());
+    if (!page_) {
+      SetTestIniPath({});
+      runner_ = std::make_unique<EngineRunner>(*runClock_);
+      page_ = std::make_unique<CDlgTest>(prompts_, log_);
+      page_->SetRunner(runner_.get());
+    }
     page_->OnBnClickedStartTest();
     EXPECT_TRUE(page_->IsRunning());
     EXPECT_TRUE(qttest::ProcessEventsUntil([&] { return !page_->IsRunning(); }));
@@ -69,6 +72,10 @@ TEST_F(PageModuleRun, AGoodModuleIsOkWithItsReportAndCounted) {
   EXPECT_EQ(Count(CONTROL_NAME(IDC_TEST_GOOD_COUNT)), "1");
   EXPECT_EQ(Count(CONTROL_NAME(IDC_TEST_FAILED_COUNT)), "0");
   EXPECT_EQ(Flash(), flashBefore_);
+  // The next module right after the outcome came back.
+  RunFromThePage();
+  EXPECT_EQ(Count(CONTROL_NAME(IDC_TEST_GOOD_COUNT)), "2");
+  EXPECT_TRUE(fs::exists(Root() / "test" / "test_result" / "Result_OK_1.csv"));
 }
 
 TEST_F(PageModuleRun, ADeadNodeIsNgWithItsReportAndCounted) {
