@@ -58,6 +58,7 @@ DeviceEventHooks ConnectionLinks::HooksForThis() {
   hooks.programmingArrived = &programmingArrived_;
   hooks.programmingPresent = &programmingPresent_;
   hooks.refreshChipInfo = [this] { RefreshChipInfo(); };
+  hooks.deviceArrived = [this] { emit DeviceArrived(); };
   return hooks;
 }
 

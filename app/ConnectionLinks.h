@@ -103,6 +103,10 @@ class ConnectionLinks : public QObject,
   // IUserNotifier
   void MessageBox(const std::string& text) override;
 
+ signals:
+  // The bridge or its programming device arrived (UI thread).
+  void DeviceArrived();
+
  private:
   CMyButton* LampOf(Indicator lamp) const;
   // The arrival/removal handling reports to this object.

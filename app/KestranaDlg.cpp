@@ -296,6 +296,9 @@ bool CKestranaDlg::Initialize() {
                             [] { GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry()); });
   CreateUpdateRunner(settingsFile);
   CreateMainCommands(settingsFile);
+  // Queued: the arrival's own handling ends before an automatic test starts.
+  connect(m_links, &ConnectionLinks::DeviceArrived, m_testPage, &CDlgTest::OnDeviceArrived,
+          Qt::QueuedConnection);
   m_links->StartMonitor(m_monitorWait);
   OnBnClickedTouchIc();
   bool udevUnreachable = false;

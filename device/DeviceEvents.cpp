@@ -71,6 +71,7 @@ void DeviceEvents::CommandArrived() {
   }
   // Waiters re-check the bridge themselves, so they are woken either way.
   if (hooks_.bridgeArrived) hooks_.bridgeArrived->Set();
+  if (hooks_.deviceArrived) hooks_.deviceArrived();
 
   if (IsBusy() || AutoUpdateStarted()) return;
   // After a failed open the page would only show filler for data.
@@ -93,4 +94,5 @@ void DeviceEvents::ProgrammingArrived() {
   if (hooks_.refreshChipInfo) hooks_.refreshChipInfo();
   if (hooks_.programmingPresent) *hooks_.programmingPresent = true;
   if (hooks_.programmingArrived) hooks_.programmingArrived->Set();
+  if (hooks_.deviceArrived) hooks_.deviceArrived();
 }

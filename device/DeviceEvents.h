@@ -35,6 +35,9 @@ struct DeviceEventHooks {
   platform::Event* programmingArrived = nullptr;
   std::atomic<bool>* programmingPresent = nullptr;
   std::function<void()> refreshChipInfo;
+  // The bridge or its programming device arrived (after the arrival events
+  // are set): the module test's automatic start, which decides for itself.
+  std::function<void()> deviceArrived;
   // Default to the bridge device's open and close, each waited for at most
   // kDeviceOpenCloseWaitMs (a time-out counts as a failure), and to
   // RemoveDigitizerInterface.

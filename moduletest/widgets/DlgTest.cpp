@@ -480,12 +480,18 @@ void CDlgTest::OnBnClickedStartTest() { StartRun(false); }
 
 void CDlgTest::OnBnClickedRetest() { StartRun(true); }
 
-void CDlgTest::StartRun(bool retest) {
+void CDlgTest::OnDeviceArrived() {
+  if (!m_autoTest->isChecked() || IsBusy()) return;
+  StartRun(false, true);
+}
+
+void CDlgTest::StartRun(bool retest, bool automatic) {
   if (IsBusy()) {
     RefuseStart();
     return;
   }
-  if (!retest && m_currentTestId == 0) {
+  // A pattern of "x" in the field is set by the operator's button only.
+  if (!retest && !automatic && m_currentTestId == 0) {
     const XPattern x = ParseXPattern(S(m_testId->text()));
     if (x.matched) {
       if (!x.minimum) {

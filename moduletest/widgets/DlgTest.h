@@ -74,6 +74,10 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   // The operator's handlers.
   void OnBnClickedStartTest();
   void OnBnClickedRetest();
+  // A bridge or its programming device arrived: a run starts when
+  // "插入设备后自动测试" is ticked and nothing else is running; otherwise the
+  // arrival is dropped.
+  void OnDeviceArrived();
   void OnEnChangeTestId();
   void OnTestDone();
   void OnSettingChanged();
@@ -139,7 +143,7 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   QWidget* BuildItemsGroup();
   QWidget* BuildUpdateGroup();
   QWidget* BuildResultsGroup();
-  void StartRun(bool retest);
+  void StartRun(bool retest, bool automatic = false);
   // Clears and re-enables the Test ID field after a start that did not run.
   void RefuseStart();
   void FinishRun(const TestRunOutcome& outcome);

@@ -636,6 +636,38 @@ TEST_F(MainWindow, TheNodeThresholdButtonOpensTheSamplingDialog) {
   w.close();
 }
 
+// An arrival reaches the test page, which starts its automatic test; while
+// the window is busy the arrival is dropped.
+TEST_F(MainWindow, AnArrivalStartsTheAutomaticTest) {
+  struct Runner : IModuleTestRunner {
+    bool StartRun(const TestRunRequest&, ITestRunEvents& events) override {
+      sink = &events;
+      ++starts;
+      return true;
+    }
+    ITestRunEvents* sink = nullptr;
+    int starts = 0;
+  } runner;
+  CKestranaDlg& w = Start();
+  w.TestPage().SetRunner(&runner);
+  Control<QCheckBox>(CONTROL_NAME(IDC_TEST_AUTO_TEST))->click();
+  platform::HotplugEvent arrival;
+  arrival.action = platform::HotplugAction::Added;
+  arrival.kind = platform::HotplugKind::ProgrammingDevice;
+  w.SetBusy(true);
+  w.Links().HandleDeviceEvent(arrival);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(runner.starts, 0);
+  w.SetBusy(false);
+  w.Links().HandleDeviceEvent(arrival);
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return runner.starts == 1; }));
+  EXPECT_TRUE(w.IsBusy());
+  runner.sink->OnRunDone(TestRunOutcome{});
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !w.IsBusy(); }));
+  w.close();
+  EXPECT_TRUE(w.TeardownFinished());
+}
+
 class Screenshot : public MainWindow {
  protected:
   // The window on a real clock, shown and connected.

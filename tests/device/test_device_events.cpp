@@ -57,7 +57,7 @@ struct Rig {
   std::atomic<bool> programmingPresent{false};
   uint32_t openResult = 1;
   uint32_t closeResult = 1;
-  int opens = 0, closes = 0, refreshes = 0, digitizerRemovals = 0;
+  int opens = 0, closes = 0, refreshes = 0, digitizerRemovals = 0, arrivals = 0;
 
   DeviceEvents Make(bool withAutoUpdate = true) {
     DeviceEventHooks h;
@@ -68,6 +68,7 @@ struct Rig {
     h.programmingArrived = &programmingArrived;
     h.programmingPresent = &programmingPresent;
     h.refreshChipInfo = [this] { ++refreshes; };
+    h.deviceArrived = [this] { ++arrivals; };
     h.openDevice = [this] { return ++opens, openResult; };
     h.closeDevice = [this] { return ++closes, closeResult; };
     h.removeDigitizer = [this] { ++digitizerRemovals; };
@@ -106,6 +107,8 @@ TEST(DeviceEvents, BridgeArrivalTable) {
     EXPECT_EQ(c.calls, rig.stream.calls);
     // Waiters are woken whether or not the open worked.
     EXPECT_TRUE(rig.bridgeArrived.IsSet());
+    // The module test hears of every arrival and decides for itself.
+    EXPECT_EQ(1, rig.arrivals);
     const ViewActions green = {ViewAction::Lamp(Indicator::Bridge, LampColour::Green)};
     EXPECT_EQ(c.openResult ? green : ViewActions{}, rig.view.Actions());
   }
@@ -152,6 +155,7 @@ TEST(DeviceEvents, ProgrammingDeviceComesAndGoes) {
     EXPECT_EQ(1, rig.refreshes);
     EXPECT_TRUE(rig.programmingPresent);
     EXPECT_TRUE(rig.programmingArrived.IsSet());
+    EXPECT_EQ(1, rig.arrivals);
     EXPECT_EQ(0, rig.opens);
     events.Handle(Ev(HotplugAction::Removed, HotplugKind::ProgrammingDevice));
     EXPECT_FALSE(rig.programmingPresent);

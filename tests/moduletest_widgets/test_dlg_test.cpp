@@ -335,6 +335,26 @@ TEST_F(TestPage, RunSnapshotsTheSettingsAndBusyFollowsTheRun) {
   EXPECT_TRUE(Logged("测试报告：" + (root_ / "test" / "test_result" / "Result_OK_0.csv").string()));
 }
 
+// A device arrival starts a run only with the automatic test ticked and
+// nothing running; every other arrival is dropped without a line.
+TEST_F(TestPage, ADeviceArrivalStartsARunOnlyWhenAutomaticAndIdle) {
+  CDlgTest& page = Open();
+  page.OnDeviceArrived();
+  EXPECT_TRUE(runner_.requests.empty());
+  Control<QCheckBox>(CONTROL_NAME(IDC_TEST_AUTO_TEST))->click();
+  ASSERT_TRUE(page.CurrentSettings().autoTest);
+  page.OnDeviceArrived();
+  ASSERT_EQ(runner_.requests.size(), 1u);
+  EXPECT_FALSE(runner_.requests[0].retest);
+  EXPECT_TRUE(page.IsRunning());
+  page.OnDeviceArrived();
+  EXPECT_EQ(runner_.requests.size(), 1u) << "an arrival during a run is dropped";
+  runner_.last->OnRunDone(Outcome(true));
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
+  EXPECT_EQ(page.Counters().Good(), 1u);
+  EXPECT_FALSE(LoggedStart("测试无法开始"));
+}
+
 TEST_F(TestPage, CountersArePersistedRetestIsNotCountedAndResetIsKept) {
   {
     CDlgTest& page = Open();
