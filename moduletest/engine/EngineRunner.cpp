@@ -72,20 +72,43 @@ EngineRunner::~EngineRunner() { thread_.reset(); }
 
 bool EngineRunner::PostSamplingJob(bool prepare, const TestSettings& settings,
                                    ITestRunEvents& events, std::function<void()> done) {
-  if (thread_->IsRunning()) return false;
-  {
-    std::lock_guard lock(mutex_);
-    events_ = &events;
-  }
-  return thread_->Post([prepare, run = RunSettingsFrom(settings),
-                        done = std::move(done)](ModuleTestEngine& engine) {
+  if (!Claim(events)) return false;
+  const bool posted = thread_->Post([this, prepare, run = RunSettingsFrom(settings),
+                                     done = std::move(done)](ModuleTestEngine& engine) {
     if (prepare) {
       engine.UpdateFirmwareWithBackup(run);
     } else {
       engine.CheckConfigMatch(run);
     }
+    // The job's events end here: the next run or job may take their place.
+    {
+      std::lock_guard lock(mutex_);
+      events_ = nullptr;
+      finishing_ = true;
+    }
     if (done) done();
   });
+  if (!posted) {
+    std::lock_guard lock(mutex_);
+    events_ = nullptr;
+  }
+  return posted;
+}
+
+bool EngineRunner::Claim(ITestRunEvents& events) {
+  bool finishing = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (events_ != nullptr) return false;
+    events_ = &events;
+    std::swap(finishing, finishing_);
+  }
+  // The next run or job may follow the last outcome (or the end of a
+  // sampling job) at once, while the thread is still leaving it: wait out
+  // that short tail. Never a run: requests reach this thread only through
+  // this runner, from one thread, and none is pending now.
+  if (finishing) thread_->WaitIdle();
+  return true;
 }
 
 ITestRunEvents* EngineRunner::Events() {
@@ -94,20 +117,7 @@ ITestRunEvents* EngineRunner::Events() {
 }
 
 bool EngineRunner::StartRun(const TestRunRequest& request, ITestRunEvents& events) {
-  {
-    std::lock_guard lock(mutex_);
-    if (events_ != nullptr) return false;
-    events_ = &events;
-  }
-  bool finishing = false;
-  {
-    std::lock_guard lock(mutex_);
-    std::swap(finishing, finishing_);
-  }
-  // The page may start the next run as soon as the last outcome arrived,
-  // while the thread is still leaving that run: wait out that short tail
-  // (never a run: no other request reaches this thread).
-  if (finishing) thread_->WaitIdle();
+  if (!Claim(events)) return false;
   const RunSettings settings = RunSettingsFrom(request.settings);
   const bool started = request.retest ? thread_->Retest(settings) : thread_->Start(settings);
   if (!started) {

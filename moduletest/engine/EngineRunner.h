@@ -41,6 +41,8 @@ class EngineRunner : public IModuleTestRunner, private ITestSink {
   void RefreshChipInfo() override;
   void Done(const RunResult& result, bool retest) override;
 
+  // Takes the events for one run or job; false while another one has them.
+  bool Claim(ITestRunEvents& events);
   ITestRunEvents* Events();
 
   std::mutex mutex_;

@@ -88,6 +88,34 @@ TEST_F(EngineRunnerTest, PageSettingsRunTheModuleAndTheOutcomeComesBack) {
   EXPECT_EQ(1, events.chipInfoRefreshes);
 }
 
+// A sampling session (preparation, then restore) leaves the runner free for
+// the next module's run.
+TEST_F(EngineRunnerTest, ARunFollowsASamplingSession) {
+  PlugNamed("good");
+  EngineRunner runner(*runClock_);
+  TestSettings settings = TestSettings::Defaults();
+  settings.tests[kFlagSensorId] = false;
+  RecordingEvents jobEvents;
+  for (bool prepare : {true, false}) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool finished = false;
+    ASSERT_TRUE(runner.PostSamplingJob(prepare, settings, jobEvents, [&] {
+      std::lock_guard lock(m);
+      finished = true;
+      cv.notify_all();
+    }));
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return finished; });
+  }
+  TestRunRequest request;
+  request.settings = settings;
+  RecordingEvents events;
+  ASSERT_TRUE(runner.StartRun(request, events));
+  events.WaitDone();
+  EXPECT_TRUE(events.outcome.passed);
+}
+
 TEST_F(EngineRunnerTest, SettingsMapOntoTheRun) {
   TestSettings t = TestSettings::Defaults();
   t.mode = UpdateMode::ForceUpdate;
