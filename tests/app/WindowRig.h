@@ -40,6 +40,13 @@ inline QStringList LogLines(CMyRichEditCtrl& log) {
   return lines;
 }
 
+// A small bridge firmware image in hex text at `hex`.
+inline void WriteBridgeImage(const fs::path& hex) {
+  std::vector<uint8_t> image(600);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
+  WriteBytes(hex, hextest::ImageToHex(image));
+}
+
 class WindowRig : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,10 +77,8 @@ class WindowRig : public ::testing::Test {
   }
   // Only the bridge step, on a small image.
   fs::path ChooseBridgeImage() {
-    std::vector<uint8_t> image(600);
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
     const fs::path hex = root_.path() / "v64er_v0102.hex";
-    WriteBytes(hex, hextest::ImageToHex(image));
+    WriteBridgeImage(hex);
     Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
     Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
     Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -22,6 +23,8 @@
 #include "app/ConnectionLinks.h"
 #include "ui/ControlIds.h"
 #include "app/PageSwitcher.h"
+#include "app/SlidingPanels.h"
+#include "app/UpdateRunner.h"
 #include "app/KestranaDlg.h"
 #include "app/NetConnectDlg.h"
 #include "moduletest/widgets/DlgTest.h"
@@ -56,6 +59,7 @@
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
 #include "tests/platform/ScratchDir.h"
+#include "tests/app/WindowRig.h"
 
 namespace {
 
@@ -636,18 +640,39 @@ TEST_F(MainWindow, TheNodeThresholdButtonOpensTheSamplingDialog) {
   w.close();
 }
 
+// Stands in for the test engine: counts the runs and keeps the last one's
+// events so that a test can end it.
+struct CountingRunner : IModuleTestRunner {
+  bool StartRun(const TestRunRequest&, ITestRunEvents& events) override {
+    sink = &events;
+    ++starts;
+    return true;
+  }
+  ITestRunEvents* sink = nullptr;
+  int starts = 0;
+};
+
+TEST_F(MainWindow, TheModuleTestButtonStartsTheTestPagesRun) {
+  CountingRunner runner;
+  CKestranaDlg& w = Start();
+  w.TestPage().SetRunner(&runner);
+  auto* button = Control<QPushButton>(CONTROL_NAME(IDC_MODULE_TEST));
+  EXPECT_EQ(button->text(), QStringLiteral("模组测试"));
+  button->click();
+  ASSERT_EQ(runner.starts, 1);
+  EXPECT_TRUE(w.IsBusy());
+  EXPECT_FALSE(button->isEnabled()) << "no second run while one is going";
+  runner.sink->OnRunDone(TestRunOutcome{});
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !w.IsBusy(); }));
+  EXPECT_TRUE(button->isEnabled());
+  w.close();
+  EXPECT_TRUE(w.TeardownFinished());
+}
+
 // An arrival reaches the test page, which starts its automatic test; while
 // the window is busy the arrival is dropped.
 TEST_F(MainWindow, AnArrivalStartsTheAutomaticTest) {
-  struct Runner : IModuleTestRunner {
-    bool StartRun(const TestRunRequest&, ITestRunEvents& events) override {
-      sink = &events;
-      ++starts;
-      return true;
-    }
-    ITestRunEvents* sink = nullptr;
-    int starts = 0;
-  } runner;
+  CountingRunner runner;
   CKestranaDlg& w = Start();
   w.TestPage().SetRunner(&runner);
   Control<QCheckBox>(CONTROL_NAME(IDC_TEST_AUTO_TEST))->click();
@@ -803,6 +828,36 @@ TEST_F(Screenshot, TestPageWithItsSettings) {
   Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
   Run(500);
   Save(*w, "test-page.png");
+}
+
+TEST_F(Screenshot, UpdatePanelAfterASuccessfulUpdate) {
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  const fs::path hex = root_.path() / "v64er_v0102.hex";
+  window_test::WriteBridgeImage(hex);
+  Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
+  Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
+  Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
+  Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(hex.string()));
+  w->Panels().Toggle(0);
+  QSignalSpy finished(&w->Updates(), &UpdateRunner::Finished);
+  Control<QPushButton>(CONTROL_NAME(IDC_UPDATE))->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_TRUE(finished.at(0).at(0).toBool()) << LogLines(w->Log()).join('\n').toStdString();
+  Run(500);
+  Save(*w, "update-panel.png");
+}
+
+TEST_F(Screenshot, NetworkPanelOnTheLoopbackAddress) {
+  // Only the loopback address is ever shown; nothing connects.
+  ASSERT_TRUE(platform::IniWriteString("NET INTERFACE", "IP", "127.0.0.1",
+                                       root_.path() / "System/AppConfigInit.ini"));
+  CKestranaDlg* w = Open();
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  EXPECT_EQ(Control<QLineEdit>(CONTROL_NAME(IDC_IP_ADDRESS))->text(), QStringLiteral("127.0.0.1"));
+  w->Panels().Toggle(1);
+  Run(500);
+  Save(*w, "network-panel.png");
 }
 
 }  // namespace

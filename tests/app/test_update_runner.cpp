@@ -21,6 +21,7 @@
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
 #include "platform/AppPaths.h"
+#include "platform/HotplugMonitor.h"
 #include "platform/IniFile.h"
 #include "sim/SimHidBackend.h"
 #include "sim/relay/SimRelayServer.h"
@@ -113,6 +114,29 @@ TEST_F(UpdatePanel, AutoUpdateRunsOncePerArrival) {
   autoButton->click();
   EXPECT_EQ(autoButton->text(), QStringLiteral("Auto Upadate"));
   EXPECT_TRUE(update->isEnabled());
+}
+
+TEST_F(UpdatePanel, AProgrammingDeviceArrivalStartsOneAutoUpdate) {
+  ChooseBridgeImage();
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  // Armed without the run that the button starts on its own.
+  window_->Updates().SetAutoEnabled(true);
+  platform::HotplugEvent arrival;
+  arrival.action = platform::HotplugAction::Added;
+  arrival.kind = platform::HotplugKind::ProgrammingDevice;
+  window_->Links().HandleDeviceEvent(arrival);
+  EXPECT_TRUE(window_->IsBusy());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  // The event announced a device that no bootloader answers for: the one
+  // run reports that, and nothing starts again on its own.
+  EXPECT_FALSE(finished.at(0).at(0).toBool());
+  EXPECT_TRUE(Saw(QStringLiteral("[V64er]USB 连接异常")));
+  QElapsedTimer settle;
+  settle.start();
+  qttest::ProcessEventsUntil([&] { return settle.elapsed() > 200; });
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_FALSE(window_->IsBusy());
+  window_->Updates().SetAutoEnabled(false);
 }
 
 TEST_F(UpdatePanel, EnableBoxesAndExistingPathsAreStored) {
