@@ -64,25 +64,18 @@ void ModuleTestEngine::PrepareTest(RunContext& ctx, bool withBars) {
       sink_.BarPosition(bar, 0);
     }
   }
+  bridge_.LoadFile(ctx);
   firmware_.UseFamily(FwFamilyOfConnectedChip());
   firmware_.LoadFile(ctx);
   configs_.LoadFiles(ctx);
 }
 
-void ModuleTestEngine::FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* tag,
-                                               const char* failLine) {
-  if (!ticked) return;
-  // A ticked firmware that cannot be burnt here must not pass unburnt.
-  ctx.Log(std::string(tag) + "固件升级尚不可用", LOG_ERROR);
-  ctx.Log(failLine, LOG_ERROR);
-  ctx.SetItem(kItemUpdate, TEST_FAIL);
-}
-
 void ModuleTestEngine::UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
+                                   void (BridgeFirmwareStep::*bridgeStep)(RunContext&),
                                    void (TouchFirmwareStep::*firmwareStep)(RunContext&),
                                    void (TestConfigSession::*configStep)(RunContext&)) {
   if (withBars) ctx.Bar(kBarUpdate, bars.bridge);
-  FirmwareStepUnavailable(ctx, ctx.settings.useBridgeFirmware, "[V64er]", "[V64er]烧录失败");
+  (bridge_.*bridgeStep)(ctx);
   if (withBars) ctx.Bar(kBarUpdate, bars.touch);
   (firmware_.*firmwareStep)(ctx);
   if (withBars) ctx.Bar(kBarUpdate, bars.config);
@@ -101,11 +94,13 @@ void ModuleTestEngine::PreparationSteps(RunContext& ctx, bool withBars) {
   PrepareTest(ctx, withBars);
   const RunSettings& s = ctx.settings;
   if (!s.testOnly && s.forceUpdate) {
-    UpdateSteps(ctx, withBars, {10, 30, 40}, &TouchFirmwareStep::UpgradeTouchFirmware,
+    UpdateSteps(ctx, withBars, {10, 30, 40}, &BridgeFirmwareStep::BurnV64erFirmware,
+                &TouchFirmwareStep::UpgradeTouchFirmware,
                 &TestConfigSession::UpgradeTouchConfig);
   }
   if (!s.testOnly && ctx.Item(kItemUpdate) != TEST_OFF) {
-    UpdateSteps(ctx, withBars, {55, 70, 80}, &TouchFirmwareStep::CheckTouchFwVersion,
+    UpdateSteps(ctx, withBars, {55, 70, 80}, &BridgeFirmwareStep::CheckV64erVersion,
+                &TouchFirmwareStep::CheckTouchFwVersion,
                 &TestConfigSession::CheckTouchConfig);
   }
   configs_.Backup(ctx);

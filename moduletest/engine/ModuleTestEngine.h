@@ -10,7 +10,10 @@
 // A step never ends the run; it changes its item's state, and the verdict
 // reads them. Used on the test thread only (see TestThread).
 
+#include <utility>
+
 #include "device/StreamControl.h"
+#include "moduletest/engine/BridgeFirmwareStep.h"
 #include "moduletest/engine/RunClock.h"
 #include "moduletest/engine/RunResult.h"
 #include "moduletest/engine/RunSettings.h"
@@ -32,6 +35,12 @@ class ModuleTestEngine {
 
   bool TestConfigActive() const { return configs_.TestConfigActive(); }
 
+  // The bridge programmer and the bridge's device hooks for the bridge
+  // firmware step; before the first run.
+  void AttachBridgeProgrammer(IMcuProgrammer& programmer, UpdateHooks hooks) {
+    bridge_.Attach(programmer, std::move(hooks));
+  }
+
  private:
   void PrepareTest(RunContext& ctx, bool withBars);
   // The bar positions of the three file steps of an update mode.
@@ -40,19 +49,20 @@ class ModuleTestEngine {
     int touch;
     int config;
   };
-  // Forced upgrade or version check of the touch firmware and the
-  // production configuration.
+  // Forced upgrade or version check of the bridge firmware, the touch
+  // firmware and the production configuration.
   void UpdateSteps(RunContext& ctx, bool withBars, const UpdateBars& bars,
+                   void (BridgeFirmwareStep::*bridgeStep)(RunContext&),
                    void (TouchFirmwareStep::*firmwareStep)(RunContext&),
                    void (TestConfigSession::*configStep)(RunContext&));
   void PreparationSteps(RunContext& ctx, bool withBars);
-  void FirmwareStepUnavailable(RunContext& ctx, bool ticked, const char* tag, const char* failLine);
   void RestoreStep(RunContext& ctx, bool withBar);
   static void AdoptGeometry(RunContext& ctx);
 
   ITestSink& sink_;
   IRunClock& clock_;
   TestConfigSession configs_;
+  BridgeFirmwareStep bridge_;
   TouchFirmwareStep firmware_;
   int pageBefore_ = PAGE_TEST;
   int family_ = -1;  // last seen: 1 DE7, 0 other, -1 none yet
