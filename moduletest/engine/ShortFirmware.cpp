@@ -1,18 +1,15 @@
 #include "moduletest/engine/ShortFirmware.h"
 
-#include <fstream>
-#include <system_error>
+#include <string>
+
+#include "platform/AtomicFile.h"
 
 std::optional<std::vector<uint8_t>> LoadShortFirmwareImage(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-  if (std::filesystem::file_size(path, ec) != kShortFirmwareBytes || ec) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> image(kShortFirmwareBytes);
-  in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  // A file that changed size meanwhile is refused as well.
-  if (in.gcount() != static_cast<std::streamsize>(kShortFirmwareBytes) || in.peek() != EOF) {
+  // One byte over the size is read so that a longer file is told apart.
+  std::string bytes;
+  if (!platform::ReadFileBytes(path, &bytes, kShortFirmwareBytes + 1) ||
+      bytes.size() != kShortFirmwareBytes) {
     return std::nullopt;
   }
-  return image;
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
