@@ -50,14 +50,20 @@ std::optional<HexSidePaths> HexSideFilePaths(const fs::path& source, uint16_t re
 }
 
 std::optional<HexSidePaths> WriteHexSideFiles(const fs::path& source, std::span<const uint8_t> image,
-                                              uint16_t release) {
+                                              uint16_t release, std::vector<std::string>* errors) {
   auto paths = HexSideFilePaths(source, release, ImageCheckSum(image));
   if (!paths) return std::nullopt;
+  auto write = [errors](const fs::path& target, std::string_view bytes) {
+    std::string error;
+    if (!platform::WriteFileAtomic(target, bytes, &error) && errors != nullptr) {
+      errors->push_back(error);
+    }
+  };
   const size_t header = std::min(image.size(), kHexSideHeaderBytes);
-  platform::WriteFileAtomic(paths->ect, AsChars(image.first(header)));
+  write(paths->ect, AsChars(image.first(header)));
   std::error_code ec;
   if (image.size() > header && !fs::exists(paths->bin, ec)) {
-    platform::WriteFileAtomic(paths->bin, AsChars(image.subspan(header)));
+    write(paths->bin, AsChars(image.subspan(header)));
   }
   return paths;
 }

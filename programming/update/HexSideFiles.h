@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 inline constexpr size_t kHexSideHeaderBytes = 112;
 
@@ -27,7 +29,9 @@ std::optional<HexSidePaths> HexSideFilePaths(const std::filesystem::path& source
                                              uint16_t checkSum);
 
 // Writes the ".ect" (always, atomically) and the ".bin" (only when absent).
-// A file that cannot be written is skipped: the burn itself has succeeded.
-// Returns the paths written, for the caller's tests and log.
+// A file that cannot be written is skipped (the burn itself has succeeded)
+// and its reason added to *errors, one line each, for the caller's log.
+// Returns the paths, for the caller's tests and log.
 std::optional<HexSidePaths> WriteHexSideFiles(const std::filesystem::path& source,
-                                              std::span<const uint8_t> image, uint16_t release);
+                                              std::span<const uint8_t> image, uint16_t release,
+                                              std::vector<std::string>* errors = nullptr);

@@ -93,7 +93,10 @@ bool CUpdateSequence::BridgeStep(const UpdatePlan& plan) {
       Log(kBridgeFailed, LOG_ERROR);
       return false;
     }
-    WriteHexSideFiles(imagePath, programmer_.Image(), hooks_.bridgeRelease());
+    std::vector<std::string> sideErrors;
+    WriteHexSideFiles(imagePath, programmer_.Image(), hooks_.bridgeRelease(), &sideErrors);
+    // The burn stands; only the copies for a later burn are missing.
+    for (const std::string& error : sideErrors) Log("[V64er]固件副本写入失败：" + error, LOG_ERROR);
     Log("[V64er]烧录完成", LOG_INFO);
     return true;
   } catch (const UserMessageError& e) {

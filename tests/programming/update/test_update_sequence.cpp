@@ -310,6 +310,14 @@ TEST(HexSideFiles, NamesFromTheStemAndNeverTheSource) {
   ASSERT_TRUE(platform::ReadFileBytes(paths->bin, &bin, 1000));
   EXPECT_EQ(ect.size(), kHexSideHeaderBytes);
   EXPECT_EQ(bin, "kept");
+
+  // A header that cannot be written is said, never passed over in silence.
+  std::filesystem::remove(paths->ect);
+  std::filesystem::create_directories(paths->ect);
+  std::vector<std::string> errors;
+  WriteHexSideFiles(source, image, 0x0123, &errors);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find(paths->ect.filename().string()), std::string::npos) << errors[0];
 }
 
 }  // namespace
