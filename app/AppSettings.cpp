@@ -92,3 +92,12 @@ std::string FolderOfStoredPath(std::string_view path) {
   const size_t cut = path.find_last_of("\\/");
   return std::string(cut == std::string_view::npos ? path : path.substr(0, cut));
 }
+
+bool StoreSettings(const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& keyValues,
+                   const std::filesystem::path& file, ILogSink& log) {
+  std::string error;
+  if (platform::IniWriteStrings(section, keyValues, file, &error)) return true;
+  log.AddLog("写入AppConfigInit.ini文件失败：" + error, LOG_ERROR);
+  return false;
+}

@@ -10,7 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "device/LogSink.h"
 
 // The chip types offered when the file names none.
 inline constexpr std::string_view kDefaultChipTypes = "RO9110V, RO9110R, RO7385";
@@ -51,6 +54,13 @@ std::filesystem::path AppSettingsFile();
 bool EnsureSettingsFile(const std::filesystem::path& file, std::string* error = nullptr);
 
 AppSettings LoadAppSettings(const std::filesystem::path& file);
+
+// Writes keys of one section of the settings file in one atomic write, all or
+// none. A failure is logged with its reason ("写入AppConfigInit.ini文件失败："),
+// so a setting that did not stick is never passed over in silence.
+bool StoreSettings(const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& keyValues,
+                   const std::filesystem::path& file, ILogSink& log);
 
 // Dotted IPv4 text "a.b.c.d", each part 1-3 decimal digits up to 255,
 // surrounding spaces allowed; nullopt for anything else.

@@ -556,19 +556,19 @@ void CKestranaDlg::CreateUpdateRunner(const std::filesystem::path& settingsFile)
 
   // The panel's choices are stored as they are made.
   auto storeEnable = [this, settingsFile](QCheckBox* box, const char* key) {
-    connect(box, &QAbstractButton::toggled, this, [settingsFile, key](bool on) {
-      platform::IniWriteString("UPDATE", key, on ? "1" : "0", settingsFile);
+    connect(box, &QAbstractButton::toggled, this, [this, settingsFile, key](bool on) {
+      StoreSettings("UPDATE", {{key, on ? "1" : "0"}}, settingsFile, *m_log);
     });
   };
   storeEnable(m_configEnable, "config enable");
   storeEnable(m_duvivEnable, "duviv enable");
   storeEnable(m_v64erEnable, "v64er enable");
   auto storePath = [this, settingsFile](QLineEdit* edit, const char* key) {
-    connect(edit, &QLineEdit::textChanged, this, [settingsFile, key](const QString& text) {
+    connect(edit, &QLineEdit::textChanged, this, [this, settingsFile, key](const QString& text) {
       std::error_code ec;
       const std::string stored = text.toStdString();
       if (!stored.empty() && std::filesystem::is_regular_file(platform::AppPaths::Resolve(stored), ec)) {
-        platform::IniWriteString("UPDATE", key, stored, settingsFile);
+        StoreSettings("UPDATE", {{key, stored}}, settingsFile, *m_log);
       }
     });
   };

@@ -61,8 +61,7 @@ void NetworkConnectButton::Connect() {
   button_->setText(QStringLiteral("正在连接"));
   button_->setEnabled(false);
   log_.AddLog("正在连接安卓设备", LOG_BUSY);
-  platform::IniWriteStrings("NET INTERFACE", {{"IP", ip}, {"Port", std::to_string(port)}},
-                            settingsFile_, nullptr);
+  StoreSettings("NET INTERFACE", {{"IP", ip}, {"Port", std::to_string(port)}}, settingsFile_, log_);
   // The result reaches the button through the UI bridge's own queue; a
   // button gone meanwhile takes nothing.
   QPointer<NetworkConnectButton> self(this);

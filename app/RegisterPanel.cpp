@@ -1,5 +1,7 @@
 #include "app/RegisterPanel.h"
 
+#include "app/AppSettings.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,7 +20,6 @@ namespace {
 
 const char* const kSection = "Register";
 const char* const kAddressListKey = "Address List";
-const char* const kSaveFailedText = "写入AppConfigInit.ini文件失败：";
 
 QComboBox* MakeCombo(const QString& name, QWidget* parent) {
   auto* combo = new QComboBox(parent);
@@ -164,10 +165,6 @@ void RegisterPanel::ShowList(QComboBox* combo, const std::vector<std::string>& e
 void RegisterPanel::SaveAddressList() {
   std::string text = model_.StoredAddressList();
   if (text == savedAddressList_) return;
-  std::string error;
-  if (!platform::IniWriteString(kSection, kAddressListKey, text, settingsFile_, &error)) {
-    log_.AddLog(kSaveFailedText + error, LOG_ERROR);
-    return;
-  }
+  if (!StoreSettings(kSection, {{kAddressListKey, text}}, settingsFile_, log_)) return;
   savedAddressList_ = std::move(text);
 }

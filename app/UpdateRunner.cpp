@@ -6,6 +6,7 @@
 #include <chrono>
 #include <utility>
 
+#include "app/AppSettings.h"
 #include "device/ChipGlobals.h"
 #include "device/ChipIdentify.h"
 #include "device/HidDevice.h"
@@ -122,8 +123,13 @@ UpdateHooks UpdateRunner::MakeHooks() {
     IPrompts* prompts = host_.prompts;
     if (prompts != nullptr) UiBridge::call([prompts, text] { prompts->info(QString::fromStdString(text)); });
   };
-  h.saveBridgePath = [file = host_.settingsFile](const std::string& path) {
-    if (!file.empty()) platform::IniWriteString("UPDATE", "v64er path", path, file);
+  h.saveBridgePath = [file = host_.settingsFile, log = host_.log](const std::string& path) {
+    if (file.empty()) return;
+    if (log != nullptr) {
+      StoreSettings("UPDATE", {{"v64er path", path}}, file, *log);
+    } else {
+      platform::IniWriteString("UPDATE", "v64er path", path, file, nullptr);
+    }
   };
   h.beginRun = [this] {
     const int page = page_;
