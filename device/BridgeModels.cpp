@@ -31,6 +31,24 @@ std::optional<uint16_t> ParsePid(std::string_view item) {
   return value;
 }
 
+// A blank text is an empty list; any item that does not parse refuses the whole list.
+template <typename T, typename ParseItem>
+std::optional<std::vector<T>> ParseCommaList(std::string_view text, ParseItem parseItem) {
+  std::vector<T> items;
+  if (platform::TrimChars(text, platform::kSpaceTabCrLf).empty()) return items;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    const size_t end = comma == std::string_view::npos ? text.size() : comma;
+    std::optional<T> item =
+        parseItem(platform::TrimChars(text.substr(start, end - start), platform::kSpaceTabCrLf));
+    if (!item) return std::nullopt;
+    items.push_back(std::move(*item));
+    if (comma == std::string_view::npos) return items;
+    start = comma + 1;
+  }
+}
+
 }  // namespace
 
 bool BridgeModelTable::IsDe7Pid(uint16_t pid) const { return Contains(de7Pids, pid); }
@@ -54,45 +72,22 @@ std::optional<uint16_t> BridgeModelTable::ModelCodeIn(const std::string& text) c
 }
 
 std::optional<std::vector<BridgeModelNumber>> ParseModelNumbers(const std::string& text) {
-  std::vector<BridgeModelNumber> numbers;
-  if (platform::TrimChars(text, platform::kSpaceTabCrLf).empty()) return numbers;
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = text.find(',', start);
-    const size_t end = comma == std::string::npos ? text.size() : comma;
-    const std::string_view item = platform::TrimChars(
-        std::string_view(text).substr(start, end - start), platform::kSpaceTabCrLf);
-    const size_t equals = item.find('=');
-    if (equals == std::string::npos) return std::nullopt;
-    BridgeModelNumber number{
-        std::string(platform::TrimChars(item.substr(0, equals), platform::kSpaceTabCrLf)), 0};
-    const std::optional<uint16_t> code =
-        ParsePid(platform::TrimChars(item.substr(equals + 1), platform::kSpaceTabCrLf));
-    if (number.text.empty() || !code) return std::nullopt;
-    number.code = *code;
-    numbers.push_back(std::move(number));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return numbers;
+  return ParseCommaList<BridgeModelNumber>(
+      text, [](std::string_view item) -> std::optional<BridgeModelNumber> {
+        const size_t equals = item.find('=');
+        if (equals == std::string_view::npos) return std::nullopt;
+        BridgeModelNumber number{
+            std::string(platform::TrimChars(item.substr(0, equals), platform::kSpaceTabCrLf)), 0};
+        const std::optional<uint16_t> code =
+            ParsePid(platform::TrimChars(item.substr(equals + 1), platform::kSpaceTabCrLf));
+        if (number.text.empty() || !code) return std::nullopt;
+        number.code = *code;
+        return number;
+      });
 }
 
 std::optional<std::vector<uint16_t>> ParsePidList(const std::string& text) {
-  std::vector<uint16_t> ids;
-  if (platform::TrimChars(text, platform::kSpaceTabCrLf).empty()) return ids;
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = text.find(',', start);
-    const size_t end = comma == std::string::npos ? text.size() : comma;
-    const std::string_view item = platform::TrimChars(
-        std::string_view(text).substr(start, end - start), platform::kSpaceTabCrLf);
-    const std::optional<uint16_t> pid = ParsePid(item);
-    if (!pid) return std::nullopt;
-    ids.push_back(*pid);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return ids;
+  return ParseCommaList<uint16_t>(text, ParsePid);
 }
 
 BridgeModelTable GetBridgeModels() {
