@@ -489,7 +489,8 @@ void CKestranaDlg::closeEvent(QCloseEvent* event) {
   // Closing in the middle of a burn or a test would leave the module half
   // written.
   if (m_busy) {
-    m_prompts.warn(QStringLiteral("需等烧录或测试完成才能关闭！"));
+    // A notice, not a warning: nothing went wrong, the window only has to wait.
+    m_prompts.info(QStringLiteral("需等烧录或测试完成才能关闭！"));
     event->ignore();
     return;
   }
