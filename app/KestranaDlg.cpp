@@ -409,7 +409,6 @@ void CKestranaDlg::CreatePages() {
                              this);
   connect(m_testPageButton, &QAbstractButton::clicked, this, [this] { m_pages->ShowTestPage(); });
   connect(m_testPage, &CDlgTest::BusyChanged, this, &CKestranaDlg::SetBusy);
-  connect(m_testPage, &CDlgTest::ClearLogRequested, m_log, &CMyRichEditCtrl::OnClear);
   connect(m_testPage, &CDlgTest::ChipInfoChanged, this, [this] {
     if (m_links != nullptr) m_links->RefreshChipInfo();
   });

@@ -135,8 +135,8 @@ UpdateHooks UpdateRunner::MakeHooks() {
     const int page = page_;
     if (host_.pages != nullptr) host_.pages->MarkPageStopped(page);
     StopDataStream();
-    CMyRichEditCtrl* log = host_.log;
-    UiBridge::call([log] { log->OnClear(); });
+    // Through the log's own queue: no line of this run is caught by it.
+    host_.log->Clear();
   };
   h.programmingPresent = [links] { return links->ProgrammingPresent(); };
   h.resetArrivals = [links] {

@@ -2,22 +2,32 @@
 
 #include <utility>
 
-bool LogQueue::Push(std::string text, LogLevel level) {
-  std::lock_guard lock(mutex_);
-  lines_.push_back(LogLine{std::move(text), level});
-  if (wakePending_) {
-    return false;
-  }
+bool LogQueue::NeedsWake() {
+  if (wakePending_) return false;
   wakePending_ = true;
   return true;
 }
 
-std::deque<LogLine> LogQueue::TakeAll() {
-  std::deque<LogLine> taken;
+bool LogQueue::Push(std::string text, LogLevel level) {
   std::lock_guard lock(mutex_);
-  taken.swap(lines_);
+  lines_.push_back(LogLine{std::move(text), level});
+  return NeedsWake();
+}
+
+bool LogQueue::Clear() {
+  std::lock_guard lock(mutex_);
+  lines_.clear();
+  cleared_ = true;
+  return NeedsWake();
+}
+
+LogBatch LogQueue::TakeAll() {
+  LogBatch batch;
+  std::lock_guard lock(mutex_);
+  batch.lines.swap(lines_);
+  batch.cleared = std::exchange(cleared_, false);
   wakePending_ = false;
-  return taken;
+  return batch;
 }
 
 std::size_t LogQueue::Size() const {

@@ -20,4 +20,7 @@ class ILogSink {
   virtual ~ILogSink() = default;
   // Callable from any thread; never blocks on the user interface. text is UTF-8.
   virtual void AddLog(const std::string& text, LogLevel level) = 0;
+  // Empties the log, in order with the lines: what was added before goes,
+  // what is added after stays. Any thread; a sink that shows nothing ignores it.
+  virtual void Clear() {}
 };

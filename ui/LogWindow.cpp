@@ -52,7 +52,10 @@ CMyRichEditCtrl::CMyRichEditCtrl(QWidget* parent, int maxLines)
 CMyRichEditCtrl::~CMyRichEditCtrl() = default;
 
 void CMyRichEditCtrl::AddLog(const std::string& text, LogLevel level) {
-  const bool wake = pending_.Push(text, level);
+  Deliver(pending_.Push(text, level));
+}
+
+void CMyRichEditCtrl::Deliver(bool wake) {
   if (QThread::currentThread() == thread()) {
     Drain();
   } else if (wake) {
@@ -69,11 +72,14 @@ void CMyRichEditCtrl::AddLog(const char* text, LogLevel level) {
 }
 
 void CMyRichEditCtrl::Drain() {
-  std::deque<LogLine> lines = pending_.TakeAll();
-  if (lines.empty()) {
+  LogBatch batch = pending_.TakeAll();
+  if (batch.cleared) {
+    ClearPane();
+  }
+  if (batch.lines.empty()) {
     return;
   }
-  for (const LogLine& line : lines) {
+  for (const LogLine& line : batch.lines) {
     ShowLine(QString::fromStdString(line.text), line.level);
   }
   verticalScrollBar()->setValue(verticalScrollBar()->maximum());
@@ -157,7 +163,9 @@ void CMyRichEditCtrl::TurnSpinner() {
   cursor.insertText(QString(kSpinnerFrames[spinnerIndex_]), format_);
 }
 
-void CMyRichEditCtrl::OnClear() {
+void CMyRichEditCtrl::OnClear() { Deliver(pending_.Clear()); }
+
+void CMyRichEditCtrl::ClearPane() {
   spinner_.stop();
   busyTail_ = false;
   hasLines_ = false;

@@ -34,8 +34,12 @@ class CMyRichEditCtrl : public QTextEdit, public ILogSink {
   void AddLog(const QString& text, LogLevel level);
   void AddLog(const char* text, LogLevel level);
 
-  // Empties the pane and stops the spinner; lines not yet shown stay queued.
+  // Empties the pane and stops the spinner, dropping the lines still queued
+  // (they were logged before the clear); lines logged after it are kept.
+  // Any thread: from another thread the pane empties when the queue is
+  // drained, in order with the lines around it.
   void OnClear();
+  void Clear() override { OnClear(); }
 
   // One spinner step; the timer calls it every kSpinnerIntervalMs while the
   // last line is a busy line (tests call it in place of waiting).
@@ -51,6 +55,9 @@ class CMyRichEditCtrl : public QTextEdit, public ILogSink {
   // Queued by name from other threads: the queued call then carries no data
   // of ours, and the lines themselves pass under the queue's lock.
   Q_INVOKABLE void Drain();
+  // Wakes the UI thread for the queue, or drains it at once on the UI thread.
+  void Deliver(bool wake);
+  void ClearPane();
   void ShowLine(const QString& text, LogLevel level);
   void ApplyLevel(LogLevel level);
 

@@ -707,6 +707,9 @@ void CDlgTest::PostToPage(std::function<void(CDlgTest&)> fn) {
 }
 
 void CDlgTest::OnRunClearLog() {
+  // On the run's thread, in order with its lines: the lines it logs next
+  // are never caught by the clear.
+  m_log.Clear();
   PostToPage([](CDlgTest& page) { emit page.ClearLogRequested(); });
 }
 

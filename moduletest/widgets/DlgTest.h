@@ -132,7 +132,7 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   void BusyChanged(bool busy);
   // A locked package was imported: the main window goes to the demo page.
   void ShowDemoPageRequested();
-  // A run starts: the main window empties its log pane.
+  // A run starts: the log has been emptied.
   void ClearLogRequested();
   // A run has its verdict: the main window reads the chip information again.
   void ChipInfoChanged();

@@ -15,7 +15,7 @@ TEST(LogQueueTest, WakesOncePerBatchAndHandsLinesOverInOrder) {
   EXPECT_FALSE(queue.Push("b", LOG_OK));  // the first wake-up covers it
   EXPECT_EQ(queue.Size(), 2u);
 
-  std::deque<LogLine> lines = queue.TakeAll();
+  std::deque<LogLine> lines = queue.TakeAll().lines;
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].text, "a");
   EXPECT_EQ(lines[0].level, LOG_BUSY);
@@ -23,9 +23,40 @@ TEST(LogQueueTest, WakesOncePerBatchAndHandsLinesOverInOrder) {
   EXPECT_EQ(lines[1].level, LOG_OK);
   EXPECT_EQ(queue.Size(), 0u);
 
-  EXPECT_TRUE(queue.TakeAll().empty());
+  EXPECT_TRUE(queue.TakeAll().lines.empty());
   EXPECT_TRUE(queue.Push("c", static_cast<LogLevel>(9)));  // a new batch needs a new wake-up
-  EXPECT_EQ(queue.TakeAll().front().level, 9);
+  EXPECT_EQ(queue.TakeAll().lines.front().level, 9);
+}
+
+// A clear drops the lines queued before it, keeps the ones after it and
+// reaches the consumer once, whether or not a wake-up is already pending.
+TEST(LogQueueTest, ClearDropsEarlierLinesAndReachesTheConsumerOnce) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> before;  // "" stands for a clear
+    std::vector<std::string> kept;
+  } cases[] = {
+      {"alone", {""}, {}},
+      {"after lines", {"a", "b", ""}, {}},
+      {"between lines", {"a", "", "b"}, {"b"}},
+      {"twice", {"a", "", "b", "", "c"}, {"c"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogQueue queue;
+    int wakeups = 0;
+    for (const std::string& item : c.before) {
+      wakeups += item.empty() ? queue.Clear() : queue.Push(item, LOG_INFO);
+    }
+    EXPECT_EQ(wakeups, 1);
+    EXPECT_EQ(queue.Size(), c.kept.size());
+    LogBatch batch = queue.TakeAll();
+    EXPECT_TRUE(batch.cleared);
+    std::vector<std::string> texts;
+    for (const LogLine& line : batch.lines) texts.push_back(line.text);
+    EXPECT_EQ(texts, c.kept);
+    EXPECT_FALSE(queue.TakeAll().cleared) << "one clear is taken once";
+  }
 }
 
 // Four producers and a consumer that takes a batch whenever it is woken, as the
@@ -64,7 +95,7 @@ TEST(LogQueueTest, FourThreadsLoseNothingAndKeepTheirOrder) {
       continue;
     }
     ++consumedWakeups;
-    for (const LogLine& line : queue.TakeAll()) {
+    for (const LogLine& line : queue.TakeAll().lines) {
       const int t = line.level;
       if (t < 0 || t >= kThreads) {  // no ASSERT here: the producers must still be joined
         ADD_FAILURE() << "unexpected level " << t;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -319,7 +320,14 @@ TEST_F(TestPage, RunSnapshotsTheSettingsAndBusyFollowsTheRun) {
     runner_.last->OnRunDone(Outcome(true));
   });
   worker.join();
+  // The clear reached the log on the run's thread, before the run's lines,
+  // not later from the UI thread where it would catch them.
+  const std::vector<std::string> lines = log_.Lines();
+  const size_t verdict = std::find(lines.begin(), lines.end(), "NG") - lines.begin();
+  ASSERT_LT(verdict, lines.size());
+  EXPECT_EQ(log_.ClearsAt(), std::vector<size_t>{verdict});
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
+  EXPECT_EQ(log_.ClearsAt().size(), 1u);
   EXPECT_EQ(page.Items()[kItemMaxMin].state, TEST_PASS);
   EXPECT_EQ(page.Items()[kItemAdjacent].threshold, 40);  // saved at the start
   auto* bar = Control<CMyProgressCtrl>(CONTROL_NAME(IDC_TEST_OPEN_SHORT_PROGRESS));

@@ -195,22 +195,44 @@ TEST(LogWindowTest, SpinnerTimerDrivesTheSpinner) {
   EXPECT_EQ(log.document()->lastBlock().text(), "A:\\");
 }
 
-TEST(LogWindowTest, ClearMenuActionEmptiesThePaneButKeepsQueuedLines) {
-  CMyRichEditCtrl log;
-  log.AddLog("A", LOG_BUSY);
-
-  // A worker's line waits for the UI thread to serve events.
-  std::thread([&] { log.AddLog("late", LOG_OK); }).join();
-
-  auto* clear = log.findChild<QAction*>("clearAction");
-  ASSERT_NE(clear, nullptr);
-  EXPECT_EQ(clear->text(), "clear");
-  clear->trigger();
-  EXPECT_TRUE(Lines(log).empty());
-  EXPECT_FALSE(log.IsSpinning());
-
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !Lines(log).empty(); }));
-  EXPECT_EQ(Lines(log), (std::vector<ShownLine>{{"late", kGreen, 11, false}}));
+// A clear drops what was logged before it, even lines a worker queued that
+// the UI thread has not shown yet, and keeps every line logged after it,
+// whichever thread asked for the clear.
+TEST(LogWindowTest, ClearDropsQueuedLinesAndKeepsLaterOnes) {
+  struct Case {
+    const char* name;
+    std::function<void(CMyRichEditCtrl&)> clear;
+  } cases[] = {
+      {"menu action",
+       [](CMyRichEditCtrl& log) {
+         auto* action = log.findChild<QAction*>("clearAction");
+         ASSERT_NE(action, nullptr);
+         EXPECT_EQ(action->text(), "clear");
+         action->trigger();
+       }},
+      {"worker", [](CMyRichEditCtrl& log) { std::thread([&] { log.Clear(); }).join(); }},
+      {"worker between its lines", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CMyRichEditCtrl log;
+    log.AddLog("shown", LOG_INFO);
+    if (c.clear) {
+      std::thread([&] { log.AddLog("queued", LOG_BUSY); }).join();
+      c.clear(log);
+      std::thread([&] { log.AddLog("after", LOG_OK); }).join();
+    } else {
+      std::thread([&] {
+        log.AddLog("queued", LOG_BUSY);
+        log.Clear();
+        log.AddLog("after", LOG_OK);
+      }).join();
+    }
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Lines(log).size() == 1 && !Lines(log)[0].text.contains("shown"); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Lines(log), (std::vector<ShownLine>{{"after", kGreen, 11, false}}));
+    EXPECT_FALSE(log.IsSpinning()) << "the dropped busy line turns nothing";
+  }
 }
 
 TEST(LogWindowTest, UiThreadLineFollowsLinesQueuedBeforeIt) {

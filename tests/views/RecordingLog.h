@@ -16,9 +16,18 @@ class RecordingLog : public ILogSink {
     lines_.push_back(text);
     levels_.push_back(level);
   }
+  void Clear() override {
+    std::lock_guard lock(mutex_);
+    clearsAt_.push_back(lines_.size());
+  }
   std::vector<std::string> Lines() const {
     std::lock_guard lock(mutex_);
     return lines_;
+  }
+  // How many lines had been logged when each clear came.
+  std::vector<size_t> ClearsAt() const {
+    std::lock_guard lock(mutex_);
+    return clearsAt_;
   }
   std::string All() const {
     std::string out;
@@ -30,6 +39,7 @@ class RecordingLog : public ILogSink {
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
   std::vector<LogLevel> levels_;
+  std::vector<size_t> clearsAt_;
 };
 
 }  // namespace views_test
