@@ -12,13 +12,13 @@
 #include "device/HidDevice.h"
 #include "device/RegisterOps.h"
 #include "device/net/ImageMessage.h"
-#include "device/net/RemoteLink.h"
 #include "app/ConnectionLinks.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
 #include "programming/update/ConfigBurn.h"
+#include "programming/update/RemoteLinkOps.h"
 #include "ui/LogWindow.h"
 #include "ui/Prompts.h"
 #include "ui/UiBridge.h"
@@ -168,12 +168,6 @@ UpdateHooks UpdateRunner::MakeHooks() {
   };
   h.makeConfig = [] { return MakeConfigBurn(); };
   h.configVerified = [links] { links->ReadPanelGeometry(); };
-  if (CRemoteLink* remote = host_.remote) {
-    h.remote.takeImage = [remote] { return remote->TakeImage(); };
-    h.remote.sendBurnDone = [remote] { return remote->SendBurnDone(); };
-    h.remote.remaining = [remote] { return remote->Remaining(); };
-    h.remote.decrementRemaining = [remote] { return remote->DecrementRemaining(); };
-    h.remote.closeLink = [remote] { remote->CloseLink(); };
-  }
+  if (host_.remote != nullptr) h.remote = RemoteImageOpsOf(*host_.remote);
   return h;
 }

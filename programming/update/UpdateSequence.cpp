@@ -77,6 +77,7 @@ bool CUpdateSequence::Run(const UpdatePlan& plan) {
 }
 
 bool CUpdateSequence::BridgeStep(const UpdatePlan& plan) {
+  // A valid image from the relay server is burnt in place of the file.
   const bool remote = hooks_.remote.takeImage && hooks_.remote.takeImage() != nullptr;
   if (plan.bridgePath.empty() && !remote) {
     if (hooks_.prompt) hooks_.prompt("[V64er]请选择 v64er 固件文件");
@@ -89,7 +90,7 @@ bool CUpdateSequence::BridgeStep(const UpdatePlan& plan) {
     Log("[V64er]开始烧录固件", LOG_BUSY);
     if (hooks_.resetArrivals) hooks_.resetArrivals();
     std::filesystem::path imagePath;
-    if (!ProgramBridge(plan, &imagePath) || !hooks_.waitBridgeBack(kBridgeReturnMs)) {
+    if (!ProgramBridge(plan, remote, &imagePath) || !hooks_.waitBridgeBack(kBridgeReturnMs)) {
       Log(kBridgeFailed, LOG_ERROR);
       return false;
     }
@@ -132,12 +133,19 @@ bool CUpdateSequence::ReachLoader() {
   return true;
 }
 
-bool CUpdateSequence::ProgramBridge(const UpdatePlan& plan, std::filesystem::path* imagePath) {
-  const std::shared_ptr<const RemoteImage> image =
-      hooks_.remote.takeImage ? hooks_.remote.takeImage() : nullptr;
-  if (image == nullptr) {
+bool CUpdateSequence::ProgramBridge(const UpdatePlan& plan, bool remote,
+                                    std::filesystem::path* imagePath) {
+  if (!remote) {
     *imagePath = plan.bridgePath;
     return programmer_.LoadAndProgram(plan.bridgePath);
+  }
+  const std::shared_ptr<const RemoteImage> image = hooks_.remote.takeImage();
+  if (image == nullptr) {
+    // The image was withdrawn while the bootloader was reached (a refused
+    // message, the link closed): nothing is written, and the server is asked
+    // again so that the next run has an image to burn.
+    if (hooks_.remote.sendRequest) hooks_.remote.sendRequest();
+    return false;
   }
   // The name came over the network: side files go to the temporary folder
   // under its base name only.

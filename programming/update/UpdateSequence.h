@@ -44,9 +44,12 @@ struct ConfigBurnOps {
   std::function<std::optional<uint8_t>()> chipVersion;
 };
 
-// The remote link, when an image may come from the relay server.
+// The remote link, when an image may come from the relay server
+// (RemoteImageOpsOf makes them for a link).
 struct RemoteImageOps {
   std::function<std::shared_ptr<const RemoteImage>()> takeImage;
+  // Asks the server for the image again; 1, or 0 when the send failed.
+  std::function<uint32_t()> sendRequest;
   std::function<uint32_t()> sendBurnDone;
   std::function<int()> remaining;
   std::function<int()> decrementRemaining;
@@ -105,7 +108,7 @@ class CUpdateSequence {
  private:
   bool BridgeStep(const UpdatePlan& plan);
   bool ReachLoader();
-  bool ProgramBridge(const UpdatePlan& plan, std::filesystem::path* imagePath);
+  bool ProgramBridge(const UpdatePlan& plan, bool remote, std::filesystem::path* imagePath);
   void AfterRemoteBurn();
   bool TouchStep(const UpdatePlan& plan, std::unique_ptr<CFwUpdate>& engine);
   bool ConfigStep(const UpdatePlan& plan, std::unique_ptr<ConfigBurnOps>& config);

@@ -5,18 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "device/ChipGlobals.h"
 #include "device/UserMessageError.h"
 #include "device/net/ImageMessage.h"
+#include "device/net/RemoteLink.h"
 #include "platform/AtomicFile.h"
 #include "programming/update/HexSideFiles.h"
+#include "programming/update/RemoteLinkOps.h"
 #include "programming/update/UpdateSequence.h"
 #include "tests/programming/Ch55xRig.h"
 #include "tests/programming/FwTestRig.h"
 #include "tests/programming/HexText.h"
+#include "sim/relay/SimRelayServer.h"
 
 namespace {
 
@@ -268,6 +274,116 @@ TEST(UpdateSequence, RemoteImageBurnsReportsAndClosesAtZero) {
     ASSERT_TRUE(paths);
     EXPECT_TRUE(std::filesystem::exists(paths->ect));
     EXPECT_FALSE(std::filesystem::exists(rig.fw.dir / "evil"));
+  }
+}
+
+// The relay server's side of a run, on the loopback address: the link's
+// lines and the images it took in, each waited for with a limit.
+class RelayLinkRig : public ILogSink {
+ public:
+  RelayLinkRig() : server(kLinkId, Image()), link(*this) {
+    link.SetImageListener([this](const std::string&) {
+      std::lock_guard lock(mutex_);
+      ++images_;
+      changed_.notify_all();
+    });
+  }
+  static sim::RelayImage Image() {
+    sim::RelayImage image;
+    image.fileName = "remote.hex";
+    image.clearData = Pattern(500, 9);
+    image.remaining = 2;
+    return image;
+  }
+  // Connected, asked, and the image taken in.
+  bool Connect() {
+    return server.Start() && link.AcceptKey("00000000D7") &&
+           link.ConnectToServer("127.0.0.1", server.Port()) && link.SendRequest() == 1 &&
+           WaitImages(1);
+  }
+  void AddLog(const std::string& text, LogLevel) override {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(text);
+    changed_.notify_all();
+  }
+  bool WaitLine(const std::string& text) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] {
+      return std::find(lines_.begin(), lines_.end(), text) != lines_.end();
+    });
+  }
+  bool WaitImages(int count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return images_ >= count; });
+  }
+
+  static constexpr uint32_t kLinkId = 0x14;
+
+ private:
+  // Before the link, whose receiving thread writes them until it is gone.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> lines_;
+  int images_ = 0;
+
+ public:
+  sim::SimRelayServer server;
+  CRemoteLink link;
+};
+
+// The image the run chose is withdrawn while the bootloader is reached, before
+// it is written: nothing is written, no burn is reported, the step fails at
+// once, and the server is asked for the image again.
+TEST(UpdateSequence, ARemoteImageWithdrawnBeforeTheWriteIsAskedForAgain) {
+  struct Case {
+    const char* name;
+    bool closeLink;  // else the server sends a refused image message
+  } cases[] = {{"refused image message", false}, {"link closed", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RelayLinkRig relay;
+    ASSERT_TRUE(relay.Connect());
+    SequenceRig rig;
+    rig.plan.bridge = true;
+    UpdateHooks hooks = rig.Hooks();
+    hooks.remote = RemoteImageOpsOf(relay.link);
+    const auto enter = hooks.enterUpgradeMode;
+    hooks.enterUpgradeMode = [&] {
+      if (c.closeLink) {
+        relay.link.DisconnectFromServer();
+      } else {
+        relay.server.SetFault(sim::RelayFault::WrongSum);
+        EXPECT_EQ(relay.link.SendRequest(), 1u);
+        EXPECT_TRUE(relay.WaitLine("服务器镜像无效"));
+        relay.server.SetFault(sim::RelayFault::None);
+      }
+      return enter();
+    };
+    CUpdateSequence sequence(rig.loaderRig.isp, hooks, rig.fw.log);
+    EXPECT_FALSE(sequence.Run(rig.plan));
+
+    const std::vector<std::string> texts = rig.fw.log.Texts();
+    EXPECT_TRUE(rig.Saw(kBridgeFailed)) << testing::PrintToString(texts);
+    EXPECT_FALSE(rig.Saw("[V64er]烧录完成"));
+    EXPECT_FALSE(rig.SawOk());
+    const std::vector<uint8_t> flash = rig.loaderRig.loader->Flash();
+    EXPECT_EQ(rig.loaderRig.loader->Ends(), 0u);
+    EXPECT_FALSE(flash.size() >= 500 && std::equal(flash.begin(), flash.begin() + 500,
+                                                   RelayLinkRig::Image().clearData.begin()));
+    EXPECT_EQ(std::count(rig.waits.begin(), rig.waits.end(), kBridgeReturnMs), 0)
+        << "no wait for a bridge that was never written";
+    EXPECT_EQ(relay.server.BurnsDone(), 0u);
+    if (c.closeLink) {
+      EXPECT_EQ(relay.server.Requests(), 1u) << "a closed link sends nothing";
+      EXPECT_FALSE(relay.link.IsConnected());
+    } else {
+      // Connect, the refused one, and the run's own request, whose answer
+      // gives the next run an image again.
+      EXPECT_TRUE(relay.server.WaitRequests(3));
+      EXPECT_TRUE(relay.WaitImages(2));
+      EXPECT_NE(relay.link.TakeImage(), nullptr);
+      EXPECT_EQ(relay.link.Remaining(), 2);
+    }
   }
 }
 
