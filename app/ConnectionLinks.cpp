@@ -10,6 +10,7 @@
 #include "app/UdevDeviceWatcher.h"
 #include "ui/UiBridge.h"
 #include "device/DeviceEventSource.h"
+#include "device/RegisterOps.h"
 
 namespace {
 
@@ -138,6 +139,13 @@ void ConnectionLinks::RefreshChipInfo() {
   if (widgets_.chipType != nullptr) {
     widgets_.chipType->setCurrentIndex(decision.chipTypeIndex.value_or(-1));
   }
+}
+
+void ConnectionLinks::RefreshBridgeLamp() {
+  const std::string caption = BridgeLampCaption(GetBridgeVersion());
+  if (caption.empty()) return;
+  SetLamp(Indicator::Bridge, LampColour::Green);
+  SetLampText(Indicator::Bridge, caption);
 }
 
 void ConnectionLinks::AddLog(const std::string& text, LogLevel level) {

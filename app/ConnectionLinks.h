@@ -68,6 +68,12 @@ class ConnectionLinks : public QObject,
   // then reads the panel geometry. UI thread.
   void RefreshChipInfo();
 
+  // Shows the bridge that answers now on the bridge lamp: green, with its
+  // model and release. The check of the monitor does this only when the link
+  // comes up, so a bridge reflashed under a busy window asks for it. Any
+  // thread (it reads the bridge; the lamp changes on the UI thread).
+  void RefreshBridgeLamp();
+
   // Waited for by the update sequence and the module test.
   platform::Event& BridgeArrived() { return bridgeArrived_; }
   platform::Event& ProgrammingArrived() { return programmingArrived_; }

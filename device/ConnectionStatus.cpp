@@ -42,16 +42,19 @@ std::string NameBridgeModel(CHidDevice& device, const std::string& bridgeText) {
   return caption;
 }
 
+std::string BridgeLampCaption(const std::string& bridgeText) {
+  CHidDevice* device = g_pBridgeDevice.load();
+  if (bridgeText.empty() || device == nullptr) return {};
+  return NameBridgeModel(*device, bridgeText);
+}
+
 ConnectionProbe ProbeConnection() {
   ConnectionProbe probe;
   probe.probed = true;
   probe.bridgeText = GetBridgeVersion();
-  CHidDevice* device = g_pBridgeDevice.load();
-  if (!probe.bridgeText.empty() && device != nullptr) {
-    // Before identifying: the model code decides which family a shared-id
-    // bridge carries.
-    probe.bridgeLampText = NameBridgeModel(*device, probe.bridgeText);
-  }
+  // Before identifying: the model code decides which family a shared-id
+  // bridge carries.
+  probe.bridgeLampText = BridgeLampCaption(probe.bridgeText);
   ReadChipReg8(kChipWakeRegister);
   probe.chipOk = IdentifyChip() != 0;
   if (probe.chipOk) probe.chipNameVersion = GetChipNameVersion();

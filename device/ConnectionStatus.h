@@ -58,6 +58,10 @@ ConnectionProbe ProbeConnection();
 // it and the release number: "K%xG_%04x", "K%xP_%04x" or "K%x_%04x".
 std::string NameBridgeModel(CHidDevice& device, const std::string& bridgeText);
 
+// The bridge lamp's caption for the process's bridge device given the text it
+// answered with (NameBridgeModel); empty when it gave none or is gone.
+std::string BridgeLampCaption(const std::string& bridgeText);
+
 struct StatusInputs {
   bool programmingPresent = false;
   bool busy = false;

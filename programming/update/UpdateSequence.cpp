@@ -99,6 +99,7 @@ bool CUpdateSequence::BridgeStep(const UpdatePlan& plan) {
     // The burn stands; only the copies for a later burn are missing.
     for (const std::string& error : sideErrors) Log("[V64er]固件副本写入失败：" + error, LOG_ERROR);
     Log("[V64er]烧录完成", LOG_INFO);
+    if (hooks_.bridgeReflashed) hooks_.bridgeReflashed();
     return true;
   } catch (const UserMessageError& e) {
     Log(e.what(), LOG_ERROR);

@@ -85,6 +85,9 @@ struct UpdateHooks {
   std::function<bool()> identifyChip;
   std::function<std::string()> chipNameVersion;
   std::function<void()> touchVerified;  // the TouchIC lamp's own refresh
+  // The bridge is back from a reflash with its new release (the bridge
+  // lamp's caption is refreshed from it).
+  std::function<void()> bridgeReflashed;
 
   std::function<std::unique_ptr<ConfigBurnOps>()> makeConfig;
   std::function<void()> configVerified;  // the panel geometry read again

@@ -33,6 +33,7 @@
 #include "tests/ui/QtTestUtil.h"
 #include "ui/ControlIds.h"
 #include "ui/LogWindow.h"
+#include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/UiBridge.h"
 #include "tests/app/WindowRig.h"
@@ -61,6 +62,12 @@ TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
   EXPECT_EQ(release, oldRelease + 1);
   EXPECT_TRUE(Saw(QStringLiteral("[V64er]烧录完成")));
   EXPECT_TRUE(Saw(QString::asprintf("K%x_%04x烧录成功", g_pBridgeDevice.load()->ModelKey(), release)));
+  // The bridge lamp names the reflashed bridge at once, not the release
+  // before the burn (the connection check stood aside for the whole run).
+  auto* bridgeLamp = Control<CMyButton>(CONTROL_NAME(IDC_BRIDGE_LAMP));
+  EXPECT_TRUE(bridgeLamp->text().endsWith(QString::asprintf("_%04x", release)))
+      << bridgeLamp->text().toStdString();
+  EXPECT_EQ(bridgeLamp->State(), LAMP_GREEN);
   EXPECT_EQ(platform::IniGetString("UPDATE", "v64er path", "", root_.path() / "System/AppConfigInit.ini"),
             hex.string());
   // The side files beside the image, named from its stem.
