@@ -430,7 +430,15 @@ void CKestranaDlg::CreatePages() {
   connect(m_optionsButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedOptions);
   connect(m_configButton, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedConfig);
 
-  m_noiseDlg = std::make_unique<CNoiseDlg>(m_prompts, m_log);
+  // The connection links come after the pages: looked up when a send starts.
+  NoiseDlgHost noiseHost;
+  noiseHost.beginExclusive = [this] {
+    if (m_links != nullptr) m_links->BeginExclusive();
+  };
+  noiseHost.endExclusive = [this] {
+    if (m_links != nullptr) m_links->EndExclusive();
+  };
+  m_noiseDlg = std::make_unique<CNoiseDlg>(m_prompts, m_log, std::move(noiseHost));
   connect(m_noiseButton, &QAbstractButton::clicked, this, [this] { m_noiseDlg->LoadNoiseConfig(); });
 }
 

@@ -91,10 +91,10 @@ void NoiseTuning::ReleaseMarker(int index, bool dual, bool manualHop) {
 
 bool NoiseTuning::ReleaseManualHop() {
   if (!keptHopThreshold_) return false;
-  const int kept = *keptHopThreshold_;
-  config_->SetItemValue(HopThresholdItem(chip_), kept);
-  keptHopThreshold_.reset();
+  config_->SetItemValue(HopThresholdItem(chip_), *keptHopThreshold_);
   config_->SendConfig();
+  // Forgotten only once the chip has it back: a failed send can be retried.
+  keptHopThreshold_.reset();
   return true;
 }
 
@@ -105,6 +105,7 @@ void NoiseTuning::SendSegments(const std::array<int, 11>& values) {
   const std::array<std::string, 11> items = SegmentItems(chip_);
   for (size_t i = 0; i < items.size(); ++i) config_->SetItemValue(items[i], values[i]);
   config_->ApplyItemValues();
-  config_->WriteCfgFile(backup);
   config_->SendConfig();
+  // Only values the chip took are kept for closing to send again.
+  config_->WriteCfgFile(backup);
 }

@@ -5,8 +5,9 @@
 // "Manual Hop", and "Send Config" of the eleven segment values. Every change
 // goes to the chip through CConfig::SendConfig.
 //
-// One thread at a time: the UI thread, or the auto-adjust worker while it
-// runs (the view refuses its own configuration commands meanwhile).
+// One thread at a time: the UI thread, a send's worker while the UI thread
+// waits for it, or the auto-adjust worker while it runs (the view refuses
+// its own configuration commands meanwhile).
 // Failures throw ConfigError with the operator's text.
 
 #include <array>
@@ -62,12 +63,13 @@ class NoiseTuning {
   // kept the first time so that clearing the box puts it back. Then sent.
   void ReleaseMarker(int index, bool dual, bool manualHop);
   // "Manual Hop" cleared: the kept threshold is written back and sent, then
-  // forgotten. Nothing kept: nothing sent (false).
+  // forgotten (kept when the send fails). Nothing kept: nothing sent (false).
   bool ReleaseManualHop();
   std::optional<int> KeptHopThreshold() const { return keptHopThreshold_; }
 
-  // "Send Config": the backup file's block with the eleven values, written
-  // back to the backup (closing keeps them) and sent.
+  // "Send Config": the backup file's block with the eleven values, sent, and
+  // once the chip has taken them written back to the backup (closing keeps
+  // them).
   void SendSegments(const std::array<int, 11>& values);
 
  private:

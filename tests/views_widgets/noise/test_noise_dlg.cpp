@@ -1,9 +1,11 @@
 // The noise view on the simulated RO9110V and RO7387Z (virtual clock, real request queue):
 // opening with its backup, marker releases and the manual hop, a chain that
-// died on a failed read, Send Config, and the auto-adjust with its restore.
+// died on a failed read, Send Config, the sends on their worker and their
+// failures, and the auto-adjust with its restore.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,8 +14,10 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 
 #include "device/ChipHooks.h"
+#include "device/ConfigError.h"
 #include "device/ConfigFamily.h"
 #include "device/StreamControl.h"
 #include "platform/AppPaths.h"
@@ -27,6 +31,7 @@
 #include "tests/ui/QtTestUtil.h"
 #include "tests/views_widgets/ViewTestUtil.h"
 #include "ui/UiBridge.h"
+#include "ui/WaittingDlg.h"
 #include "views/DataFormatStore.h"
 #include "views/RawStatistics.h"
 #include "views/noise/NoiseChain.h"
@@ -43,26 +48,38 @@ namespace fs = std::filesystem;
 const fs::path kRuntime = fs::path(KESTRANA_TEST_DATA_DIR) / ".." / ".." / "resources" / "runtime";
 
 // Requests pass to the device; the n-th block write (at the configuration
-// base) waits at a gate until the test opens it.
+// base) waits at a gate until the test opens it, and block writes fail while
+// the test says so.
 class GateLink : public ILink {
  public:
   explicit GateLink(CHidDevice& device) : device_(device) {}
   uint32_t ExecuteOnLink(CHidRequest& request) override {
-    if (request.operation == HidOpWrite && request.Address() == 0x8047 && request.length > 8 &&
-        ++blockWrites_ == gateAt_) {
-      reached_.Set();
-      open_.Wait(10000);
+    if (request.operation == HidOpWrite && request.Address() == 0x8047 && request.length > 8) {
+      if (failBlockWrites_) return 0;
+      if (++blockWrites_ == gateAt_) {
+        reached_.Set();
+        if (onReached_) onReached_();
+        open_.Wait(10000);
+      }
     }
     return device_.ExecuteOnLink(request);
   }
   void GateAt(int n) { gateAt_ = n; }
+  // The next block write waits; onReached runs on the dispatcher as it does.
+  void GateNext(std::function<void()> onReached) {
+    onReached_ = std::move(onReached);
+    gateAt_ = blockWrites_ + 1;
+  }
+  void FailBlockWrites(bool fail) { failBlockWrites_ = fail; }
   platform::Event reached_{true, false};
   platform::Event open_{true, false};
 
  private:
   CHidDevice& device_;
   std::atomic<int> blockWrites_{0};
-  int gateAt_ = -1;
+  std::atomic<int> gateAt_{-1};
+  std::atomic<bool> failBlockWrites_{false};
+  std::function<void()> onReached_;
 };
 
 // The configuration rig (scratch root, recording notifier, stream control)
@@ -258,6 +275,150 @@ TEST_F(NoiseDlgTest, SendConfigRefusesANonNumberAndSendsNothing) {
   EXPECT_EQ(ChipItem(Items().segments[2]), 77);
   dlg_->close();
   EXPECT_EQ(ChipItem(Items().segments[2]), 77);
+}
+
+// What the UI thread saw while a send was held at the gate.
+struct SeenDuringSend {
+  bool served = false;
+  bool waitingDialog = false;
+  bool sending = false;
+  std::vector<std::string> bracket;
+};
+
+TEST_F(NoiseDlgTest, AMarkerReleaseSendsOnAWorkerWhileTheUiThreadKeepsServing) {
+  std::vector<std::string> bracket;
+  NoiseDlgHost host;
+  host.beginExclusive = [&] { bracket.push_back("begin"); };
+  host.endExclusive = [&] { bracket.push_back("end"); };
+  dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr, std::move(host));
+  GateLink gate(*device_);
+  GetRequestQueue().SelectLink(&gate);
+  Open();
+  // Runs only if the UI thread serves events while the send is held; a send
+  // on the UI thread would hold it until the gate gives up.
+  SeenDuringSend seen;
+  gate.GateNext([&] {
+    UiBridge::post([&] {
+      seen.served = true;
+      seen.waitingDialog = qobject_cast<CWaittingDlg*>(QApplication::activeModalWidget()) != nullptr;
+      seen.sending = dlg_->Sending();
+      seen.bracket = bracket;
+      gate.open_.Set();
+    });
+  });
+  DragMarker(35, 50);
+  EXPECT_TRUE(seen.served);
+  EXPECT_TRUE(seen.waitingDialog);
+  EXPECT_TRUE(seen.sending);
+  EXPECT_EQ(seen.bracket, std::vector<std::string>{"begin"});
+  // The release returns with the send done and the bracket closed.
+  EXPECT_EQ(bracket, (std::vector<std::string>{"begin", "end"}));
+  EXPECT_FALSE(dlg_->Sending());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(ChipItem(Items().factorA), 50);
+  // The chain ran through the send and follows the chip to the new index.
+  ASSERT_TRUE(qttest::ProcessEventsUntil(
+      [&] { return !dlg_->Renderer().Target() && dlg_->Renderer().Skip() == 0; }));
+  EXPECT_FALSE(dlg_->Chain().IsStopped());
+  EXPECT_FALSE(dlg_->Chain().IsPaused());
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+  dlg_->close();
+  EXPECT_EQ(ChipBlock(), original_);
+}
+
+TEST_F(NoiseDlgTest, AClosingThatComesDuringASendRestoresAfterIt) {
+  GateLink gate(*device_);
+  GetRequestQueue().SelectLink(&gate);
+  Open();
+  gate.GateNext([&] {
+    UiBridge::post([&] {
+      dlg_->close();
+      gate.open_.Set();
+    });
+  });
+  DragMarker(35, 50);
+  EXPECT_FALSE(dlg_->isVisible());
+  EXPECT_TRUE(dlg_->Chain().IsStopped());
+  // The release's block went first, then the backup's, each sent whole.
+  const auto writes = BlockWrites();
+  ASSERT_GE(writes.size(), 2u);
+  std::vector<uint8_t> restored = original_;
+  ASSERT_FALSE(restored.empty());
+  restored.back() = 1;  // a block is sent with its fresh flag set
+  EXPECT_NE(writes[writes.size() - 2], restored);
+  EXPECT_EQ(writes.back(), restored);
+  EXPECT_EQ(ChipBlock(), original_);
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+}
+
+// Each configuration command with the chip refusing the block: the send's
+// own text, nothing told as success, the view as the chip has it, the read
+// chain still running, and closing brings back the block of the opening.
+struct FailedSendCase {
+  const char* name;
+  std::function<void()> before;  // while the chip still takes blocks
+  std::function<void()> command;
+  std::function<void()> after;
+};
+
+TEST_F(NoiseDlgTest, AFailedSendIsToldAndLeavesTheViewAsTheChipHasIt) {
+  GateLink gate(*device_);
+  GetRequestQueue().SelectLink(&gate);
+  auto hopBox = [this] { return dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP")); };
+  const FailedSendCase cases[] = {
+      {"marker release", [] {}, [this] { DragMarker(35, 50); },
+       [this] {
+         EXPECT_EQ(ChipItem(Items().factorA), 35);
+         // Not pending: the markers and curves follow the chip again.
+         EXPECT_FALSE(dlg_->Renderer().Target());
+         EXPECT_EQ(dlg_->Renderer().Skip(), 0);
+       }},
+      {"manual hop cleared",
+       [&] {
+         hopBox()->setChecked(true);
+         DragMarker(35, 41);
+       },
+       [&] { hopBox()->setChecked(false); },
+       [&] {
+         EXPECT_EQ(ChipItem(Items().hopThreshold), 255);
+         EXPECT_TRUE(hopBox()->isChecked());
+         // Cleared again once the chip takes blocks: the kept value goes back.
+         gate.FailBlockWrites(false);
+         hopBox()->setChecked(false);
+         EXPECT_EQ(ChipItem(Items().hopThreshold), 60);
+       }},
+      {"Send Config", [] {},
+       [this] {
+         dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG2_NORMAL"))->setText(QStringLiteral("77"));
+         dlg_->OnBnClickedSendConfig();
+       },
+       [this] {
+         EXPECT_EQ(ChipItem(Items().segments[2]), 120);
+         EXPECT_EQ(dlg_->SegmentValues()[2], 120);
+       }},
+  };
+  const QString sendFailed = QString::fromUtf8(
+      kCfgSendFailedText.data(), static_cast<qsizetype>(kCfgSendFailedText.size()));
+  for (const FailedSendCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
+    prompts_.warnings.clear();
+    prompts_.infos.clear();
+    Open();
+    c.before();
+    gate.FailBlockWrites(true);
+    c.command();
+    EXPECT_EQ(prompts_.warnings, QStringList{sendFailed});
+    EXPECT_TRUE(prompts_.infos.isEmpty());
+    EXPECT_FALSE(dlg_->Sending());
+    c.after();
+    const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+    ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
+    EXPECT_FALSE(dlg_->Chain().IsDead());
+    gate.FailBlockWrites(false);
+    dlg_->close();
+    EXPECT_EQ(ChipBlock(), original_);
+  }
 }
 
 TEST_F(NoiseDlgTest, AutoAdjustSweepsEveryIndexAndSetsTheHandComputedSegments) {

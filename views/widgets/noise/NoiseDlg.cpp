@@ -21,6 +21,7 @@
 #include "ui/ControlIds.h"
 #include "ui/Prompts.h"
 #include "ui/UiBridge.h"
+#include "ui/WaittingDlg.h"
 #include "views/DataFormatStore.h"
 #include "views/noise/NoiseChain.h"
 #include "views/widgets/PrepareFonts.h"
@@ -64,8 +65,8 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-CNoiseDlg::CNoiseDlg(IPrompts& prompts, ILogSink* log, QWidget* parent)
-    : QWidget(parent, Qt::Window), prompts_(prompts), log_(log) {
+CNoiseDlg::CNoiseDlg(IPrompts& prompts, ILogSink* log, NoiseDlgHost host, QWidget* parent)
+    : QWidget(parent, Qt::Window), prompts_(prompts), log_(log), host_(std::move(host)) {
   PrepareFonts();
   setObjectName(CONTROL_NAME(IDD_NOISE));
   setWindowTitle(QStringLiteral("Noise"));
@@ -264,6 +265,38 @@ bool CNoiseDlg::RefuseWhileBusy() {
   return true;
 }
 
+std::string CNoiseDlg::SendOnWorker(const std::function<void(NoiseTuning&)>& send) {
+  sending_ = true;
+  if (host_.beginExclusive) host_.beginExclusive();
+  // The worker touches the configuration object only; the widgets stay here.
+  const std::shared_ptr<NoiseTuning> tuning = tuning_;
+  std::string failure;
+  try {
+    RunWithWaiting(this, [&] {
+      try {
+        send(*tuning);
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+    });
+  } catch (const std::exception& e) {
+    if (failure.empty()) failure = e.what();
+  }
+  if (host_.endExclusive) host_.endExclusive();
+  sending_ = false;
+  if (restoreAfterSend_) {
+    restoreAfterSend_ = false;
+    RestoreOnClose();
+  }
+  return failure;
+}
+
+void CNoiseDlg::RestoreOnClose() {
+  opened_ = false;
+  // Its failures reach the operator through the notifier.
+  SendOnWorker([](NoiseTuning& tuning) { tuning.Restore(); });
+}
+
 void CNoiseDlg::TellLater(const std::string& text) {
   std::weak_ptr<int> alive = alive_;
   UiBridge::post([this, alive, text] {
@@ -285,6 +318,12 @@ void CNoiseDlg::TellLater(const std::string& text) {
 void CNoiseDlg::LoadNoiseConfig() {
   address_ = ReadNoiseDataAddress();
   const std::string chip = GetChipName();
+  if (sending_) {
+    // The send's worker holds the configuration object until it ends.
+    show();
+    raise();
+    return;
+  }
   if (chain_->IsStopped() && adjust_.State() == AdjustState::Idle) {
     tuning_ = std::make_shared<NoiseTuning>(chip);
     tuning_->Backup();
@@ -317,7 +356,7 @@ void CNoiseDlg::LoadNoiseConfig() {
 }
 
 void CNoiseDlg::OnGraphPressed(QPoint at) {
-  const bool canDrag = adjust_.State() == AdjustState::Idle && !chain_->IsStopped();
+  const bool canDrag = adjust_.State() == AdjustState::Idle && !sending_ && !chain_->IsStopped();
   if (canDrag && HitsMarker(at.x(), at.y(), markers_.freqA, markers_.freqB,
                             renderer_->Geometry(), settings_.range)) {
     dragging_ = true;
@@ -341,36 +380,47 @@ void CNoiseDlg::OnGraphReleased(QPoint at) {
   const int index = DragIndex(at.x(), renderer_->Geometry(), settings_.range);
   renderer_->SetDragIndex(std::nullopt);
   drawWorker_->RequestRedraw();
-  if (RefuseWhileBusy()) return;
+  if (sending_ || RefuseWhileBusy()) return;
   renderer_->SetTarget(index);
-  try {
-    tuning_->ReleaseMarker(index, settings_.dual, manualHop_->isChecked());
+  const bool dual = settings_.dual;
+  const bool manualHop = manualHop_->isChecked();
+  const std::string failure = SendOnWorker(
+      [index, dual, manualHop](NoiseTuning& tuning) { tuning.ReleaseMarker(index, dual, manualHop); });
+  if (failure.empty()) {
     renderer_->SetSkip(kSkipAfterSend);
-  } catch (const ConfigError& e) {
-    prompts_.warn(Q(e.what()));
+    return;
   }
+  // The chip did not take the index: the markers follow what it reports
+  // again instead of showing the choice as if it held.
+  renderer_->SetTarget(std::nullopt);
+  prompts_.warn(Q(failure));
 }
 
 void CNoiseDlg::OnBnClickedManualHop(bool checked) {
   if (checked) return;  // the hop comes with the next marker release
-  if (StreamControl().IsBusy()) {
+  const bool busy = StreamControl().IsBusy();
+  if (sending_ || busy) {
     // The box keeps saying what the chip has.
     QSignalBlocker block(manualHop_);
     manualHop_->setChecked(true);
-    prompts_.warn(QString::fromUtf8(kNoiseBusyText));
+    if (busy) prompts_.warn(QString::fromUtf8(kNoiseBusyText));
     return;
   }
   if (!tuning_->KeptHopThreshold()) return;
-  try {
-    tuning_->ReleaseManualHop();
-  } catch (const ConfigError& e) {
-    prompts_.warn(Q(e.what()));
-  }
+  const std::string failure = SendOnWorker([](NoiseTuning& tuning) { tuning.ReleaseManualHop(); });
   renderer_->SetSkip(kSkipAfterSend);
+  if (failure.empty()) return;
+  {
+    // The chip still has the hop: the box says so, and clearing it again
+    // retries with the threshold still kept.
+    QSignalBlocker block(manualHop_);
+    manualHop_->setChecked(true);
+  }
+  prompts_.warn(Q(failure));
 }
 
 void CNoiseDlg::OnBnClickedSendConfig() {
-  if (adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
+  if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
   std::array<int, 11> values{};
   for (size_t i = 0; i < segEdits_.size(); ++i) {
     bool ok = false;
@@ -381,13 +431,14 @@ void CNoiseDlg::OnBnClickedSendConfig() {
       return;
     }
   }
-  try {
-    tuning_->SendSegments(values);
-    segValues_ = values;
-    prompts_.info(QString::fromUtf8(kNoiseSavedText));
-  } catch (const ConfigError& e) {
-    prompts_.warn(Q(e.what()));
+  const std::string failure =
+      SendOnWorker([values](NoiseTuning& tuning) { tuning.SendSegments(values); });
+  if (!failure.empty()) {
+    prompts_.warn(Q(failure));
+    return;
   }
+  segValues_ = values;
+  prompts_.info(QString::fromUtf8(kNoiseSavedText));
 }
 
 void CNoiseDlg::OnBnClickedAutoAdjust() {
@@ -395,7 +446,7 @@ void CNoiseDlg::OnBnClickedAutoAdjust() {
     StopAdjust();
     return;
   }
-  if (adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
+  if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
   chain_->Stop();
   IStreamControl& pages = StreamControl();
   for (int page : {PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE, PAGE_DEMO}) {
@@ -482,9 +533,12 @@ void CNoiseDlg::closeEvent(QCloseEvent* event) {
     if (adjust_.State() == AdjustState::Running) StopAdjust();
     closeAfterAdjust_ = true;
     restartAfterAdjust_ = false;
+  } else if (sending_) {
+    // The send in progress holds the configuration object; the restore
+    // follows it.
+    restoreAfterSend_ = opened_;
   } else if (opened_) {
-    opened_ = false;
-    tuning_->Restore();
+    RestoreOnClose();
   }
   event->accept();
 }

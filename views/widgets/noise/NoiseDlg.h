@@ -11,9 +11,16 @@
 // configuration commands are refused and the read chain pauses; while an
 // auto-adjust runs the view's own commands are disabled.
 //
+// A send never runs on the UI thread (it may need that thread to stop a
+// page): the marker release, the manual hop's release, "Send Config" and the
+// restore at closing each send on a worker through RunWithWaiting, the
+// waiting dialog standing application-modal meanwhile. A close that arrives
+// during such a send restores once the send is over.
+//
 // Threads: the UI thread (this widget), the request dispatcher (the read
 // chain's completions, which only offer frames), the draw thread
-// (NoiseDrawWorker) and the auto-adjust worker. The workers reach this
+// (NoiseDrawWorker), a send's worker (NoiseTuning only) and the auto-adjust
+// worker. The workers reach this
 // widget only through UiBridge::post, guarded by a token the destructor
 // drops, so a late hand-over never touches a destroyed view.
 
@@ -21,8 +28,10 @@
 #include <array>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "device/LogSink.h"
 #include "views/noise/NoiseTuning.h"
@@ -44,13 +53,21 @@ class QToolButton;
 inline constexpr const char* kNoiseBusyText = "正在烧录或测试，请完成后再修改配置";
 inline constexpr const char* kNoiseSavedText = "保存配置成功";
 
+// What the view needs of the main window.
+struct NoiseDlgHost {
+  // Bracket a send on the UI thread: the connection probes pause and device
+  // arrivals and removals wait until the send is over.
+  std::function<void()> beginExclusive;
+  std::function<void()> endExclusive;
+};
+
 class CNoiseDlg : public QWidget {
   Q_OBJECT
 
  public:
   static constexpr int kPanelWidth = 110;
 
-  CNoiseDlg(IPrompts& prompts, ILogSink* log, QWidget* parent = nullptr);
+  CNoiseDlg(IPrompts& prompts, ILogSink* log, NoiseDlgHost host = {}, QWidget* parent = nullptr);
   ~CNoiseDlg() override;
 
   // The "噪声检测" button: opens the view (backup, settings, the read chain)
@@ -64,6 +81,8 @@ class CNoiseDlg : public QWidget {
   void OnBnClickedPanelToggle();
 
   bool PanelShown() const { return panelShown_; }
+  // A configuration send of the view is on its worker.
+  bool Sending() const { return sending_; }
   AdjustState AdjustStateNow() const { return adjust_.State(); }
   const std::array<int, 11>& SegmentValues() const { return segValues_; }
   const NoiseSettings& Settings() const { return settings_; }
@@ -89,6 +108,11 @@ class CNoiseDlg : public QWidget {
   void UpdateLabels(const NoiseMarkers& markers);
   void SetConfigControlsEnabled(bool enabled);
   bool RefuseWhileBusy();
+  // Runs send on a worker with the waiting dialog up and the main window's
+  // exclusive bracket around it; the failure's text, empty when it went
+  // through. A close that came meanwhile restores afterwards.
+  std::string SendOnWorker(const std::function<void(NoiseTuning&)>& send);
+  void RestoreOnClose();
   // A worker's message, shown on the UI thread one box at a time.
   void TellLater(const std::string& text);
   void OnAdjustEnded();
@@ -101,6 +125,7 @@ class CNoiseDlg : public QWidget {
 
   IPrompts& prompts_;
   ILogSink* const log_;
+  const NoiseDlgHost host_;
   const std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::shared_ptr<NoiseRenderer> renderer_;
   std::shared_ptr<NoiseDrawWorker> drawWorker_;
@@ -116,6 +141,8 @@ class CNoiseDlg : public QWidget {
   bool dragging_ = false;
   bool restartAfterAdjust_ = false;
   bool closeAfterAdjust_ = false;
+  bool sending_ = false;
+  bool restoreAfterSend_ = false;
   NoiseMarkers markers_;
   std::deque<QString> pendingTexts_;
   bool showingText_ = false;
