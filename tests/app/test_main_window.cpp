@@ -34,6 +34,7 @@
 #include "ui/MyButton.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/UiBridge.h"
+#include "ui/WaittingDlg.h"
 #include "views/DataFormatStore.h"
 #include "programming/widgets/ConfigDlg.h"
 #include "programming/widgets/ConfigGridView.h"
@@ -610,6 +611,45 @@ TEST_F(MainWindow, ConfigButtonOpensTheEditorOnTheChipsItemsAndSendsThroughIt) {
   // Every press opens another editor; a closed one deletes itself.
   editor->close();
   EXPECT_TRUE(qttest::ProcessEventsUntil([&] { return w.ConfigDlg() == nullptr; }));
+  w.close();
+}
+
+// Notes, as the waiting dialog comes up, whether the connection links stand
+// aside (the send starts on its worker right after).
+class WaitingDialogWatch : public QObject {
+ public:
+  explicit WaitingDialogWatch(ConnectionLinks& links) : links_(links) {}
+  std::vector<bool> exclusiveAtShow;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && qobject_cast<CWaittingDlg*>(watched) != nullptr) {
+      exclusiveAtShow.push_back(links_.Exclusive());
+    }
+    return false;
+  }
+
+ private:
+  ConnectionLinks& links_;
+};
+
+TEST_F(MainWindow, TheNoiseViewsSendsHoldTheDeviceEventsBackWhileTheyRun) {
+  auto bridge = AddBridge(sim::ChipFamily::RU9);
+  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9));
+  CKestranaDlg& w = Start();
+  Control<QPushButton>(CONTROL_NAME(IDC_NOISE))->click();
+  CNoiseDlg* noise = w.NoiseDlg();
+  ASSERT_NE(noise, nullptr);
+  ASSERT_TRUE(noise->isVisible());
+  WaitingDialogWatch watch(w.Links());
+  qApp->installEventFilter(&watch);
+  noise->OnBnClickedSendConfig();  // a send
+  noise->close();                  // the restore, a second one
+  qApp->removeEventFilter(&watch);
+  EXPECT_EQ(watch.exclusiveAtShow, (std::vector<bool>{true, true}));
+  EXPECT_FALSE(w.Links().Exclusive());
+  EXPECT_EQ(prompts_.infos, QStringList{QString::fromUtf8(kNoiseSavedText)});
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
   w.close();
 }
 
