@@ -15,7 +15,6 @@
 #include <QWindow>
 
 #include "device/ChipGlobals.h"
-#include "device/ConfigError.h"
 #include "device/RegisterOps.h"
 #include "device/StreamControl.h"
 #include "ui/ControlIds.h"
@@ -316,14 +315,11 @@ void CNoiseDlg::TellLater(const std::string& text) {
 }
 
 void CNoiseDlg::LoadNoiseConfig() {
+  // The send's worker holds the configuration object until it ends (the
+  // waiting dialog keeps the button from being pressed meanwhile).
+  if (sending_) return;
   address_ = ReadNoiseDataAddress();
   const std::string chip = GetChipName();
-  if (sending_) {
-    // The send's worker holds the configuration object until it ends.
-    show();
-    raise();
-    return;
-  }
   if (chain_->IsStopped() && adjust_.State() == AdjustState::Idle) {
     tuning_ = std::make_shared<NoiseTuning>(chip);
     tuning_->Backup();
