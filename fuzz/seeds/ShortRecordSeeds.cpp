@@ -5,6 +5,7 @@
 // open/short programs with a few shorts planted.
 
 #include <memory>
+#include <string>
 
 #include "fuzz/seeds/Seeds.h"
 #include "moduletest/engine/ShortTestA.h"

@@ -4,6 +4,8 @@
 // The answers are what the simulated networked device sends: 8 bytes in
 // front, then the chip's register bytes.
 
+#include <algorithm>
+
 #include "device/HidRequest.h"
 #include "device/net/TcpLink.h"
 #include "fuzz/seeds/ProviderInput.h"
