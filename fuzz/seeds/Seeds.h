@@ -1,0 +1,36 @@
+#pragma once
+// Seed inputs of the fuzz targets whose inputs are binary and come from our
+// own encoders and the simulator (firmware images, chip areas, network
+// frames, test packages). kestrana_fuzz_seeds writes them to
+// fuzz/corpus/<target>/ and checks that the committed files still match.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fuzzseeds {
+
+struct Seed {
+  std::string name;  // file name inside the target's folder
+  std::vector<uint8_t> bytes;
+};
+
+struct TargetSeeds {
+  std::string target;  // fuzz_<name>, as the target's source file is called
+  std::vector<Seed> seeds;
+};
+
+// One function per target; each builds the same bytes on every run.
+TargetSeeds FirmwareSeeds();
+TargetSeeds NoiseSeeds();
+TargetSeeds RemoteLinkSeeds();
+TargetSeeds ShortRecordSeeds();
+TargetSeeds TcpLinkReplySeeds();
+TargetSeeds PackageSeeds();
+
+std::vector<TargetSeeds> AllGeneratedSeeds();
+
+// Little-endian appends shared by the builders.
+void AppendLe32(std::vector<uint8_t>& out, uint32_t value);
+
+}  // namespace fuzzseeds
