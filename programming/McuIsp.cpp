@@ -80,6 +80,9 @@ bool CMcuIsp::LoadHexFile(const std::filesystem::path& path) {
 bool CMcuIsp::LoadAndProgram(const std::filesystem::path& path) {
   if (deviceCount_ <= 0) return false;
   imageValid_ = false;
+  // The image no longer comes from the recorded file: a caller that checks
+  // Source() before programming must not take it for its own.
+  source_ = McuImageSource{};
   LoadImage(path);
   return Program();
 }

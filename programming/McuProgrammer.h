@@ -32,8 +32,9 @@ class IMcuProgrammer {
   // Loads a ".hex" file, or a binary with its 112-byte ".ect" beside it.
   // True when loaded; throws UserMessageError with the operator's message.
   virtual bool LoadHexFile(const std::filesystem::path& path) = 0;
-  // Loads as LoadHexFile (the source is not recorded) and programs; false at
-  // once when the last enumeration found nothing. Load errors throw.
+  // Loads as LoadHexFile and programs; false at once when the last
+  // enumeration found nothing. Load errors throw. The source is not
+  // recorded: afterwards Source() holds no file (loaded is false).
   virtual bool LoadAndProgram(const std::filesystem::path& path) = 0;
   // Takes an image received from elsewhere (the remote link) as the image
   // to program. Throws UserMessageError when it does not fit.

@@ -194,6 +194,38 @@ TEST(McuIsp, LoadAndProgramNeedsAnEnumeratedDevice) {
   EXPECT_FALSE(isp.Source().loaded);  // the source is recorded by LoadHexFile only
 }
 
+// A caller that holds its own file (the module test's bridge step checks
+// Source() before it programs) must not take another caller's image for it.
+TEST(McuIsp, LoadAndProgramDropsTheRecordedSource) {
+  ScratchDir dir;
+  WriteBytes(dir / "held_v0101.hex", hextest::ImageToHex(Pattern(80, 1)));
+  WriteBytes(dir / "other_v0202.hex", hextest::ImageToHex(Pattern(90, 2)));
+  struct Case {
+    const char* name;
+    const char* programmed;
+    bool programs;
+  };
+  for (const Case& c : {Case{"another image", "other_v0202.hex", true},
+                        Case{"a load that fails", "missing.hex", false}}) {
+    SCOPED_TRACE(c.name);
+    FakeMcuIspBackend backend;
+    backend.presentType = 0x52;
+    CMcuIsp isp(backend);
+    ASSERT_TRUE(isp.EnumDevices());
+    ASSERT_TRUE(isp.LoadHexFile(dir / "held_v0101.hex"));
+    ASSERT_TRUE(isp.Source().loaded);
+    if (c.programs) {
+      EXPECT_TRUE(isp.LoadAndProgram(dir / c.programmed));
+      EXPECT_EQ(std::vector<uint8_t>(isp.Image().begin(), isp.Image().end()), Pattern(90, 2));
+    } else {
+      EXPECT_NE(ErrorOf([&] { isp.LoadAndProgram(dir / c.programmed); }), "(no error)");
+    }
+    EXPECT_FALSE(isp.Source().loaded);
+    EXPECT_TRUE(isp.Source().path.empty());
+    EXPECT_TRUE(isp.Source().versionText.empty());
+  }
+}
+
 TEST(McuIsp, LoadHexFile) {
   ScratchDir dir;
   const auto path = dir / "bridge.dir" / "V64er_v0207.HEX";
