@@ -38,7 +38,4 @@ struct RunSettings {
   std::filesystem::path productionConfigPath;
   bool useTestConfig = false;  // 1150 "Test.cfg", 1143
   std::filesystem::path testConfigPath;
-
-  // 1080 "插入设备后自动测试": a device arrival starts a run.
-  bool autoTest = false;
 };

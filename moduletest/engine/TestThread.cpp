@@ -14,6 +14,17 @@ TestThread::~TestThread() {
 
 bool TestThread::BusyLocked() const { return running_ || StreamControl().IsBusy(); }
 
+bool TestThread::PendingLocked() const { return start_ || retest_ || !jobs_.empty(); }
+
+bool TestThread::AttachBridgeProgrammer(IMcuProgrammer& programmer, UpdateHooks hooks) {
+  // Under the lock and only while the worker leaves the engine alone: the
+  // next request it takes under this lock sees the programmer.
+  std::lock_guard lock(mutex_);
+  if (running_ || PendingLocked()) return false;
+  engine_.AttachBridgeProgrammer(programmer, std::move(hooks));
+  return true;
+}
+
 bool TestThread::Start(const RunSettings& settings) {
   std::lock_guard lock(mutex_);
   if (BusyLocked() || quit_) return false;
@@ -28,31 +39,6 @@ bool TestThread::Retest(const RunSettings& settings) {
   retest_ = settings;
   wake_.notify_one();
   return true;
-}
-
-void TestThread::SetSettings(const RunSettings& settings) {
-  std::lock_guard lock(mutex_);
-  latest_ = settings;
-}
-
-void TestThread::BridgeArrived() {
-  std::lock_guard lock(mutex_);
-  if (running_) return;
-  bridgeArrived_ = true;
-  wake_.notify_one();
-}
-
-void TestThread::ProgrammingDeviceArrived() {
-  std::lock_guard lock(mutex_);
-  if (running_) return;
-  programmingArrived_ = true;
-  wake_.notify_one();
-}
-
-void TestThread::ChipIdentified() {
-  std::lock_guard lock(mutex_);
-  chipIdentified_ = true;
-  wake_.notify_one();
 }
 
 bool TestThread::Post(Job job) {
@@ -81,44 +67,28 @@ unsigned TestThread::RunsDone() const {
 
 void TestThread::WaitIdle() {
   std::unique_lock lock(mutex_);
-  idle_.wait(lock, [this] {
-    return quit_ || (!running_ && !start_ && !retest_ && jobs_.empty() && !bridgeArrived_ &&
-                     !programmingArrived_);
-  });
+  idle_.wait(lock, [this] { return quit_ || (!running_ && !PendingLocked()); });
 }
 
 void TestThread::Loop() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] {
-      return quit_ || bridgeArrived_ || programmingArrived_ || start_ || retest_ ||
-             chipIdentified_ || !jobs_.empty();
-    });
+    wake_.wait(lock, [this] { return quit_ || PendingLocked(); });
     if (quit_) break;
 
-    // Lowest first, as the page's events were ordered.
     std::optional<RunSettings> run;
     bool retest = false;
     Job job;
-    if (bridgeArrived_ || programmingArrived_) {
-      bridgeArrived_ = programmingArrived_ = false;
-      if (latest_.autoTest && !StreamControl().IsBusy()) run = latest_;
-    } else if (start_) {
+    if (start_) {
       run = std::move(start_);
       start_.reset();
     } else if (retest_) {
       run = std::move(retest_);
       retest_.reset();
       retest = true;
-    } else if (chipIdentified_) {
-      chipIdentified_ = false;
     } else {
       job = std::move(jobs_.front());
       jobs_.pop_front();
-    }
-    if (!run && !job) {
-      idle_.notify_all();
-      continue;
     }
 
     running_ = true;
@@ -130,10 +100,6 @@ void TestThread::Loop() {
     } else {
       job(engine_);
     }
-    lock.lock();
-    // Arrivals during the run are dropped (a run's own reconnects make them).
-    bridgeArrived_ = programmingArrived_ = false;
-    lock.unlock();
     if (setBusy_) setBusy_(false);
     lock.lock();
     running_ = false;

@@ -6,11 +6,8 @@
 //   (false) while a run or job is in progress or the main window is busy
 //   (an update sequence), and a second request before the worker took the
 //   first is merged into it.
-// - A bridge or programming-device arrival starts a run with the latest
-//   settings (SetSettings) only when their auto-test box is ticked at the
-//   moment the worker takes it and the main window is not busy; arrivals
-//   during a run are dropped.
-// - The chip-identified signal is only consumed.
+// - Device arrivals do not reach the worker: the test page decides whether
+//   an arrival starts a run (its auto-test box, nothing busy) and calls Start.
 // - Quit ends the worker once the current run is over. The destructor quits
 //   and joins: destroy the object only when IsRunning() is false (the UI
 //   thread must never wait for a run).
@@ -37,12 +34,13 @@ class TestThread {
   TestThread(const TestThread&) = delete;
   TestThread& operator=(const TestThread&) = delete;
 
+  // The bridge programmer and its device hooks for the runs' bridge firmware
+  // step. false (nothing changed) while a run or job is in progress or asked
+  // for; the programmer outlives this object.
+  bool AttachBridgeProgrammer(IMcuProgrammer& programmer, UpdateHooks hooks);
+
   bool Start(const RunSettings& settings);
   bool Retest(const RunSettings& settings);
-  void SetSettings(const RunSettings& settings);
-  void BridgeArrived();
-  void ProgrammingDeviceArrived();
-  void ChipIdentified();
   // A sampling preparation or restore, run on the worker; false while busy.
   bool Post(Job job);
   void Quit();
@@ -55,11 +53,9 @@ class TestThread {
   void WaitIdle();
 
  private:
-  enum class Kind { Start, Retest, Arrival, Job };
-
   void Loop();
-  bool RequestLocked(Kind kind, const RunSettings* settings);
   bool BusyLocked() const;
+  bool PendingLocked() const;
 
   ITestSink& sink_;
   ModuleTestEngine engine_;
@@ -69,13 +65,9 @@ class TestThread {
   std::condition_variable wake_;
   std::condition_variable idle_;
   bool quit_ = false;
-  bool bridgeArrived_ = false;
-  bool programmingArrived_ = false;
-  bool chipIdentified_ = false;
   std::optional<RunSettings> start_;
   std::optional<RunSettings> retest_;
   std::deque<Job> jobs_;
-  RunSettings latest_;
   bool running_ = false;
   unsigned runsDone_ = 0;
   std::thread thread_;

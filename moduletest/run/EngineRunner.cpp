@@ -1,4 +1,4 @@
-#include "moduletest/engine/EngineRunner.h"
+#include "moduletest/run/EngineRunner.h"
 
 #include <utility>
 
@@ -61,7 +61,6 @@ RunSettings RunSettingsFrom(const TestSettings& t) {
   s.productionConfigPath = Resolved(t.filePaths[kProductionConfigFile]);
   s.useTestConfig = t.fileEnabled[kTestConfigFile];
   s.testConfigPath = Resolved(t.filePaths[kTestConfigFile]);
-  s.autoTest = t.autoTest;
   return s;
 }
 

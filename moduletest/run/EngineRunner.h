@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "moduletest/engine/TestThread.h"
 #include "moduletest/run/ModuleTestRunner.h"
@@ -18,6 +19,13 @@ class EngineRunner : public IModuleTestRunner, private ITestSink {
  public:
   explicit EngineRunner(IRunClock& clock = SteadyRunClock());
   ~EngineRunner() override;
+
+  // The bridge programmer (one of the runs' own, never shared with another
+  // caller that loads images into it) and its device hooks for the bridge
+  // firmware step; before the first run. false while a run or job is on.
+  bool AttachBridgeProgrammer(IMcuProgrammer& programmer, UpdateHooks hooks) {
+    return thread_->AttachBridgeProgrammer(programmer, std::move(hooks));
+  }
 
   bool StartRun(const TestRunRequest& request, ITestRunEvents& events) override;
   bool IsRunning() const { return thread_->IsRunning(); }

@@ -18,6 +18,7 @@
 #include "moduletest/engine/ModuleTestEngine.h"
 #include "moduletest/engine/ShortFirmware.h"
 #include "sim/module/SimModule.h"
+#include "tests/moduletest/SimRunClock.h"
 #include "tests/device/ConfigTestUtil.h"
 #include "views/DataFormatStore.h"
 #include "views/RawStatistics.h"
@@ -103,17 +104,6 @@ class RecordingSink : public ITestSink {
   std::map<int, int> steps_;
   std::vector<bool> verdicts_;
   std::vector<std::pair<RunResult, bool>> done_;
-};
-
-// The run's waits move the simulator's virtual time.
-class SimRunClock : public IRunClock {
- public:
-  explicit SimRunClock(std::shared_ptr<sim::SimClock> clock) : clock_(std::move(clock)) {}
-  int64_t NowMs() override { return clock_->NowMs(); }
-  void SleepMs(uint32_t ms) override { clock_->Advance(ms); }
-
- private:
-  std::shared_ptr<sim::SimClock> clock_;
 };
 
 // Node limits of the production line the good module passes.

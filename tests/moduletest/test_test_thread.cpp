@@ -1,12 +1,13 @@
-// The test worker: one run at a time, arrivals that start a run only with
-// the auto-test box ticked and never during a run, retests that the
-// counters skip, and the sampling jobs on the same queue.
+// The test worker: one run at a time, never while the window is busy,
+// retests that the counters skip, the sampling jobs on the same queue and
+// the bridge programmer handed over between runs.
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 
-#include "ModuleRig.h"
+#include "tests/moduletest/ModuleRig.h"
+#include "tests/programming/Ch55xRig.h"
 #include "moduletest/engine/TestThread.h"
 
 namespace {
@@ -91,46 +92,41 @@ TEST_F(TestThreadTest, RetestIsMarkedForTheCounters) {
   EXPECT_TRUE(gate_.DoneRuns()[0].second);
 }
 
-TEST_F(TestThreadTest, ArrivalStartsARunOnlyWithAutoTestTicked) {
+TEST_F(TestThreadTest, StartWhileTheWindowIsBusyIsRefused) {
   gate_.Open();
-  RunSettings settings = Quick();
-  thread_->SetSettings(settings);
-  thread_->BridgeArrived();
-  thread_->ProgrammingDeviceArrived();
-  thread_->WaitIdle();
-  EXPECT_EQ(0u, thread_->RunsDone());
-
-  settings.autoTest = true;
-  thread_->SetSettings(settings);
-  thread_->BridgeArrived();
-  thread_->WaitIdle();
-  EXPECT_EQ(1u, thread_->RunsDone());
-}
-
-TEST_F(TestThreadTest, ArrivalsDuringARunAreDropped) {
-  RunSettings settings = Quick();
-  settings.autoTest = true;
-  thread_->SetSettings(settings);
-  ASSERT_TRUE(thread_->Start(settings));
-  gate_.WaitEntered(1);
-  thread_->BridgeArrived();
-  thread_->ProgrammingDeviceArrived();
-  gate_.Open();
-  thread_->WaitIdle();
-  EXPECT_EQ(1u, thread_->RunsDone());
-}
-
-TEST_F(TestThreadTest, ArrivalWhileTheWindowIsBusyStartsNothing) {
-  gate_.Open();
-  RunSettings settings = Quick();
-  settings.autoTest = true;
-  thread_->SetSettings(settings);
   stream_.busy = true;  // an update sequence owns the device
-  thread_->BridgeArrived();
-  thread_->WaitIdle();
-  EXPECT_FALSE(thread_->Start(settings));
+  EXPECT_FALSE(thread_->Start(Quick()));
+  EXPECT_FALSE(thread_->Retest(Quick()));
+  EXPECT_FALSE(thread_->Post([](ModuleTestEngine&) {}));
   stream_.busy = false;
+  thread_->WaitIdle();
   EXPECT_EQ(0u, thread_->RunsDone());
+}
+
+// The programmer is handed to the engine only while the worker leaves it
+// alone; once attached, a ticked image is burnt instead of failing item 5.
+TEST_F(TestThreadTest, TheBridgeProgrammerIsAttachedOnlyBetweenRuns) {
+  Ch55xRig loader;
+  ASSERT_TRUE(thread_->Start(Quick()));
+  gate_.WaitEntered(1);
+  EXPECT_FALSE(thread_->AttachBridgeProgrammer(loader.isp, {}));
+  gate_.Open();
+  thread_->WaitIdle();
+
+  RunSettings bridge = Quick();
+  bridge.testOnly = false;
+  bridge.forceUpdate = true;
+  bridge.useBridgeFirmware = true;
+  bridge.bridgeFirmwarePath = Root() / "missing_v0101.hex";
+  ASSERT_TRUE(thread_->Start(bridge));
+  thread_->WaitIdle();
+  EXPECT_TRUE(gate_.HasText("[V64er]固件升级尚不可用"));
+
+  ASSERT_TRUE(thread_->AttachBridgeProgrammer(loader.isp, {}));
+  ASSERT_TRUE(thread_->Start(bridge));
+  thread_->WaitIdle();
+  EXPECT_FALSE(gate_.HasText("[V64er]固件升级尚不可用"));
+  EXPECT_TRUE(gate_.HasText((Root() / "missing_v0101.hex").string() + "不存在，请检查路径是否正确"));
 }
 
 TEST_F(TestThreadTest, SamplingJobsRunOnTheWorker) {
@@ -140,14 +136,6 @@ TEST_F(TestThreadTest, SamplingJobsRunOnTheWorker) {
   thread_->WaitIdle();
   EXPECT_NE(std::thread::id(), ran);
   EXPECT_NE(std::this_thread::get_id(), ran);
-}
-
-TEST_F(TestThreadTest, ChipIdentifiedIsOnlyConsumed) {
-  gate_.Open();
-  thread_->ChipIdentified();
-  thread_->WaitIdle();
-  EXPECT_EQ(0u, thread_->RunsDone());
-  EXPECT_TRUE(gate_.DoneRuns().empty());
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <memory>
 
-#include "moduletest/engine/EngineRunner.h"
+#include "moduletest/run/EngineRunner.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "tests/moduletest/ModuleRig.h"
 #include "tests/ui/FakePrompts.h"

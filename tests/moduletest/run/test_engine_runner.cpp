@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <map>
 
-#include "ModuleRig.h"
-#include "moduletest/engine/EngineRunner.h"
+#include "tests/moduletest/ModuleRig.h"
+#include "moduletest/run/EngineRunner.h"
 
 namespace {
 
@@ -88,8 +88,8 @@ TEST_F(EngineRunnerTest, PageSettingsRunTheModuleAndTheOutcomeComesBack) {
   EXPECT_EQ(1, events.chipInfoRefreshes);
 }
 
-// A sampling session (preparation, then restore) leaves the runner free for
-// the next module's run.
+// A sampling session (preparation, then restore) empties the log once and
+// leaves the runner free for the next module's run.
 TEST_F(EngineRunnerTest, ARunFollowsASamplingSession) {
   PlugNamed("good");
   EngineRunner runner(*runClock_);
@@ -108,6 +108,9 @@ TEST_F(EngineRunnerTest, ARunFollowsASamplingSession) {
     std::unique_lock lock(m);
     cv.wait(lock, [&] { return finished; });
   }
+  // The preparation is the run's own first steps, log clearing included; the
+  // restore at the dialog's close keeps the session's lines.
+  EXPECT_EQ(1, jobEvents.clears);
   TestRunRequest request;
   request.settings = settings;
   RecordingEvents events;

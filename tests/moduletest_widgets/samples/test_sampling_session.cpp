@@ -6,7 +6,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "moduletest/engine/EngineRunner.h"
+#include "moduletest/run/EngineRunner.h"
 #include "moduletest/samples/SampleStore.h"
 #include "moduletest/widgets/samples/SampleDlg.h"
 #include "moduletest/widgets/samples/SampleLayout.h"
