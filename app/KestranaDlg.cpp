@@ -39,6 +39,7 @@
 #include "app/RegisterPanel.h"
 #include "app/SlidingPanels.h"
 #include "app/UpdateRunner.h"
+#include "app/BridgeDeviceHooks.h"
 #include "ui/UiBridge.h"
 #include "device/BridgeModels.h"
 #include "device/ChipGlobals.h"
@@ -49,7 +50,10 @@
 #include "platform/IniFile.h"
 #include "views/DataFormatStore.h"
 #include "programming/widgets/ConfigDlg.h"
-#include "moduletest/engine/EngineRunner.h"
+#include "moduletest/run/EngineRunner.h"
+#include "moduletest/engine/RunClock.h"
+#include "programming/Ch55xUsb.h"
+#include "programming/McuIsp.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "moduletest/widgets/samples/SampleDlg.h"
 #include "views/widgets/Demo.h"
@@ -295,6 +299,7 @@ bool CKestranaDlg::Initialize() {
   m_links->SetChipInfoSteps([this] { RebuildOptionDlg(); },
                             [] { GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry()); });
   CreateUpdateRunner(settingsFile);
+  AttachTestBridgeProgrammer();
   CreateMainCommands(settingsFile);
   // Queued: the arrival's own handling ends before an automatic test starts.
   connect(m_links, &ConnectionLinks::DeviceArrived, m_testPage, &CDlgTest::OnDeviceArrived,
@@ -378,7 +383,7 @@ void CKestranaDlg::CreatePages() {
     m_pageArea->addWidget(page);
   }
   m_testPage = new CDlgTest(m_prompts, *m_log, m_pageArea);
-  m_testRunner = std::make_unique<EngineRunner>();
+  m_testRunner = std::make_unique<EngineRunner>(m_runClock != nullptr ? *m_runClock : SteadyRunClock());
   m_testPage->SetRunner(m_testRunner.get());
   m_pageArea->addWidget(m_testPage);
   m_testPage->SetNodeThresholdHook([this] {
@@ -583,6 +588,15 @@ void CKestranaDlg::CreateUpdateRunner(const std::filesystem::path& settingsFile)
   storePath(m_configPath, "config path");
   storePath(m_duvivPath, "duviv path");
   storePath(m_v64erPath, "v64er path");
+}
+
+void CKestranaDlg::AttachTestBridgeProgrammer() {
+  m_testIspBackend = std::make_unique<Ch55xUsbBackend>(m_updateRunner->Usb());
+  m_testIsp = std::make_unique<CMcuIsp>(*m_testIspBackend);
+  UpdateHooks hooks;
+  SetBridgeDeviceHooks(hooks, *m_links);
+  // No run can have started yet: the window is not shown.
+  m_testRunner->AttachBridgeProgrammer(*m_testIsp, std::move(hooks));
 }
 
 UpdatePlan CKestranaDlg::TakeUpdatePlan() const {

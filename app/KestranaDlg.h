@@ -28,6 +28,9 @@ class CNoiseDlg;
 class CDemo;
 class CDlgTest;
 class EngineRunner;
+class IRunClock;
+class CMcuIsp;
+class Ch55xUsbBackend;
 class CRawDataLayout;
 class CDiffDataLayout;
 class CObserveDataLayout;
@@ -76,6 +79,9 @@ class CKestranaDlg : public CMyDialog {
   void SetShutdownBudget(std::chrono::milliseconds budget) { m_shutdownBudget = budget; }
   // The connection monitor's waits (tests put in their own); before Initialize.
   void SetMonitorWait(ConnectionMonitor::WaitFn wait) { m_monitorWait = std::move(wait); }
+  // The time the module test's runs see (their waits and deadlines; tests
+  // put in a virtual one); before Initialize. The steady clock by default.
+  void SetRunClock(IRunClock& clock) { m_runClock = &clock; }
   ConnectionLinks& Links() { return *m_links; }
   // The configuration editor opened last, while it is open.
   CConfigDlg* ConfigDlg() const;
@@ -134,6 +140,9 @@ class CKestranaDlg : public CMyDialog {
   void OnBnClickedConfig();
   // The update panel's runner, its buttons and the storing of its choices.
   void CreateUpdateRunner(const std::filesystem::path& settingsFile);
+  // The module test's own bridge programmer, handed to its runner with the
+  // window's bridge hooks (after the update runner and the links exist).
+  void AttachTestBridgeProgrammer();
   UpdatePlan TakeUpdatePlan() const;
   // "Auto Update": arms or disarms the update on every arrival.
   void OnBnClickedAutoUpdate();
@@ -153,6 +162,11 @@ class CKestranaDlg : public CMyDialog {
   // The editor opened last; it deletes itself when closed.
   QPointer<CConfigDlg> m_configDlg;
   CDlgTest* m_testPage = nullptr;
+  IRunClock* m_runClock = nullptr;  // null: the steady clock
+  // The module test's bridge programmer: its own, so that the update panel's
+  // loads never replace the image a run holds. Outlives the runner.
+  std::unique_ptr<Ch55xUsbBackend> m_testIspBackend;
+  std::unique_ptr<CMcuIsp> m_testIsp;
   // Runs the test page's module tests on its own thread.
   std::unique_ptr<EngineRunner> m_testRunner;
   // A separate window, rebuilt when the chip changes.

@@ -55,6 +55,10 @@ class UpdateRunner : public QObject, public IAutoUpdate {
   // Waits until the run's thread has ended (tests, closing).
   void Wait();
 
+  // Where the bridge's bootloader is found (never null: nowhere when no USB
+  // access could be had); the module test's own programmer looks there too.
+  platform::IUsbBackend& Usb() { return *usb_; }
+
   // The hooks of a run against the window's devices (also for tests that
   // replace some of them).
   UpdateHooks MakeHooks();

@@ -42,6 +42,11 @@ std::shared_ptr<SimCh55xBootloader> SimCh55xUsbBackend::AddLoader(
   return loader;
 }
 
+std::shared_ptr<SimCh55xBootloader> SimCh55xUsbBackend::Loader(size_t index) const {
+  std::lock_guard lock(mutex_);
+  return index < loaders_.size() ? loaders_[index] : nullptr;
+}
+
 std::vector<platform::UsbDeviceInfo> SimCh55xUsbBackend::Enumerate(
     std::span<const platform::UsbId> ids) {
   const bool wanted = std::any_of(ids.begin(), ids.end(), [](const platform::UsbId& id) {

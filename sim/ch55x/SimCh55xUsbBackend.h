@@ -17,6 +17,8 @@ class SimCh55xUsbBackend : public platform::IUsbBackend {
  public:
   // Returns the loader for chaining.
   std::shared_ptr<SimCh55xBootloader> AddLoader(std::shared_ptr<SimCh55xBootloader> loader);
+  // The loader added `index`-th (null past the last), for faults and checks.
+  std::shared_ptr<SimCh55xBootloader> Loader(size_t index) const;
 
   std::vector<platform::UsbDeviceInfo> Enumerate(std::span<const platform::UsbId> ids) override;
   std::unique_ptr<platform::IUsbBulkPort> Open(const platform::UsbDeviceInfo& device,

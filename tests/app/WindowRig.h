@@ -55,16 +55,23 @@ class WindowRig : public ::testing::Test {
     platform::AppPaths::SetBaseDir(root_.path());
     fs::copy(kShippedRuntime, root_.path(), fs::copy_options::recursive);
     BeforeStart();
-    bridge_ = backend_->AddBridge(sim::MakeDefaultBridge(sim::ChipFamily::RU9));
+    bridge_ = backend_->AddBridge(MakeBridge());
     window_ = std::make_unique<CKestranaDlg>(prompts_, backend_);
     window_->SetMonitorWait([](const std::vector<platform::Event*>& events, uint32_t) {
       events[0]->Wait();
       return 0;
     });
+    BeforeInitialize(*window_);
     ASSERT_TRUE(window_->Initialize());
   }
   // Runs before the window starts (settings a test needs in place).
   virtual void BeforeStart() {}
+  // The simulated bridge the window finds.
+  virtual std::shared_ptr<sim::SimBridge> MakeBridge() {
+    return sim::MakeDefaultBridge(sim::ChipFamily::RU9);
+  }
+  // The window's seams a test puts in before it starts.
+  virtual void BeforeInitialize(CKestranaDlg&) {}
   void TearDown() override {
     window_.reset();
     g_shuttingDown = false;

@@ -21,12 +21,14 @@
 #include <thread>
 
 #include "app/ConnectionLinks.h"
+#include "app/DeviceBackend.h"
 #include "ui/ControlIds.h"
 #include "app/PageSwitcher.h"
 #include "app/SlidingPanels.h"
 #include "app/UpdateRunner.h"
 #include "app/KestranaDlg.h"
 #include "app/NetConnectDlg.h"
+#include "moduletest/engine/ShortFirmware.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "moduletest/samples/SampleStore.h"
 #include "moduletest/widgets/samples/SampleDlg.h"
@@ -54,6 +56,7 @@
 #include "platform/IniFile.h"
 #include "sim/DataPlane.h"
 #include "sim/SimChip.h"
+#include "sim/module/SimModule.h"
 #include "sim/noise/NoiseArea.h"
 #include "sim/SimHidBackend.h"
 #include "sim/netdevice/SimTcpDevice.h"
@@ -736,15 +739,21 @@ TEST_F(MainWindow, AnArrivalStartsTheAutomaticTest) {
 
 class Screenshot : public MainWindow {
  protected:
-  // The window on a real clock, shown and connected.
-  CKestranaDlg* Open() {
+  // The window on a real clock, shown and connected. module: the fault
+  // profile of a whole simulated module (as KESTRANA_SIM_MODULE names it);
+  // null for a panel only.
+  CKestranaDlg* Open(const char* module = nullptr) {
     const char* dir = std::getenv("KESTRANA_SCREENSHOT_DIR");
     if (dir == nullptr) return nullptr;
     dir_ = fs::path(dir);
     auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
-    const sim::DataPlane& panel =
-        sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
-    sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), &panel);
+    const sim::DataPlane* panel = nullptr;
+    if (module != nullptr) {
+      panel = sim::AddSimModule(bridge, SimulatedModule(module)).plane;
+    } else {
+      panel = &sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+    }
+    sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), panel);
     CKestranaDlg& w = Start(&platform::Event::WaitAny);
     w.resize(1280, 760);
     w.show();
@@ -869,6 +878,22 @@ TEST_F(Screenshot, TestPageWithItsSettings) {
   Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
   Run(500);
   Save(*w, "test-page.png");
+}
+
+TEST_F(Screenshot, TestPageAfterAnNgRunWithItsShortLines) {
+  // The placeholder the program's run script stages for the simulator.
+  WriteBytes(root_.path() / "System" / "ShortFw.bin", std::string(kShortFirmwareBytes, '\0'));
+  CKestranaDlg* w = Open("tx-short");
+  if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
+  Control<QPushButton>(CONTROL_NAME(IDC_TEST_PAGE))->click();
+  Run(500);
+  CDlgTest& page = w->TestPage();
+  page.OnBnClickedStartTest();
+  ASSERT_TRUE(page.IsRunning());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
+  EXPECT_TRUE(LogLines(w->Log()).contains(QStringLiteral("NG")));
+  Run(500);
+  Save(*w, "test-page-ng.png");
 }
 
 TEST_F(Screenshot, UpdatePanelAfterASuccessfulUpdate) {

@@ -1,0 +1,86 @@
+// The module test run inside the main window, on the simulated module in
+// virtual time: the page's settings reach the run, and a ticked bridge
+// image is burnt through the simulated bridge's bootloader by the run's own
+// programmer; the bridge comes back with the image's release.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/DeviceBackend.h"
+#include "app/UpdateRunner.h"
+#include "device/HidDevice.h"
+#include "moduletest/engine/ShortFirmware.h"
+#include "moduletest/widgets/DlgTest.h"
+#include "sim/ch55x/SimCh55xUsbBackend.h"
+#include "sim/module/SimModule.h"
+#include "tests/app/WindowRig.h"
+#include "tests/moduletest/SimRunClock.h"
+#include "tests/ui/QtTestUtil.h"
+
+namespace {
+
+using namespace window_test;
+
+class WindowModuleRun : public WindowRig {
+ protected:
+  // Force update with only the bridge image ticked, every test item on.
+  void BeforeStart() override {
+    WriteBytes(root_.path() / "System" / "ShortFw.bin", std::string(kShortFirmwareBytes, '\0'));
+    WriteBridgeImage(root_.path() / "test" / "test_file" / "v64er_v0102.hex");
+    WriteBytes(root_.path() / "test" / "test_file" / "test.ini",
+               "[Test Enable]\r\nSensorTest=0\r\nForceUpdate=1\r\nV64er.bin=1\r\n"
+               "[Test File]\r\nD6oro_BIN=..\\test\\test_file\\v64er_v0102.hex\r\n");
+  }
+  std::shared_ptr<sim::SimBridge> MakeBridge() override {
+    auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, clock_);
+    sim::AddSimModule(bridge, SimulatedModule("good"));
+    return bridge;
+  }
+  void BeforeInitialize(CKestranaDlg& window) override { window.SetRunClock(runClock_); }
+
+  sim::SimCh55xBootloader& Loader() {
+    auto* usb = dynamic_cast<sim::SimCh55xUsbBackend*>(&window_->Updates().Usb());
+    EXPECT_NE(usb, nullptr);
+    return *usb->Loader(0);
+  }
+  uint16_t Release() const { return g_pBridgeDevice.load()->GetAttributes().version; }
+
+  // One run from the page's start button, to its end.
+  void RunFromThePage() {
+    CDlgTest& page = window_->TestPage();
+    page.OnBnClickedStartTest();
+    ASSERT_TRUE(page.IsRunning()) << Log();
+    EXPECT_TRUE(window_->IsBusy());
+    ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); })) << Log();
+    EXPECT_FALSE(window_->IsBusy());
+  }
+  std::string Log() { return LogLines(window_->Log()).join('\n').toStdString(); }
+
+  std::shared_ptr<sim::SimClock> clock_ = sim::SimClock::MakeVirtual();
+  SimRunClock runClock_{clock_};
+};
+
+TEST_F(WindowModuleRun, ATickedBridgeImageIsBurntAndTheModulePasses) {
+  const uint16_t before = Release();
+  RunFromThePage();
+  EXPECT_EQ(Release(), before + 1);
+  EXPECT_TRUE(Saw(QString::asprintf("[V64er]烧录成功，当前版本为：%04X", before + 1))) << Log();
+  EXPECT_FALSE(Saw(QStringLiteral("[V64er]固件升级尚不可用")));
+  EXPECT_TRUE(Saw(QStringLiteral("OK"))) << Log();
+  EXPECT_FALSE(Saw(QStringLiteral("NG")));
+  EXPECT_EQ(Loader().Ends(), 1u);
+}
+
+TEST_F(WindowModuleRun, AFailingBurnMakesTheModuleNg) {
+  Loader().InjectFault(sim::kCh55xVerify, sim::Ch55xFault::Refuse);
+  RunFromThePage();
+  // The burn reached the bootloader and its verify refused the image.
+  EXPECT_GT(Loader().Requests(sim::kCh55xVerify), 0u);
+  EXPECT_TRUE(Saw(QStringLiteral("[V64er]烧录失败"))) << Log();
+  EXPECT_TRUE(Saw(QStringLiteral("NG"))) << Log();
+  EXPECT_FALSE(Saw(QStringLiteral("OK")));
+  EXPECT_EQ(Loader().Ends(), 0u);
+}
+
+}  // namespace
