@@ -48,6 +48,7 @@ class DataPlane : public ChipBehaviour {
   // While suspended (the chip runs another program from its memory) the
   // plane's regions read as plain registers.
   void SetSuspended(bool suspended) { suspended_ = suspended; }
+  bool Suspended() const { return suspended_; }
 
   // What frame `frame` holds.
   TouchState Touches(uint64_t frame) const;

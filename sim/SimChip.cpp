@@ -103,6 +103,15 @@ void SimChip::Write(uint16_t address, const uint8_t* data, size_t length, uint8_
     size_t mappedOffset = 0;
     if (const Mapping* mapping = MappingAt(at, mappedOffset)) {
       const size_t run = std::min(length - i, mapping->length - mappedOffset);
+      // A behaviour watching an address under the mapping sees the write
+      // too (a program image arriving in a memory window); the memory takes
+      // the bytes all the same.
+      for (size_t k = 0; k < run; ++k) {
+        const auto watched = static_cast<uint16_t>(at + k);
+        if (!hasWriteHook_[watched]) continue;
+        WriteHook hook = writeHooks_[watched];
+        hook(*this, ByteAccess{cmd, watched, data[i + k]});
+      }
       mapping->memory->WriteMemory(mappedOffset, data + i, run);
       i += run - 1;
       continue;

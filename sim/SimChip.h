@@ -117,7 +117,8 @@ class SimChip {
   void AddBehaviour(std::unique_ptr<ChipBehaviour> behaviour);
   // Maps [base, base+length) (ending at the top of the address space at the
   // latest) to memory, replacing a mapping with the same base; nullptr
-  // unmaps. The memory must outlive its mapping.
+  // unmaps. The memory must outlive its mapping. A host write into the
+  // mapping still reaches the write hooks of its addresses.
   void MapMemory(uint16_t base, size_t length, MappedMemory* memory);
 
   // --- Streaming and ready flag (the built-in stream behaviour). ---

@@ -23,6 +23,8 @@ constexpr uint16_t kLowBase = 0x9000;
 constexpr size_t kHalf = 0x2000;
 constexpr uint8_t kHoldBoth = 0x0C;
 constexpr uint8_t kReleaseDsp = 0x04;
+// The processor runs the code in its SRAM (a test program): no longer held.
+constexpr uint8_t kRunSram = 0x08;
 constexpr uint8_t kFinishedMark = 0x99;
 constexpr size_t kLoaderBytes = 0x1000;
 
@@ -118,7 +120,7 @@ void SimChipDe9::OnHoldWrite(SimChip& chip, uint8_t value) {
       chip.Poke(kHold, hold ? kHoldBoth : 0);
     } else {
       chip.Poke(kHold, value);
-      hold = held_;
+      hold = held_ && value != kRunSram;
       if (value == kReleaseDsp && held_ && chip.Peek(kBootSource) == 2 && chip.Peek(kReboot) == 1 &&
           loaderBytes_.all()) {
         loaderRunning_ = true;

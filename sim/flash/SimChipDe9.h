@@ -9,6 +9,8 @@
 //   0..2, 8 KiB at 0xC000 and 8 KiB at 0xE000), only while 0x4049 is 1 (else
 //   the access is a violation: reads give 0xFF, writes are dropped), and
 //   0x9000..0xAFFF an 8 KiB window open at all times.
+// - 0x4180 := 0x08 runs the code in SRAM (the open/short program): the
+//   chip is no longer held and the windows go.
 // - 0x4180 := 0x04 releases the DSP; it runs the loader when bank 2 at
 //   0xC000 received all 4096 loader bytes after 0x4190 := 2 and 0x4184 := 1.
 // - 0x5094 := 1..9 while the loader runs, the DSP is released and 0x4048

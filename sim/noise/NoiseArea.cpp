@@ -114,14 +114,25 @@ void NoiseArea::Attach(SimChip& chip) {
   }
   chip.SetFrameSource(config_.address, kSimNoiseBytes,
                       [this, &chip](size_t offset, uint8_t* out, size_t count) {
+                        if (ReadsAsMemory(chip, config_.address, offset, out, count)) return;
                         if (offset == 0) FillNoise(chip, frame_.data());
                         std::memcpy(out, frame_.data() + offset,
                                     std::min(count, kSimNoiseBytes - offset));
                       });
   chip.SetFrameSource(config_.raw.address, config_.raw.Bytes(),
                       [this, &chip](size_t offset, uint8_t* out, size_t count) {
+                        if (ReadsAsMemory(chip, config_.raw.address, offset, out, count)) return;
                         FillRaw(chip, offset, out, count);
                       });
+}
+
+bool NoiseArea::ReadsAsMemory(SimChip& chip, uint16_t base, size_t offset, uint8_t* out,
+                              size_t count) const {
+  // The open/short program runs from the memory under these areas.
+  if (dataPlane_ == nullptr || !dataPlane_->Suspended()) return false;
+  const std::vector<uint8_t> bytes = chip.PeekRange(static_cast<uint16_t>(base + offset), count);
+  std::copy(bytes.begin(), bytes.end(), out);
+  return true;
 }
 
 void NoiseArea::OnReset(SimChip& chip) {

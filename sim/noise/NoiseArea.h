@@ -98,7 +98,8 @@ struct NoiseAreaConfig {
 class NoiseArea : public ChipBehaviour {
  public:
   // dataPlane (may be null, must outlive the chip) gives the raw frames
-  // their touches.
+  // their touches; while it is suspended (the chip runs its open/short
+  // program) the noise and raw areas read as the chip's memory.
   explicit NoiseArea(NoiseAreaConfig config, const DataPlane* dataPlane = nullptr);
 
   void Attach(SimChip& chip) override;
@@ -116,6 +117,10 @@ class NoiseArea : public ChipBehaviour {
   int ItemValue(const SimChip& chip, const NoiseItem& item) const;
   void FillNoise(SimChip& chip, uint8_t* out);
   void FillRaw(SimChip& chip, size_t offset, uint8_t* out, size_t count);
+  // While the data plane is suspended the areas read as the chip's memory;
+  // true when `out` was filled that way.
+  bool ReadsAsMemory(SimChip& chip, uint16_t base, size_t offset, uint8_t* out,
+                     size_t count) const;
 
   const NoiseAreaConfig config_;
   const DataPlane* const dataPlane_;

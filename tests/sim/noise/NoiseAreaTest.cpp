@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "sim/ConfigBehaviour.h"
+#include "sim/DataPlane.h"
 #include "sim/SimChip.h"
 #include "sim/noise/NoiseArea.h"
 
@@ -78,6 +79,23 @@ TEST_P(NoiseAreaTest, RawFramesAverageTheLevelOfTheScanIndex) {
         << index;
   }
   EXPECT_EQ(area_->RawFrameIndices(), (std::vector<int>{25, 40, 60}));
+}
+
+// The open/short program runs from the memory under both areas: while the
+// panel is suspended for it they read what was written there.
+TEST_P(NoiseAreaTest, ASuspendedPanelLeavesBothAreasToTheChipsMemory) {
+  SimChip chip(SimChipConfig::For(GetParam()));
+  DataPlane& plane = AddDataPlane(chip, DataPlaneConfig::For(GetParam()));
+  AddNoiseArea(chip, config_, &plane);
+  const std::vector<uint8_t> program = {0x12, 0x34, 0x56, 0x78};
+  for (uint16_t base : {kSimNoiseAddress, config_.raw.address}) {
+    SCOPED_TRACE(base);
+    chip.PokeRange(base, program);
+    EXPECT_NE(chip.Read(base, program.size(), 11), program);
+    plane.SetSuspended(true);
+    EXPECT_EQ(chip.Read(base, program.size(), 11), program);
+    plane.SetSuspended(false);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, NoiseAreaTest,
