@@ -29,6 +29,20 @@ sim::ModuleProfile SimulatedModule(const char* moduleEnv) {
   return *profile;
 }
 
+std::shared_ptr<sim::SimBridge> MakeSimulatedBridge(const char* moduleEnv,
+                                                    std::shared_ptr<sim::SimClock> clock) {
+  auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, std::move(clock));
+  // Flash and loader, so that a firmware update runs as on a real chip.
+  sim::AddDe9Personality(bridge->Chip());
+  // A touch module: panel frames, touches and pen data for the data views
+  // and the demo, its configuration, INT line, sensor id and open/short
+  // program for the module test; a fault profile by name.
+  const sim::SimModule module = sim::AddSimModule(bridge, SimulatedModule(moduleEnv));
+  // Noise per scan frequency and the hopping items for the noise view.
+  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), module.plane);
+  return bridge;
+}
+
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv,
                                                          const char* moduleEnv) {
   if (deviceEnv == nullptr || std::string_view(deviceEnv) != "sim") {
@@ -38,20 +52,12 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv,
   // Real time and the bridge's own pace (one 64-byte report per millisecond
   // each way), so the program streams as it does on a real bridge instead of
   // as fast as the CPU allows.
-  auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+  auto bridge = MakeSimulatedBridge(moduleEnv, sim::SimClock::MakeReal());
   bridge->SetReportWireUs(kSimReportWireUs);
   // The report trace and the chip's access log are for tests; kept on, they
   // grow with every streamed frame for as long as the program runs.
   bridge->Chip().SetAccessLogEnabled(false);
   bridge->Trace().SetEnabled(false);
-  // Flash and loader, so that a firmware update runs as on a real chip.
-  sim::AddDe9Personality(bridge->Chip());
-  // A touch module: panel frames, touches and pen data for the data views
-  // and the demo, its configuration, INT line, sensor id and open/short
-  // program for the module test; a fault profile by name.
-  const sim::SimModule module = sim::AddSimModule(bridge, SimulatedModule(moduleEnv));
-  // Noise per scan frequency and the hopping items for the noise view.
-  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), module.plane);
   simulated->AddBridge(bridge);
   return simulated;
 }

@@ -25,8 +25,16 @@ std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv,
 // The simulated module of the program's simulated bridge.
 namespace sim {
 struct ModuleProfile;
-}
+class SimBridge;
+class SimClock;
+}  // namespace sim
 sim::ModuleProfile SimulatedModule(const char* moduleEnv);
+
+// The program's simulated bridge on `clock`: the chip's flash and loader, the
+// module of `moduleEnv` and the noise area. MakeDeviceBackend adds the
+// bridge's pace and turns its traces off; tests take it on a virtual clock.
+std::shared_ptr<sim::SimBridge> MakeSimulatedBridge(const char* moduleEnv,
+                                                    std::shared_ptr<sim::SimClock> clock);
 
 // Where the arrivals and removals of the backend's devices come from: the
 // simulated bridge's own events for the simulator, else the udev monitor.

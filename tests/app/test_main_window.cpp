@@ -56,7 +56,6 @@
 #include "platform/IniFile.h"
 #include "sim/DataPlane.h"
 #include "sim/SimChip.h"
-#include "sim/module/SimModule.h"
 #include "sim/noise/NoiseArea.h"
 #include "sim/SimHidBackend.h"
 #include "sim/netdevice/SimTcpDevice.h"
@@ -746,14 +745,14 @@ class Screenshot : public MainWindow {
     const char* dir = std::getenv("KESTRANA_SCREENSHOT_DIR");
     if (dir == nullptr) return nullptr;
     dir_ = fs::path(dir);
-    auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
-    const sim::DataPlane* panel = nullptr;
     if (module != nullptr) {
-      panel = sim::AddSimModule(bridge, SimulatedModule(module)).plane;
+      backend_->AddBridge(MakeSimulatedBridge(module, sim::SimClock::MakeReal()));
     } else {
-      panel = &sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+      auto bridge = AddBridge(sim::ChipFamily::RU9, sim::SimClock::MakeReal());
+      const sim::DataPlane& panel =
+          sim::AddDataPlane(bridge->Chip(), sim::DataPlaneConfig::For(sim::ChipFamily::RU9));
+      sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), &panel);
     }
-    sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), panel);
     CKestranaDlg& w = Start(&platform::Event::WaitAny);
     w.resize(1280, 760);
     w.show();

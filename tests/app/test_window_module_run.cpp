@@ -13,7 +13,6 @@
 #include "moduletest/engine/ShortFirmware.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
-#include "sim/module/SimModule.h"
 #include "tests/app/WindowRig.h"
 #include "tests/moduletest/SimRunClock.h"
 #include "tests/ui/QtTestUtil.h"
@@ -32,11 +31,11 @@ class WindowModuleRun : public WindowRig {
                "[Test Enable]\r\nSensorTest=0\r\nForceUpdate=1\r\nV64er.bin=1\r\n"
                "[Test File]\r\nD6oro_BIN=..\\test\\test_file\\v64er_v0102.hex\r\n");
   }
+  // The program's own simulated bridge, in virtual time.
   std::shared_ptr<sim::SimBridge> MakeBridge() override {
-    auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, clock_);
-    sim::AddSimModule(bridge, SimulatedModule("good"));
-    return bridge;
+    return MakeSimulatedBridge(Profile(), clock_);
   }
+  virtual const char* Profile() const { return "good"; }
   void BeforeInitialize(CKestranaDlg& window) override { window.SetRunClock(runClock_); }
 
   sim::SimCh55xBootloader& Loader() {
@@ -82,5 +81,32 @@ TEST_F(WindowModuleRun, AFailingBurnMakesTheModuleNg) {
   EXPECT_FALSE(Saw(QStringLiteral("OK")));
   EXPECT_EQ(Loader().Ends(), 0u);
 }
+
+// The open/short program runs from the chip memory that the firmware
+// burn's windows, the panel's and the noise view's frames also use; its
+// results must still be the module's own.
+struct ShortCase {
+  const char* profile;
+  const char* line;
+};
+
+class WindowShortRun : public WindowModuleRun, public ::testing::WithParamInterface<ShortCase> {
+ protected:
+  const char* Profile() const override { return GetParam().profile; }
+};
+
+TEST_P(WindowShortRun, TheShortIsNamedAndTheModuleIsNg) {
+  RunFromThePage();
+  EXPECT_TRUE(Saw(QString::fromUtf8(GetParam().line))) << Log();
+  EXPECT_FALSE(Saw(QStringLiteral("Recall frame data fail,not equal.")));
+  EXPECT_TRUE(Saw(QStringLiteral("NG")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, WindowShortRun,
+                         ::testing::Values(ShortCase{"tx-short", "Tx3与Tx4短路，阻值为：100K欧"},
+                                           ShortCase{"avdd-short", "TX5与AVDD短路，阻值为：100K欧"}),
+                         [](const ::testing::TestParamInfo<ShortCase>& info) {
+                           return info.param.profile[0] == 't' ? "TxShort" : "AvddShort";
+                         });
 
 }  // namespace
