@@ -63,4 +63,5 @@ void SetBridgeDeviceHooks(UpdateHooks& h, ConnectionLinks& links) {
     CHidDevice* device = g_pBridgeDevice.load();
     return device != nullptr ? device->GetAttributes().version : uint16_t{0};
   };
+  h.bridgeReflashed = [l] { l->RefreshBridgeLamp(); };
 }

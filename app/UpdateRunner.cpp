@@ -118,7 +118,6 @@ UpdateHooks UpdateRunner::MakeHooks() {
   h.touchVerified = [this] {
     if (host_.touchVerified) UiBridge::post(host_.touchVerified);
   };
-  h.bridgeReflashed = [links] { links->RefreshBridgeLamp(); };
   h.makeConfig = [] { return MakeConfigBurn(); };
   h.configVerified = [links] { links->ReadPanelGeometry(); };
   if (host_.remote != nullptr) h.remote = RemoteImageOpsOf(*host_.remote);

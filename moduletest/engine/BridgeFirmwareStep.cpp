@@ -116,5 +116,6 @@ bool BridgeFirmwareStep::Burn(RunContext& ctx) {
     return false;
   }
   ctx.Log(SuccessLine(hooks_.bridgeRelease()), LOG_INFO);
+  if (hooks_.bridgeReflashed) hooks_.bridgeReflashed();
   return true;
 }

@@ -18,7 +18,7 @@ class BridgeFirmwareStep {
  public:
   // The programmer and the device hooks of the bridge (programmingPresent,
   // resetArrivals, enterUpgradeMode, waitProgrammingArrived, waitBridgeBack,
-  // bridgeRelease); set before the first run.
+  // bridgeRelease, and bridgeReflashed when given); set before the first run.
   void Attach(IMcuProgrammer& programmer, UpdateHooks hooks);
 
   // Loads the ticked image unless it is held as it is on disk.

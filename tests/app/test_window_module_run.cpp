@@ -16,6 +16,7 @@
 #include "tests/app/WindowRig.h"
 #include "tests/moduletest/SimRunClock.h"
 #include "tests/ui/QtTestUtil.h"
+#include "ui/MyButton.h"
 
 namespace {
 
@@ -69,6 +70,11 @@ TEST_F(WindowModuleRun, ATickedBridgeImageIsBurntAndTheModulePasses) {
   EXPECT_TRUE(Saw(QStringLiteral("OK"))) << Log();
   EXPECT_FALSE(Saw(QStringLiteral("NG")));
   EXPECT_EQ(Loader().Ends(), 1u);
+  // The bridge lamp names the reflashed bridge.
+  auto* lamp = Control<CMyButton>(CONTROL_NAME(IDC_BRIDGE_LAMP));
+  EXPECT_TRUE(qttest::ProcessEventsUntil(
+      [&] { return lamp->text().endsWith(QString::asprintf("_%04x", before + 1)); }))
+      << lamp->text().toStdString();
 }
 
 TEST_F(WindowModuleRun, AFailingBurnMakesTheModuleNg) {
