@@ -2,6 +2,8 @@
 
 #include <utility>
 
+LogQueue::LogQueue(std::size_t capacity) : capacity_(capacity == 0 ? 1 : capacity) {}
+
 bool LogQueue::NeedsWake() {
   if (wakePending_) return false;
   wakePending_ = true;
@@ -10,6 +12,7 @@ bool LogQueue::NeedsWake() {
 
 bool LogQueue::Push(std::string text, LogLevel level) {
   std::lock_guard lock(mutex_);
+  if (lines_.size() >= capacity_) lines_.pop_front();
   lines_.push_back(LogLine{std::move(text), level});
   return NeedsWake();
 }

@@ -27,7 +27,9 @@ const QColor kGreen(0, 255, 0);
 }  // namespace
 
 CMyRichEditCtrl::CMyRichEditCtrl(QWidget* parent, int maxLines)
-    : QTextEdit(parent), clearAction_(new QAction(QStringLiteral("clear"), this)) {
+    : QTextEdit(parent),
+      pending_(static_cast<std::size_t>(maxLines > 0 ? maxLines : 1)),
+      clearAction_(new QAction(QStringLiteral("clear"), this)) {
   setReadOnly(true);
   setUndoRedoEnabled(false);  // programmatic edits would otherwise pile up in the undo stack
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -59,6 +59,35 @@ TEST(LogQueueTest, ClearDropsEarlierLinesAndReachesTheConsumerOnce) {
   }
 }
 
+// A full queue keeps the newest lines: a worker logging faster than the pane
+// draws must not grow it without end, and the pane would drop the oldest anyway.
+TEST(LogQueueTest, AFullQueueKeepsTheNewestLines) {
+  struct Case {
+    const char* name;
+    std::size_t capacity;
+    std::vector<std::string> pushed;  // "" stands for a clear
+    std::vector<std::string> kept;
+  } cases[] = {
+      {"under the bound", 3, {"a", "b"}, {"a", "b"}},
+      {"at the bound", 3, {"a", "b", "c"}, {"a", "b", "c"}},
+      {"over the bound", 3, {"a", "b", "c", "d", "e"}, {"c", "d", "e"}},
+      {"a clear makes room", 2, {"a", "b", "", "c"}, {"c"}},
+      {"a zero bound keeps one", 0, {"a", "b"}, {"b"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogQueue queue(c.capacity);
+    int wakeups = 0;
+    for (const std::string& item : c.pushed) {
+      wakeups += item.empty() ? queue.Clear() : queue.Push(item, LOG_INFO);
+    }
+    EXPECT_EQ(wakeups, 1) << "dropping an old line asks for no wake-up of its own";
+    std::vector<std::string> texts;
+    for (const LogLine& line : queue.TakeAll().lines) texts.push_back(line.text);
+    EXPECT_EQ(texts, c.kept);
+  }
+}
+
 // Four producers and a consumer that takes a batch whenever it is woken, as the
 // UI thread does: nothing is lost, lines stay whole, each thread's order holds,
 // and a line pushed after a TakeAll always asks for a wake-up of its own.
