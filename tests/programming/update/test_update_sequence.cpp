@@ -89,7 +89,8 @@ struct SequenceRig {
       auto reader = CreateFwUpdate(FwFamily::DE9vur, nullptr, fw.access);
       return reader->LoadFirmwareFile(plan.touchPath) && (reader->IsChipMatch() || true);
     };
-    h.chipNameVersion = [] { return GetChipNameVersion(); };
+    h.identifyChip = [this, identify = h.identifyChip] { return chipAnswers && identify(); };
+    h.chipNameVersion = [this] { return chipVersionSeen.empty() ? GetChipNameVersion() : chipVersionSeen; };
     h.makeConfig = [this] {
       auto ops = std::make_unique<ConfigBurnOps>();
       ops->loadAndSend = [this](const std::filesystem::path&) {
@@ -124,6 +125,8 @@ struct SequenceRig {
   UpdatePlan plan;
   bool loaderAppears = true;
   bool bridgeAnswers = true;
+  bool chipAnswers = true;            // at the check after the burn
+  std::string chipVersionSeen = {};   // empty: what the chip reports
   bool configRefused = false;
   int compareMatchesAt = 1;
   int compares = 0;
@@ -180,12 +183,23 @@ TEST(UpdateSequence, EachStepAlone) {
 }
 
 TEST(UpdateSequence, AFailureInEachStepGivesItsLineAndNoSuccess) {
+  std::string fileVersion;
+  {
+    SequenceRig probe;
+    auto engine = CreateFwUpdate(FwFamily::DE9vur, nullptr, probe.fw.access);
+    ASSERT_TRUE(engine->LoadFirmwareFile(probe.plan.touchPath));
+    fileVersion = engine->GetFileChipVersion();
+    ASSERT_FALSE(fileVersion.empty());
+  }
   struct Case {
     const char* name;
     std::function<void(SequenceRig&)> spoil;
     std::string failure;
     // Empty: a step failed, so nothing is verified and no line says success.
     std::string forbidden = {};
+    // A failed step ends only itself: the later steps still burn.
+    bool touchBurns = true;
+    bool configSent = true;
   } cases[] = {
       {"no bootloader", [](SequenceRig& r) { r.loaderAppears = false; }, "[V64er]进入升级模式失败"},
       {"programming fails",
@@ -196,9 +210,19 @@ TEST(UpdateSequence, AFailureInEachStepGivesItsLineAndNoSuccess) {
        [](SequenceRig& r) {
          r.plan.touchPath = WriteFile(r.fw.dir, "bad.bin", std::vector<uint8_t>(0x2000, 0x5A));
        },
-       ""},
+       "", {}, false},
+      // The chip stops answering in the middle of the burn: the engine says
+      // so, and a chip that may still report the file's version is not
+      // taken for a good burn.
+      {"firmware burn breaks off", [](SequenceRig& r) { r.fw.access.Inject(Fault::Unplug, 12); }, "", {},
+       false},
+      {"chip gone at the check", [](SequenceRig& r) { r.chipAnswers = false; }, "触控芯片已断开连接",
+       fileVersion + " 烧录成功"},
+      {"chip reports another version", [](SequenceRig& r) { r.chipVersionSeen = "RU9_0001"; },
+       "当前触控固件版本号为RU9_0001,固件文件版本号为" + fileVersion + ",版本有差异，升级失败",
+       "RU9_0001 烧录成功"},
       {"configuration refused", [](SequenceRig& r) { r.configRefused = true; },
-       "发送配置失败！请检查USB或I2C连接是否正常"},
+       "发送配置失败！请检查USB或I2C连接是否正常", {}, true, false},
       {"verification mismatch, older chip", [](SequenceRig& r) { r.compareMatchesAt = 0; r.chipConfigVersion = 2; },
        "配置校验失败", "Config_3校验通过"},
       {"verification mismatch, newer chip", [](SequenceRig& r) { r.compareMatchesAt = 0; r.chipConfigVersion = 5; },
@@ -223,6 +247,8 @@ TEST(UpdateSequence, AFailureInEachStepGivesItsLineAndNoSuccess) {
     } else {
       EXPECT_FALSE(rig.Saw(c.forbidden));
     }
+    EXPECT_EQ(rig.Saw("[VAzezu]烧录完成"), c.touchBurns) << testing::PrintToString(rig.fw.log.Texts());
+    EXPECT_EQ(rig.configSends, c.configSent ? 1 : 0);
     EXPECT_EQ(rig.ended, 1);
   }
 }
