@@ -168,8 +168,15 @@ QWidget* CKestranaDlg::BuildControlColumn() {
 
   m_bridgeLamp = MakeLamp(CONTROL_NAME(IDC_BRIDGE_LAMP), QStringLiteral("R648i"));
   m_touchIcLamp = MakeLamp(CONTROL_NAME(IDC_TOUCHIC_LAMP), QStringLiteral("TouchIC"));
-  connect(m_bridgeLamp, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedBridge);
-  connect(m_touchIcLamp, &QAbstractButton::clicked, this, &CKestranaDlg::OnBnClickedTouchIc);
+  // The lamps stay enabled so that they keep showing the devices during a
+  // burn, but a press (a key reaches them past the click filter) asks the
+  // devices nothing while the window is busy.
+  connect(m_bridgeLamp, &QAbstractButton::clicked, this, [this] {
+    if (!m_busy) OnBnClickedBridge();
+  });
+  connect(m_touchIcLamp, &QAbstractButton::clicked, this, [this] {
+    if (!m_busy) OnBnClickedTouchIc();
+  });
   auto* lamps = new QHBoxLayout;
   lamps->addWidget(m_bridgeLamp);
   lamps->addWidget(m_touchIcLamp);
@@ -627,7 +634,7 @@ void CKestranaDlg::OnBnClickedAutoUpdate() {
 
 void CKestranaDlg::CreateMainCommands(const std::filesystem::path& settingsFile) {
   m_netButton = new NetworkConnectButton(m_netConnectButton, m_ipAddress, m_port, *m_tcpLink, *m_log,
-                                         settingsFile, this);
+                                         settingsFile, [this] { return m_busy; }, this);
   MainCommands::Host host;
   host.window = this;
   host.prompts = &m_prompts;

@@ -9,6 +9,7 @@
 #include "device/ChipGlobals.h"
 #include "device/LogSink.h"
 #include "device/net/LinkSwitch.h"
+#include "device/net/TcpLink.h"
 #include "platform/IniFile.h"
 #include "ui/UiBridge.h"
 
@@ -19,14 +20,16 @@ const char* const kFailedText = "安卓设备连接失败";
 
 NetworkConnectButton::NetworkConnectButton(QPushButton* button, QLineEdit* ip, QLineEdit* port,
                                            CTcpLink& link, ILogSink& log,
-                                           std::filesystem::path settingsFile, QObject* parent)
+                                           std::filesystem::path settingsFile,
+                                           std::function<bool()> isBusy, QObject* parent)
     : QObject(parent),
       button_(button),
       ip_(ip),
       port_(port),
       link_(link),
       log_(log),
-      settingsFile_(std::move(settingsFile)) {
+      settingsFile_(std::move(settingsFile)),
+      isBusy_(std::move(isBusy)) {
   button_->setText(kConnectText);
   connect(button_, &QPushButton::clicked, this, &NetworkConnectButton::OnClicked);
 }
@@ -66,7 +69,7 @@ void NetworkConnectButton::Connect() {
   // button gone meanwhile takes nothing.
   QPointer<NetworkConnectButton> self(this);
   worker_ = std::jthread([this, self, ip, port] {
-    const bool ok = ConnectNetworkDevice(link_, g_pBridgeDevice.load(), ip, port) == 1;
+    const bool ok = link_.Connect(ip, port) != 0;
     UiBridge::post([self, ok] {
       if (self) self->Finish(ok);
     });
@@ -75,7 +78,15 @@ void NetworkConnectButton::Connect() {
 
 void NetworkConnectButton::Finish(bool ok) {
   connecting_ = false;
-  button_->setEnabled(true);
+  const bool busy = isBusy_ && isBusy_();
+  if (ok && busy) {
+    // A burn or a test took the window while the connect was going: its
+    // requests must not move to another device under it.
+    link_.Close();
+    ok = false;
+  }
+  if (ok) SelectNetworkDevice(link_, g_pBridgeDevice.load());
+  button_->setEnabled(!busy);
   button_->setText(ok ? QStringLiteral("断开连接") : kConnectText);
   log_.AddLog(ok ? "安卓设备已连接" : kFailedText, ok ? LOG_INFO : LOG_ERROR);
   emit Finished(ok);

@@ -2,10 +2,12 @@
 // The network connect button of the main window: connects the device link
 // to the networked device at the address and port shown, on a worker with
 // the link's bounded connect time, or disconnects it again. The address is
-// stored only when it is valid.
+// stored only when it is valid. The requests move to the network only on the
+// UI thread, and never while a burn or a test holds the window.
 
 #include <QObject>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 class CTcpLink;
@@ -18,7 +20,8 @@ class NetworkConnectButton : public QObject {
 
  public:
   NetworkConnectButton(QPushButton* button, QLineEdit* ip, QLineEdit* port, CTcpLink& link,
-                       ILogSink& log, std::filesystem::path settingsFile, QObject* parent = nullptr);
+                       ILogSink& log, std::filesystem::path settingsFile,
+                       std::function<bool()> isBusy = {}, QObject* parent = nullptr);
   ~NetworkConnectButton() override;
 
   // The button's command, by its text (UI thread).
@@ -42,6 +45,7 @@ class NetworkConnectButton : public QObject {
   CTcpLink& link_;
   ILogSink& log_;
   std::filesystem::path settingsFile_;
+  std::function<bool()> isBusy_;  // the window's busy state (UI thread)
   std::jthread worker_;
   bool connecting_ = false;
 };

@@ -15,6 +15,10 @@ class CTcpLink;
 // success; 0 leaves the HID link in place.
 uint32_t ConnectNetworkDevice(CTcpLink& link, CHidDevice* bridge, const std::string& ip, int port);
 
+// Routes every following request over the link, which is connected already;
+// the bridge device (may be null) is marked as reached over TCP.
+void SelectNetworkDevice(CTcpLink& link, CHidDevice* bridge);
+
 // Routes the following requests to the HID bridge again and closes the
 // link; a request in flight on the link finishes, or fails once the link's
 // close grace has passed.

@@ -118,6 +118,39 @@ TEST_F(MainCommandsTest, AxisButtonSendsTheBlockWithTheDriveMapReversed) {
   EXPECT_NE(after, before);
 }
 
+// Each button turns its own axis on the chip and leaves the other map alone.
+TEST_F(MainCommandsTest, EachAxisButtonTurnsItsOwnAxis) {
+  constexpr uint16_t kSenseMap = 0x80B7;
+  constexpr uint16_t kDriveMap = 0x80D5;
+  constexpr size_t kSenseEntries = 30;
+  constexpr size_t kDriveEntries = 42;
+  struct Case {
+    QString button;
+    bool senseReversed;
+    bool driveReversed;
+  } cases[] = {
+      {CONTROL_NAME(IDC_AXIS_X2X), false, true},
+      {CONTROL_NAME(IDC_AXIS_Y2Y), true, false},
+      // This chip's items have no axis swap: the block goes back as it was.
+      {CONTROL_NAME(IDC_AXIS_X2Y), false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button.toStdString());
+    std::vector<uint8_t> sense(kSenseEntries);
+    std::vector<uint8_t> drive(kDriveEntries);
+    for (size_t i = 0; i < sense.size(); ++i) sense[i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < drive.size(); ++i) drive[i] = static_cast<uint8_t>(50 + i);
+    bridge_->Chip().Write(kSenseMap, sense.data(), sense.size(), 15);
+    bridge_->Chip().Write(kDriveMap, drive.data(), drive.size(), 15);
+    Control<QPushButton>(c.button)->click();
+    EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('\n').toStdString();
+    const std::vector<uint8_t> senseAfter = bridge_->Chip().Read(kSenseMap, kSenseEntries, 15);
+    const std::vector<uint8_t> driveAfter = bridge_->Chip().Read(kDriveMap, kDriveEntries, 15);
+    EXPECT_EQ(senseAfter, c.senseReversed ? std::vector<uint8_t>(sense.rbegin(), sense.rend()) : sense);
+    EXPECT_EQ(driveAfter, c.driveReversed ? std::vector<uint8_t>(drive.rbegin(), drive.rend()) : drive);
+  }
+}
+
 TEST_F(MainCommandsTest, AxisButtonWithAFailingReadShowsTheTextAndSendsNothing) {
   bridge_->Unplug();
   ASSERT_TRUE(qttest::ProcessEventsUntil([] { return !g_pBridgeDevice.load()->IsConnected(); }));
@@ -172,6 +205,30 @@ TEST_F(MainCommandsTest, NetworkConnectAndDisconnectOnLoopback) {
   EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备连接失败"));
 }
 
+// A run that takes the window while the connect is still going keeps its
+// requests on the bridge: the connect that ends meanwhile is dropped.
+TEST_F(MainCommandsTest, AConnectEndingWhileBusyLeavesTheRequestsOnTheBridge) {
+  auto* button = Control<QPushButton>(CONTROL_NAME(IDC_NET_CONNECT));
+  sim::SimChip chip(sim::SimChipConfig::For(sim::ChipFamily::RU9));
+  sim::SimTcpDevice device(chip);
+  ASSERT_TRUE(device.Start());
+  Control<QLineEdit>(CONTROL_NAME(IDC_IP_ADDRESS))->setText(QStringLiteral("127.0.0.1"));
+  Control<QLineEdit>(CONTROL_NAME(IDC_PORT))->setText(QString::number(device.Port()));
+  QSignalSpy finished(window_->findChild<NetworkConnectButton*>(), &NetworkConnectButton::Finished);
+  button->click();
+  // The connect's result is handed to the UI thread, which has not run yet.
+  window_->SetBusy(true);
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  EXPECT_FALSE(finished.at(0).at(0).toBool());
+  EXPECT_EQ(LogLines(window_->Log()).last(), QStringLiteral("安卓设备连接失败"));
+  EXPECT_EQ(g_pBridgeDevice.load()->ConnectionKind(), CHidDevice::kConnectionHid);
+  EXPECT_FALSE(window_->TcpLink()->IsConnected());
+  EXPECT_FALSE(button->isEnabled()) << "the window is still busy";
+  window_->SetBusy(false);
+  EXPECT_TRUE(button->isEnabled());
+  EXPECT_EQ(button->text(), QStringLiteral("网络连接"));
+}
+
 TEST_F(MainCommandsTest, OpeningOnePanelShutsTheOtherFirst) {
   SlidingPanels& panels = window_->Panels();
   auto* update = Control<QWidget>(CONTROL_NAME(IDC_UPDATE_GROUP));
@@ -201,6 +258,38 @@ TEST_F(MainCommandsTest, OpeningOnePanelShutsTheOtherFirst) {
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return settled.count() == 4; }));
   EXPECT_EQ(net->maximumHeight(), 0);
   EXPECT_FALSE(netHeader->isChecked());
+}
+
+// While a burn or a test holds the window, nothing on it that would put
+// requests on the bridge can be started, by mouse or by keyboard.
+TEST_F(MainCommandsTest, WhileBusyNothingThatSendsCanBeStarted) {
+  const QString disabled[] = {
+      CONTROL_NAME(IDC_DEMO),         CONTROL_NAME(IDC_RAW_DATA),   CONTROL_NAME(IDC_DIFF_DATA),
+      CONTROL_NAME(IDC_OBSERVE_DATA), CONTROL_NAME(IDC_OPTIONS),    CONTROL_NAME(IDC_CONFIG),
+      CONTROL_NAME(IDC_NOISE),        CONTROL_NAME(IDC_TEST_PAGE),  CONTROL_NAME(IDC_READ),
+      CONTROL_NAME(IDC_WRITE),        CONTROL_NAME(IDC_AXIS_X2X),   CONTROL_NAME(IDC_AXIS_Y2Y),
+      CONTROL_NAME(IDC_AXIS_X2Y),     CONTROL_NAME(IDC_NET_CONNECT), CONTROL_NAME(IDC_MODULE_TEST),
+      CONTROL_NAME(IDC_UPDATE),
+  };
+  // The lamps keep their look (they show the devices during the run), but a
+  // press on them asks the devices nothing while busy.
+  const QString lamps[] = {CONTROL_NAME(IDC_BRIDGE_LAMP), CONTROL_NAME(IDC_TOUCHIC_LAMP)};
+
+  window_->SetBusy(true);
+  for (const QString& name : disabled) EXPECT_FALSE(Control<QWidget>(name)->isEnabled()) << name.toStdString();
+  for (const QString& name : lamps) {
+    const QStringList before = LogLines(window_->Log());
+    Control<QPushButton>(name)->click();
+    EXPECT_EQ(LogLines(window_->Log()), before) << name.toStdString();
+  }
+
+  window_->SetBusy(false);
+  for (const QString& name : disabled) EXPECT_TRUE(Control<QWidget>(name)->isEnabled()) << name.toStdString();
+  for (const QString& name : lamps) {
+    const qsizetype before = LogLines(window_->Log()).size();
+    Control<QPushButton>(name)->click();
+    EXPECT_GT(LogLines(window_->Log()).size(), before) << name.toStdString();
+  }
 }
 
 TEST_F(MainCommandsTest, ClicksOnTheWindowAreSwallowedWhileBusy) {
