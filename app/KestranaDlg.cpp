@@ -371,6 +371,8 @@ void CKestranaDlg::SetBusy(bool busy) {
   for (QPushButton* button : {m_axisX2X, m_axisY2Y, m_axisX2Y, m_netConnectButton, m_moduleTestButton}) {
     button->setEnabled(!busy);
   }
+  // The chip chosen here decides which block a run burns and checks.
+  m_chipType->setEnabled(!busy);
   // In automatic mode "Update" stays off until the mode ends.
   m_updateButton->setEnabled(!busy && (m_updateRunner == nullptr || !m_updateRunner->IsEnabled()));
   // The connection logic reads it from the pages.

@@ -269,7 +269,7 @@ TEST_F(MainCommandsTest, WhileBusyNothingThatSendsCanBeStarted) {
       CONTROL_NAME(IDC_NOISE),        CONTROL_NAME(IDC_TEST_PAGE),  CONTROL_NAME(IDC_READ),
       CONTROL_NAME(IDC_WRITE),        CONTROL_NAME(IDC_AXIS_X2X),   CONTROL_NAME(IDC_AXIS_Y2Y),
       CONTROL_NAME(IDC_AXIS_X2Y),     CONTROL_NAME(IDC_NET_CONNECT), CONTROL_NAME(IDC_MODULE_TEST),
-      CONTROL_NAME(IDC_UPDATE),
+      CONTROL_NAME(IDC_UPDATE),       CONTROL_NAME(IDC_CHIP_TYPE),
   };
   // The lamps keep their look (they show the devices during the run), but a
   // press on them asks the devices nothing while busy.
