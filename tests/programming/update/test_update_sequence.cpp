@@ -271,8 +271,14 @@ TEST(UpdateSequence, LoaderAlreadyPresentAndMissingPaths) {
 }
 
 TEST(UpdateSequence, RemoteImageBurnsReportsAndClosesAtZero) {
-  for (int remaining : {2, 1}) {
-    SCOPED_TRACE(remaining);
+  struct Case {
+    int remaining;
+    bool sendOk;
+    bool closed;
+  } cases[] = {{2, true, false}, {1, true, true}, {2, false, true}};
+  for (const Case& c : cases) {
+    const int remaining = c.remaining;
+    SCOPED_TRACE(testing::Message() << remaining << (c.sendOk ? " sent" : " send fails"));
     SequenceRig rig;
     rig.plan.bridge = true;
     rig.plan.bridgePath = "..\\evil\\path.hex";
@@ -285,14 +291,19 @@ TEST(UpdateSequence, RemoteImageBurnsReportsAndClosesAtZero) {
     UpdateHooks hooks = rig.Hooks();
     hooks.remote.takeImage = [&]() -> std::shared_ptr<const RemoteImage> { return closed ? nullptr : image; };
     hooks.remote.remaining = [&] { return left; };
-    hooks.remote.sendBurnDone = [&] { return static_cast<uint32_t>(++burnDone); };
+    hooks.remote.sendBurnDone = [&] {
+      ++burnDone;
+      return c.sendOk ? 1u : 0u;
+    };
     hooks.remote.decrementRemaining = [&] { return --left; };
     hooks.remote.closeLink = [&] { closed = true; };
     CUpdateSequence sequence(rig.loaderRig.isp, hooks, rig.fw.log);
     EXPECT_TRUE(sequence.Run(rig.plan)) << testing::PrintToString(rig.fw.log.Texts());
     EXPECT_TRUE(std::equal(image->data.begin(), image->data.end(), rig.loaderRig.loader->Flash().begin()));
     EXPECT_EQ(burnDone, 1);
-    EXPECT_EQ(closed, remaining == 1);
+    EXPECT_EQ(closed, c.closed);
+    // Only a burn the server was told of counts against what it allowed.
+    EXPECT_EQ(left, c.sendOk ? remaining - 1 : remaining);
     EXPECT_TRUE(rig.savedPath.empty()) << "a remote name is never stored as the path";
     // Side files only in the temporary folder.
     const auto sum = ImageCheckSum(rig.loaderRig.isp.Image());
