@@ -17,6 +17,7 @@
 
 #include "app/ConnectionLinks.h"
 #include "app/KestranaDlg.h"
+#include "app/PageSwitcher.h"
 #include "app/UpdateRunner.h"
 #include "device/ChipGlobals.h"
 #include "device/HidDevice.h"
@@ -48,6 +49,8 @@ TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
   const fs::path hex = ChooseBridgeImage();
   const uint16_t oldRelease = g_pBridgeDevice.load()->GetAttributes().version;
   QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  const int page = window_->Pages().CurrentPage();
+  ASSERT_FALSE(window_->Pages().IsPageStopped(page));
   auto* update = Control<QPushButton>(CONTROL_NAME(IDC_UPDATE));
   update->click();
   EXPECT_TRUE(window_->IsBusy());
@@ -57,6 +60,8 @@ TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
   EXPECT_TRUE(finished.at(0).at(0).toBool()) << LogLines(window_->Log()).join('\n').toStdString();
   EXPECT_FALSE(window_->IsBusy());
   EXPECT_TRUE(update->isEnabled());
+  EXPECT_EQ(window_->Pages().CurrentPage(), page);
+  EXPECT_FALSE(window_->Pages().IsPageStopped(page)) << "the page runs again after the run";
 
   const uint16_t release = g_pBridgeDevice.load()->GetAttributes().version;
   EXPECT_EQ(release, oldRelease + 1);
@@ -86,9 +91,11 @@ TEST_F(UpdatePanel, MissingPathsAreAskedForAndTheWindowIsFreedAgain) {
   for (auto id : {CONTROL_NAME(IDC_CONFIG_PATH), CONTROL_NAME(IDC_DUVIV_PATH), CONTROL_NAME(IDC_V64ER_PATH)})
     Control<CMyEditBrowseCtrl>(id)->clear();
   QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  const int page = window_->Pages().CurrentPage();
   ASSERT_TRUE(window_->Updates().TryStart());
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
   EXPECT_FALSE(finished.at(0).at(0).toBool());
+  EXPECT_FALSE(window_->Pages().IsPageStopped(page)) << "a failed run restores the page too";
   EXPECT_EQ(prompts_.infos, (QStringList{QStringLiteral("[V64er]请选择 v64er 固件文件"),
                                          QStringLiteral("[VAzezu]请选择固件文件"),
                                          QStringLiteral("[CONFIG]请选择配置文件")}));
