@@ -462,9 +462,17 @@ void CNoiseDlg::OnBnClickedAutoAdjust() {
     return draw && draw->OfferAdjust(std::move(frame));
   };
   hooks.tell = [this](const std::string& text) { TellLater(text); };
+  const uint64_t adjustDrawnBefore = drawWorker_->AdjustFramesDrawn();
   const bool started = adjust_.Start(
       tuning_, settings_.range, settings_.dual, GetDataFormatStore().Format(DataKind::Raw),
-      std::move(hooks), [this, alive](const AutoAdjustResult&) {
+      std::move(hooks),
+      [this, alive, weakDraw, adjustDrawnBefore](const AutoAdjustResult& result) {
+        // The draw thread hands the last frames' segment values over; the end
+        // follows them, so the controls never come back showing older values.
+        if (auto draw = weakDraw.lock()) {
+          draw->WaitForAdjustFramesDrawn(adjustDrawnBefore + result.handedOff,
+                                         NoiseDrawWorker::kJoinLimitMs);
+        }
         UiBridge::post([this, alive] {
           if (alive.lock()) OnAdjustEnded();
         });

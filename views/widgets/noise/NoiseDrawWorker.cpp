@@ -12,6 +12,10 @@ NoiseDrawWorker::~NoiseDrawWorker() { Stop(); }
 void NoiseDrawWorker::Start() {
   if (thread_.joinable()) return;
   finished_.Reset();
+  {
+    std::lock_guard lock(countMutex_);
+    stopping_ = false;
+  }
   mailbox_.Reopen();
   // The thread keeps the worker alive, so letting it go at Stop is safe.
   thread_ = std::thread([self = shared_from_this()] { self->Run(); });
@@ -20,6 +24,11 @@ void NoiseDrawWorker::Start() {
 void NoiseDrawWorker::Stop() {
   if (!thread_.joinable()) return;
   mailbox_.Quit();
+  {
+    std::lock_guard lock(countMutex_);
+    stopping_ = true;
+  }
+  countCv_.notify_all();
   if (thread_.get_id() == std::this_thread::get_id()) {
     thread_.detach();
     return;
@@ -54,6 +63,18 @@ bool NoiseDrawWorker::WaitForFramesDrawn(uint64_t n, uint32_t limitMs) const {
   return countCv_.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return drawn_ >= n; });
 }
 
+uint64_t NoiseDrawWorker::AdjustFramesDrawn() const {
+  std::lock_guard lock(countMutex_);
+  return adjustDrawn_;
+}
+
+bool NoiseDrawWorker::WaitForAdjustFramesDrawn(uint64_t n, uint32_t limitMs) const {
+  std::unique_lock lock(countMutex_);
+  countCv_.wait_for(lock, std::chrono::milliseconds(limitMs),
+                    [&] { return adjustDrawn_ >= n || stopping_; });
+  return adjustDrawn_ >= n;
+}
+
 void NoiseDrawWorker::Draw(NoisePayload& payload) {
   std::optional<NoiseMarkers> markers;
   std::optional<std::array<int, 11>> values;
@@ -63,14 +84,18 @@ void NoiseDrawWorker::Draw(NoisePayload& payload) {
     values = renderer_->DrawAdjust(std::get<AdjustFrame>(payload), refFreq_.load());
   }
   {
+    std::lock_guard lock(callbacksMutex_);
+    if (markers && callbacks_.markers) callbacks_.markers(*markers);
+    if (values && callbacks_.adjustDone) callbacks_.adjustDone(*values);
+    if (callbacks_.pictureChanged) callbacks_.pictureChanged();
+  }
+  // Counted after the callbacks, so a waiter knows their hand-overs are queued.
+  {
     std::lock_guard lock(countMutex_);
     ++drawn_;
+    if (values) ++adjustDrawn_;
   }
   countCv_.notify_all();
-  std::lock_guard lock(callbacksMutex_);
-  if (markers && callbacks_.markers) callbacks_.markers(*markers);
-  if (values && callbacks_.adjustDone) callbacks_.adjustDone(*values);
-  if (callbacks_.pictureChanged) callbacks_.pictureChanged();
 }
 
 void NoiseDrawWorker::Run() {

@@ -53,8 +53,13 @@ class NoiseDrawWorker : public std::enable_shared_from_this<NoiseDrawWorker> {
   void SetRefFreq(int index) { refFreq_ = index; }
   void SetCallbacks(Callbacks callbacks);
 
+  // A frame counts once it is drawn and its callbacks have run.
   uint64_t FramesDrawn() const;
   bool WaitForFramesDrawn(uint64_t n, uint32_t limitMs) const;
+  // The same for auto-adjust frames alone; the wait also ends when the worker
+  // stops, since what is still queued will then never be drawn.
+  uint64_t AdjustFramesDrawn() const;
+  bool WaitForAdjustFramesDrawn(uint64_t n, uint32_t limitMs) const;
 
  private:
   void Run();
@@ -73,4 +78,6 @@ class NoiseDrawWorker : public std::enable_shared_from_this<NoiseDrawWorker> {
   mutable std::mutex countMutex_;
   mutable std::condition_variable countCv_;
   uint64_t drawn_ = 0;
+  uint64_t adjustDrawn_ = 0;
+  bool stopping_ = false;
 };
