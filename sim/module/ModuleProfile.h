@@ -33,6 +33,14 @@ struct ShortFindingB {
   uint16_t kOhm = 10;
 };
 
+// The result header the open/short program of the 0x8047 family reports:
+// status (0x8801) and the Tx and Rx record counts (0x8802, 0x8803).
+struct ShortHeaderA {
+  uint8_t status = 0;
+  uint8_t txCount = 0;
+  uint8_t rxCount = 0;
+};
+
 struct ModuleFaults {
   std::optional<size_t> deadNode;          // reads 0
   std::optional<size_t> stuckNode;         // reads far above the panel
@@ -47,6 +55,8 @@ struct ModuleFaults {
   std::vector<ShortTarget> shortsA;
   std::vector<ShortFindingB> shortsB;
   bool shortNeverFinishes = false;  // the open/short program never reports done
+  // A program that reports this header instead of the one its findings make.
+  std::optional<ShortHeaderA> shortHeaderA;
   // The chip keeps the first configuration sent (the test configuration) and
   // loses later ones: the restore does not hold.
   bool configKeepsFirstOnly = false;

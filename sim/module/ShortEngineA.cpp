@@ -122,9 +122,11 @@ void ShortEngineA::WriteResults(SimChip& chip) {
       }
     }
   }
-  chip.Poke(0x8801, status);
-  chip.Poke(0x8802, static_cast<uint8_t>(tx.size()));
-  chip.Poke(0x8803, static_cast<uint8_t>(rx.size()));
+  ShortHeaderA header{status, static_cast<uint8_t>(tx.size()), static_cast<uint8_t>(rx.size())};
+  if (header_) header = *header_;
+  chip.Poke(0x8801, header.status);
+  chip.Poke(0x8802, header.txCount);
+  chip.Poke(0x8803, header.rxCount);
   std::vector<uint8_t> txBytes;
   for (auto& [channel, record] : tx) txBytes.insert(txBytes.end(), record.begin(), record.end());
   std::vector<uint8_t> rxBytes;

@@ -8,6 +8,7 @@
 // finishes, so a malformed block shows. A chip reset ends the program.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "sim/ChipBehaviour.h"
@@ -20,9 +21,11 @@ namespace sim {
 class ShortEngineA : public ChipBehaviour {
  public:
   // plane: the data plane whose regions the program's memory overlaps (may
-  // be null); a held chip produces no data.
-  ShortEngineA(std::vector<ShortTarget> shorts, bool neverFinishes, DataPlane* plane)
-      : shorts_(std::move(shorts)), neverFinishes_(neverFinishes), plane_(plane) {}
+  // be null); a held chip produces no data. header: reported in place of the
+  // findings' own.
+  ShortEngineA(std::vector<ShortTarget> shorts, bool neverFinishes, DataPlane* plane,
+               std::optional<ShortHeaderA> header = std::nullopt)
+      : shorts_(std::move(shorts)), neverFinishes_(neverFinishes), plane_(plane), header_(header) {}
   void Attach(SimChip& chip) override;
   void OnReset(SimChip& chip) override;
 
@@ -36,6 +39,7 @@ class ShortEngineA : public ChipBehaviour {
   const std::vector<ShortTarget> shorts_;
   const bool neverFinishes_;
   DataPlane* const plane_;
+  const std::optional<ShortHeaderA> header_;
   bool imageWritten_ = false;  // under the chip's lock
 };
 

@@ -102,8 +102,8 @@ SimModule AddSimModule(std::shared_ptr<SimBridge> bridge, const ModuleProfile& p
     chip.AddBehaviour(
         std::make_unique<ShortEngineB>(faults.shortsB, faults.shortNeverFinishes, module.config));
   } else {
-    chip.AddBehaviour(
-        std::make_unique<ShortEngineA>(faults.shortsA, faults.shortNeverFinishes, module.plane));
+    chip.AddBehaviour(std::make_unique<ShortEngineA>(faults.shortsA, faults.shortNeverFinishes,
+                                                     module.plane, faults.shortHeaderA));
   }
   return module;
 }

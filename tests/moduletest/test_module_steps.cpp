@@ -69,6 +69,32 @@ TEST_F(ModuleStepTest, ShortProgramThatNeverFinishesFailsEachFamily) {
   }
 }
 
+// A result header the host cannot read as findings is never a pass: status
+// bits it does not know, or more records than the program can hold.
+TEST_F(ModuleStepTest, ShortResultHeaderThatCannotBeReadFails) {
+  struct Case {
+    sim::ShortHeaderA header;
+    const char* line;
+  };
+  for (const Case& c :
+       {Case{{0x10, 0, 0}, "[Short Test]未知的短路测试状态：0x10"},
+        Case{{0x81, 1, 0}, "[Short Test]未知的短路测试状态：0x81"},
+        Case{{0x01, 43, 0}, "获取短路数据失败"}, Case{{0x02, 0, 31}, "获取短路数据失败"},
+        Case{{0x04, 0xEE, 0xEE}, "获取短路数据失败"}}) {
+    sim::ModuleProfile profile;
+    profile.faults.shortHeaderA = c.header;
+    PlugModule(profile);
+    const RunResult result = Run(Only(&RunSettings::openShortTest));
+    const int status = c.header.status;
+    EXPECT_EQ(TEST_FAIL, result.items[kItemOpenShort]) << status;
+    EXPECT_TRUE(sink_.Has(c.line, LOG_ERROR)) << status << testing::PrintToString(sink_.Texts());
+    EXPECT_TRUE(sink_.Has("NG", LOG_FAIL)) << status;
+    EXPECT_FALSE(sink_.HasText("短路测试通过")) << status;
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(ModuleStepTest, GoodShortTestOfTheFirstFamilyLeavesTheItemOn) {
   PlugNamed("good");
   const RunResult result = Run(Only(&RunSettings::openShortTest));

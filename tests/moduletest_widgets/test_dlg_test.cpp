@@ -13,6 +13,7 @@
 
 #include "device/ChipGlobals.h"
 #include "device/PanelGeometry.h"
+#include "device/StreamControl.h"
 #include "moduletest/package/PackageCodec.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "platform/AppPaths.h"
@@ -57,6 +58,17 @@ TestRunOutcome Outcome(bool passed) {
   o.measurements.cols = 1;
   return o;
 }
+
+// A window that owns the device (an update sequence runs).
+class BusyWindow : public IStreamControl {
+ public:
+  int CurrentPage() const override { return PAGE_DEMO; }
+  bool IsBusy() const override { return true; }
+  void RestartPage(int) override {}
+  void MarkPageStopped(int) override {}
+  bool StopPageStream(int) override { return false; }
+  void RestartPageStream(int) override {}
+};
 
 class TestPage : public ::testing::Test {
  protected:
@@ -360,6 +372,16 @@ TEST_F(TestPage, ADeviceArrivalStartsARunOnlyWhenAutomaticAndIdle) {
   runner_.last->OnRunDone(Outcome(true));
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
   EXPECT_EQ(page.Counters().Good(), 1u);
+  // The window busy with an update: its arrivals start no test and leave
+  // the Test ID the operator is typing alone.
+  TypeTestId(QStringLiteral("1234567890"));
+  BusyWindow window;
+  SetStreamControl(&window);
+  page.OnDeviceArrived();
+  SetStreamControl(nullptr);
+  EXPECT_EQ(runner_.requests.size(), 1u) << "an arrival while the window is busy is dropped";
+  EXPECT_FALSE(page.IsRunning());
+  EXPECT_EQ(Control<QLineEdit>(CONTROL_NAME(IDC_TEST_ID))->text(), QStringLiteral("1234567890"));
   EXPECT_FALSE(LoggedStart("测试无法开始"));
 }
 
