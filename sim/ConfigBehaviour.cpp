@@ -150,6 +150,10 @@ void ConfigBehaviour::OnFreshFlagWrite(SimChip& chip, uint8_t value) {
   freshArmed_ = false;
   if (value != 1) return;
   if (ConfigSumsValid(family_, chip.PeekRange(personality_.base, personality_.length))) {
+    if (fault_ == ConfigFault::FirstNeverTaken && !firstIgnored_) {
+      firstIgnored_ = true;
+      return;
+    }
     freshArmed_ = true;
   } else {
     ++refused_;

@@ -38,6 +38,9 @@ enum class ConfigFault {
   // The chip stores the first block it takes; later ones complete the
   // hand-shake but are lost at the next reset (a restore that does not hold).
   KeepsFirstOnly,
+  // RU9: the chip never takes the first block sent (its fresh flag stays 1);
+  // later ones are taken (a send that fails after the block was written).
+  FirstNeverTaken,
 };
 
 struct ConfigPersonality {
@@ -107,6 +110,7 @@ class ConfigBehaviour : public ChipBehaviour {
   ConfigFault fault_;
   unsigned readsUntilAnswer_;
   bool freshArmed_ = false;
+  bool firstIgnored_ = false;  // FirstNeverTaken: the first block was let go
   De7State de7State_ = De7State::Idle;
   unsigned reads_ = 0;
   unsigned taken_ = 0;

@@ -63,6 +63,28 @@ TEST_F(ModuleConfigTest, TestConfigurationFileIsDownloadedAndTheBackupRestored) 
   EXPECT_EQ(flashBefore_, Flash());
 }
 
+// A send of the test configuration that fails after its block was written
+// leaves the test configuration in the chip: the backup goes back all the
+// same.
+TEST_F(ModuleConfigTest, FailedTestConfigurationSendIsRestoredToo) {
+  for (bool fromFile : {false, true}) {
+    PlugNamed("good");
+    Personality().SetFault(sim::ConfigFault::FirstNeverTaken);
+    RunSettings settings = VersionMode();
+    settings.useTestConfig = fromFile;
+    if (fromFile) settings.testConfigPath = WriteCfg("Test.cfg", 20, Flash()[0]);
+    Run(settings);
+    // Only the restore was taken, and the chip works with the backup again.
+    EXPECT_EQ(1u, Personality().TakenCount()) << fromFile;
+    EXPECT_EQ(flashBefore_, Chip().PeekRange(kRu9Base, kRu9Length)) << fromFile;
+    EXPECT_EQ(flashBefore_, Flash()) << fromFile;
+    EXPECT_FALSE(sink_.HasText(kConfigMismatchLine)) << fromFile;
+    EXPECT_FALSE(engine_->TestConfigActive()) << fromFile;
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(ModuleConfigTest, TestConfigurationOfAnotherVersionIsNotDownloaded) {
   PlugNamed("good");
   RunSettings settings = VersionMode();
