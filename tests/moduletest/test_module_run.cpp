@@ -141,6 +141,20 @@ TEST_F(ModuleRunTest, SecondRunKeepsTheLimits) {
   EXPECT_TRUE(sink_.Has("最大值，最小值测试失败", LOG_ERROR));
 }
 
+// Limits lost between runs would fail every node of the next good module.
+TEST_F(ModuleRunTest, SecondGoodModulePassesWithTheSameLimits) {
+  PlugNamed("good");
+  EXPECT_TRUE(Run(AllItems()).passed);
+  const RunResult second = Run(AllItems());
+  EXPECT_TRUE(second.passed) << testing::PrintToString(sink_.Texts());
+  EXPECT_EQ(TEST_PASS, second.items[kItemMaxMin]);
+  EXPECT_EQ(TEST_PASS, second.items[kItemAdjacent]);
+  std::lock_guard lock(NodeArraysMutex());
+  EXPECT_EQ(kLimitMax, GetNodeArrays().NodeMaxLimit[0]);
+  EXPECT_EQ(kLimitMin, GetNodeArrays().NodeMinLimit[0]);
+  EXPECT_EQ(kLimitAdjacent, GetNodeArrays().NodeAdjDevLimit[0]);
+}
+
 TEST_F(ModuleRunTest, NothingSelectedReadsTheBackupAndSaysOk) {
   PlugNamed("good");
   RunSettings settings;
