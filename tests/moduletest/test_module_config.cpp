@@ -5,6 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "ModuleRig.h"
 #include "device/Config.h"
 #include "sim/flash/FirmwareImages.h"
@@ -80,6 +84,66 @@ TEST_F(ModuleConfigTest, FailedTestConfigurationSendIsRestoredToo) {
     EXPECT_EQ(flashBefore_, Flash()) << fromFile;
     EXPECT_FALSE(sink_.HasText(kConfigMismatchLine)) << fromFile;
     EXPECT_FALSE(engine_->TestConfigActive()) << fromFile;
+    TearDown();
+    SetUp();
+  }
+}
+
+// The window's pages as a run sees them: a data page stopped by the run
+// stays stopped through its configuration sends.
+class WindowPages : public IStreamControl {
+ public:
+  explicit WindowPages(int page) : page_(page) {}
+  int CurrentPage() const override { return page_; }
+  bool IsBusy() const override { return true; }  // the run owns the device
+  void RestartPage(int page) override { Record("restart page " + std::to_string(page)); }
+  void MarkPageStopped(int page) override {
+    Record("mark " + std::to_string(page));
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+  }
+  bool StopPageStream(int) override {
+    std::lock_guard lock(mutex_);
+    const bool was = !stopped_;
+    stopped_ = true;
+    return was;
+  }
+  void RestartPageStream(int page) override { Record("restart stream " + std::to_string(page)); }
+  std::vector<std::string> Calls() {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  void Record(const std::string& call) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(call);
+  }
+  const int page_;
+  std::mutex mutex_;
+  bool stopped_ = false;
+  std::vector<std::string> calls_;
+};
+
+TEST_F(ModuleConfigTest, PageShownBeforeIsRestartedOnceAfterTheRun) {
+  struct Case {
+    int page;
+    std::vector<std::string> calls;
+  };
+  for (const Case& c : {Case{PAGE_RAW, {"mark 1", "restart page 1"}},
+                        Case{PAGE_OBSERVE, {"mark 3", "restart page 3"}}, Case{PAGE_TEST, {}}}) {
+    PlugNamed("good");
+    WindowPages pages(c.page);
+    SetStreamControl(&pages);
+    RunSettings settings = AllItems();
+    settings.testOnly = false;
+    settings.versionCheck = true;
+    const RunResult result = Run(settings);
+    SetStreamControl(nullptr);
+    EXPECT_TRUE(result.passed) << c.page;
+    // The test configuration and the restore were sent while the page was stopped.
+    EXPECT_EQ(2u, Personality().TakenCount()) << c.page;
+    EXPECT_EQ(c.calls, pages.Calls()) << c.page;
     TearDown();
     SetUp();
   }
