@@ -13,11 +13,11 @@
 
 #include "device/ChipGlobals.h"
 #include "device/PanelGeometry.h"
-#include "device/StreamControl.h"
 #include "moduletest/package/PackageCodec.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
+#include "tests/device/ConfigTestUtil.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
@@ -58,17 +58,6 @@ TestRunOutcome Outcome(bool passed) {
   o.measurements.cols = 1;
   return o;
 }
-
-// A window that owns the device (an update sequence runs).
-class BusyWindow : public IStreamControl {
- public:
-  int CurrentPage() const override { return PAGE_DEMO; }
-  bool IsBusy() const override { return true; }
-  void RestartPage(int) override {}
-  void MarkPageStopped(int) override {}
-  bool StopPageStream(int) override { return false; }
-  void RestartPageStream(int) override {}
-};
 
 class TestPage : public ::testing::Test {
  protected:
@@ -375,7 +364,8 @@ TEST_F(TestPage, ADeviceArrivalStartsARunOnlyWhenAutomaticAndIdle) {
   // The window busy with an update: its arrivals start no test and leave
   // the Test ID the operator is typing alone.
   TypeTestId(QStringLiteral("1234567890"));
-  BusyWindow window;
+  FakeStreamControl window;
+  window.busy = true;
   SetStreamControl(&window);
   page.OnDeviceArrived();
   SetStreamControl(nullptr);
