@@ -38,13 +38,13 @@ void Judge(RunContext& ctx, const DataTest& test, const DataFormat& raw) {
   ctx.sink.BarColours(test.bar, kBarWhite, passed ? kBarGreen : kBarRed);
 }
 
-void FailSelectedDataItems(RunContext& ctx) {
+}  // namespace
+
+void FailDataTests(RunContext& ctx) {
   for (TestItemIndex item : {kItemMaxMin, kItemJitter, kItemAdjacent, kItemOffset}) {
     if (ctx.Item(item) != TEST_OFF) ctx.SetItem(item, TEST_FAIL);
   }
 }
-
-}  // namespace
 
 void RunDataTests(RunContext& ctx, const DataFormat& raw, RunResult& result) {
   ctx.Log("获取16帧原始值", LOG_BUSY);
@@ -56,10 +56,10 @@ void RunDataTests(RunContext& ctx, const DataFormat& raw, RunResult& result) {
   const CaptureOutcome capture = CaptureRawFrames(raw, ctx.clock, stepBars);
   if (capture.status == CaptureStatus::BadFormat) {
     ctx.Log(capture.formatError, LOG_ERROR);
-    FailSelectedDataItems(ctx);
+    FailDataTests(ctx);
   } else if (capture.status == CaptureStatus::TimedOut) {
     ctx.Log(kCaptureTimeoutLine, LOG_ERROR);
-    FailSelectedDataItems(ctx);
+    FailDataTests(ctx);
   } else {
     result.captured = true;
     result.rows = raw.rows;

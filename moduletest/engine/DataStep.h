@@ -12,3 +12,6 @@ inline constexpr const char* kCaptureTimeoutLine = "获取原始值超时";
 // fails fails every data item that is not TEST_OFF. Fills the frame figures
 // of result.
 void RunDataTests(RunContext& ctx, const DataFormat& raw, RunResult& result);
+
+// A run that cannot capture: every data item that is not TEST_OFF fails.
+void FailDataTests(RunContext& ctx);

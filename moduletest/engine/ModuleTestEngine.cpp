@@ -82,12 +82,19 @@ void ModuleTestEngine::UpdateSteps(RunContext& ctx, bool withBars, const UpdateB
   (configs_.*configStep)(ctx);
 }
 
-void ModuleTestEngine::AdoptGeometry(RunContext& ctx) {
+bool ModuleTestEngine::AdoptGeometry(RunContext& ctx) {
   ReadPanelGeometry();
+  const PanelGeometry panel = GetPanelGeometry();
   std::string error;
-  if (!GetDataFormatStore().AdoptPanelGeometry(GetPanelGeometry(), &error)) {
+  if (!GetDataFormatStore().AdoptPanelGeometry(panel, &error)) {
     ctx.Log(error, LOG_ERROR);
   }
+  // A refused format keeps the previous panel's rows and columns.
+  const DataFormat raw = GetDataFormatStore().Format(DataKind::Raw);
+  const auto follows = [](uint32_t panelCount, int32_t formatCount) {
+    return panelCount == 0 || static_cast<int64_t>(panelCount) == formatCount;
+  };
+  return follows(panel.rawRows, raw.rows) && follows(panel.rawColumns, raw.cols);
 }
 
 void ModuleTestEngine::PreparationSteps(RunContext& ctx, bool withBars) {
@@ -95,18 +102,16 @@ void ModuleTestEngine::PreparationSteps(RunContext& ctx, bool withBars) {
   const RunSettings& s = ctx.settings;
   if (!s.testOnly && s.forceUpdate) {
     UpdateSteps(ctx, withBars, {10, 30, 40}, &BridgeFirmwareStep::BurnV64erFirmware,
-                &TouchFirmwareStep::UpgradeTouchFirmware,
-                &TestConfigSession::UpgradeTouchConfig);
+                &TouchFirmwareStep::UpgradeTouchFirmware, &TestConfigSession::UpgradeTouchConfig);
   }
   if (!s.testOnly && ctx.Item(kItemUpdate) != TEST_OFF) {
     UpdateSteps(ctx, withBars, {55, 70, 80}, &BridgeFirmwareStep::CheckV64erVersion,
-                &TouchFirmwareStep::CheckTouchFwVersion,
-                &TestConfigSession::CheckTouchConfig);
+                &TouchFirmwareStep::CheckTouchFwVersion, &TestConfigSession::CheckTouchConfig);
   }
   configs_.Backup(ctx);
   if (!s.testOnly) configs_.DownloadTestConfig(ctx);
   ctx.Sleep(kAfterConfigMs);
-  AdoptGeometry(ctx);
+  rawFollowsPanel_ = AdoptGeometry(ctx);
 }
 
 void ModuleTestEngine::RestoreStep(RunContext& ctx, bool withBar) {
@@ -125,7 +130,12 @@ RunResult ModuleTestEngine::RunModuleTest(const RunSettings& settings) {
   PreparationSteps(ctx, true);
 
   if (ctx.Item(kItemMaxMin) == TEST_ON || ctx.Item(kItemAdjacent) == TEST_ON) {
-    RunDataTests(ctx, GetDataFormatStore().Format(DataKind::Raw), result);
+    // Frames of another panel's size are no measurement of this module.
+    if (rawFollowsPanel_) {
+      RunDataTests(ctx, GetDataFormatStore().Format(DataKind::Raw), result);
+    } else {
+      FailDataTests(ctx);
+    }
   }
   ctx.Sleep(kAfterDataMs);
 

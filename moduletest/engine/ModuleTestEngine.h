@@ -57,7 +57,9 @@ class ModuleTestEngine {
                    void (TestConfigSession::*configStep)(RunContext&));
   void PreparationSteps(RunContext& ctx, bool withBars);
   void RestoreStep(RunContext& ctx, bool withBar);
-  static void AdoptGeometry(RunContext& ctx);
+  // The panel's rows and columns into the data formats; false when the raw
+  // format could not follow the panel (it still holds the previous one).
+  static bool AdoptGeometry(RunContext& ctx);
 
   ITestSink& sink_;
   IRunClock& clock_;
@@ -65,5 +67,6 @@ class ModuleTestEngine {
   BridgeFirmwareStep bridge_;
   TouchFirmwareStep firmware_;
   int pageBefore_ = PAGE_TEST;
-  int family_ = -1;  // last seen: 1 DE7, 0 other, -1 none yet
+  int family_ = -1;              // last seen: 1 DE7, 0 other, -1 none yet
+  bool rawFollowsPanel_ = true;  // of the last preparation
 };

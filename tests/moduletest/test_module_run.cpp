@@ -171,6 +171,33 @@ TEST_F(ModuleRunTest, NothingSelectedReadsTheBackupAndSaysOk) {
   EXPECT_EQ(0u, Personality().TakenCount());
 }
 
+// A panel whose frames the frame slots cannot hold is never judged on the
+// format of the module before it: 32-bit values on a 72 x 44 panel.
+TEST_F(ModuleRunTest, PanelTooLargeForTheFrameSlotsFailsTheDataItems) {
+  sim::ModuleProfile profile;
+  profile.family = ChipFamily::DE7;
+  profile.rows = 72;
+  profile.cols = 44;
+  PlugModule(profile);
+  DataFormatSet formats = GetDataFormatStore().Snapshot().set;
+  formats.Of(DataKind::Raw).rows = 10;
+  formats.Of(DataKind::Raw).cols = 14;
+  formats.Of(DataKind::Raw).unit = 2;
+  ASSERT_TRUE(GetDataFormatStore().Replace(formats));
+  const RunResult result = Run(AllItems());
+  EXPECT_FALSE(result.passed);
+  EXPECT_FALSE(result.captured);
+  EXPECT_EQ(TEST_FAIL, result.items[kItemMaxMin]);
+  EXPECT_EQ(TEST_FAIL, result.items[kItemAdjacent]);
+  const auto lines = sink_.Lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const LogLine& l) {
+    return l.level == LOG_ERROR && l.text.find("超过 7040") != std::string::npos;
+  })) << testing::PrintToString(sink_.Texts());
+  EXPECT_FALSE(sink_.HasText("获取16帧原始值"));
+  EXPECT_TRUE(sink_.Has("NG", LOG_FAIL));
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
 TEST_F(ModuleRunTest, SensorIdTextMustBeADecimalByte) {
   PlugNamed("good");
   for (const char* text : {"x", "", "256", "-1", "2 "}) {
