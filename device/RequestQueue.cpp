@@ -25,6 +25,7 @@ void CRequestQueue::PushBack(std::shared_ptr<CHidRequest> request) {
     std::lock_guard lock(mutex_);
     if (accepting_) {
       requests_.push_back(std::move(request));
+      news_.fetch_add(1, std::memory_order_release);
       wake_.notify_one();
       return;
     }
@@ -51,6 +52,7 @@ void CRequestQueue::StopDispatcher(ILink* hidLink) {
     if (hidLink == nullptr || hidLink != hidLink_ || stopRequested_) return;
     stopRequested_ = true;
     stopTime_ = Now();
+    news_.fetch_add(1, std::memory_order_release);
     wake_.notify_all();
     finished = std::move(thread_);
   }
@@ -118,10 +120,22 @@ std::chrono::steady_clock::time_point CRequestQueue::Now() const {
   return clock_ ? clock_() : std::chrono::steady_clock::now();
 }
 
+void CRequestQueue::WaitForWork(std::unique_lock<std::mutex>& lock) {
+  const auto hasWork = [&] { return !requests_.empty() || stopRequested_; };
+  if (hasWork()) return;
+  const uint64_t seen = news_.load(std::memory_order_relaxed);
+  lock.unlock();
+  nextRequestSpin_.Wait([&] { return news_.load(std::memory_order_acquire) != seen; },
+                        [&] {
+                          lock.lock();
+                          wake_.wait(lock, hasWork);
+                        });
+}
+
 void CRequestQueue::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [&] { return !requests_.empty() || stopRequested_; });
+    WaitForWork(lock);
     if (requests_.empty()) {
       // Stop asked for, nothing queued, nothing running: later pushes
       // complete at once with 0.
@@ -165,6 +179,16 @@ bool PushAndWait(const std::shared_ptr<CHidRequest>& request, uint32_t ms) {
   } else {
     queue.PushBack(request);
   }
-  if (ms == platform::kInfinite) return request->WaitDone();
-  return request->event.Wait(ms) && request->result == 1;
+  return queue.WaitForCompletion(*request, ms);
+}
+
+bool CRequestQueue::WaitForCompletion(CHidRequest& request, uint32_t ms) {
+  bool done = false;
+  completionSpin_.Wait([&] { return request.event.IsSet(); },
+                       [&] {
+                         done = ms == platform::kInfinite
+                                    ? request.WaitDone()
+                                    : request.event.Wait(ms) && request.result == 1;
+                       });
+  return done;
 }

@@ -4,6 +4,7 @@
 // Every pushed request completes exactly once (result, callback, event); with
 // no dispatcher it completes at once with result 0 and no traffic.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "device/HidRequest.h"
+#include "platform/AdaptiveSpin.h"
 
 class ILink;
 
@@ -71,8 +73,15 @@ class CRequestQueue {
   // steady clock.
   void SetClock(Clock clock);
 
+  // Waits for a pushed request to complete, without limit unless ms is
+  // given; true when its result is 1 within the wait.
+  bool WaitForCompletion(CHidRequest& request, uint32_t ms);
+
  private:
   void Run();
+  // Dispatcher thread, lock held: returns (lock held) once a request is
+  // queued or stop was asked for.
+  void WaitForWork(std::unique_lock<std::mutex>& lock);
   std::chrono::steady_clock::time_point Now() const;
   static void CompleteWithoutTransfer(const std::shared_ptr<CHidRequest>& request);
 
@@ -90,6 +99,17 @@ class CRequestQueue {
   std::chrono::steady_clock::time_point stopTime_{};
   Clock clock_;
   std::thread::id dispatcherId_{};
+  // Bumped under the lock by every push and stop, so that the dispatcher's
+  // spin can look for news without taking the lock.
+  std::atomic<uint64_t> news_{0};
+  // A caller that reads register after register pushes its next request a
+  // few microseconds after the last one completed, and a fast link completes
+  // a request within microseconds: both waits spin briefly while they are
+  // that short (see AdaptiveSpin), which spares the two cross-CPU wake-ups
+  // (caller -> dispatcher, dispatcher -> caller) that would otherwise cost
+  // more than the request.
+  platform::AdaptiveSpin nextRequestSpin_;  // dispatcher thread only
+  platform::AdaptiveSpin completionSpin_;   // every waiting caller
   std::jthread thread_;
 };
 

@@ -9,9 +9,16 @@
 //                              bare socket to the same simulated device:
 //                              what the wire and the peer cost alone; median
 //   tcp_reg_read_ratio         the first over the second (goal: below 2.0)
+//   tcp_reg_read_cpu_us        process CPU time (every thread: caller,
+//                              dispatcher, simulated device) per read, reads
+//                              back to back
+//   tcp_pingpong_cpu_us        the same for the bare exchange
+//   tcp_reg_read_cpu_us_paced  the same for reads 1 ms apart (a program that
+//                              polls a register): what the short spins of the
+//                              waits cost when the next request is far off
 //
-// The two are timed in turn within one loop, so a busy machine weighs on
-// both alike.
+// The two round trips are timed in turn within one loop, so a busy machine
+// weighs on both alike.
 //
 // Run as `kestrana_network_bench --metrics` for "name value unit" lines, or
 // with the usual Google Benchmark flags.
@@ -22,8 +29,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "device/ChipGlobals.h"
@@ -52,67 +61,131 @@ double Us(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::micro>(d).count();
 }
 
-// Both round trips are timed in turn, each against its own simulated device
-// on one chip, so that a busy machine weighs on both alike.
+double ProcessCpuUs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+const std::vector<uint8_t> kReadHeader = {0x00, 0x0F, kAddress >> 8, kAddress & 0xFF, 0x00, 0x01};
+
+// Two simulated devices on one chip: one behind the TCP link (selected on
+// the one dispatcher), one on a bare socket.
+class Rig {
+ public:
+  Rig() : linkPeer_(chip_), barePeer_(chip_) {
+    if (!linkPeer_.Start() || !barePeer_.Start()) return;
+    g_pBridgeDevice = &bridge_;
+    bare_ = platform::ConnectTcp4("127.0.0.1", barePeer_.Port(), 3000);
+    ok_ = ConnectNetworkDevice(link_, &bridge_, "127.0.0.1", linkPeer_.Port()) == 1 &&
+          bare_.IsValid();
+    expected_ = chip_.Peek(kAddress);
+  }
+  ~Rig() {
+    DisconnectNetworkDevice(link_, &bridge_);
+    g_pBridgeDevice = nullptr;
+  }
+  Rig(const Rig&) = delete;
+  Rig& operator=(const Rig&) = delete;
+
+  bool Ok() const { return ok_; }
+  bool LinkRead() { return ReadChipReg8(kAddress) == expected_; }
+  bool BareExchange() {
+    return platform::SendAll(bare_.Get(), frame_.data(), frame_.size()) == platform::SocketIo::Ok &&
+           platform::RecvExact(bare_.Get(), answer_, sizeof answer_, 3000) ==
+               platform::SocketIo::Ok &&
+           answer_[8] == expected_;
+  }
+
+ private:
+  sim::SimChip chip_;
+  sim::SimTcpDevice linkPeer_;
+  sim::SimTcpDevice barePeer_;
+  // A bridge device with no bridge behind it: it owns the dispatcher.
+  CHidDevice bridge_{CHidDevice::kModeCommand, std::make_shared<sim::SimHidBackend>()};
+  CTcpLink link_;
+  platform::SocketFd bare_;
+  const std::vector<uint8_t> frame_ = CTcpLink::BuildFrame(kReadHeader.data(), 6);
+  uint8_t answer_[9] = {};
+  uint8_t expected_ = 0;
+  bool ok_ = false;
+};
+
 void BM_TcpRoundTrips(benchmark::State& state) {
-  sim::SimChip chip;
-  sim::SimTcpDevice linkPeer(chip);
-  sim::SimTcpDevice barePeer(chip);
-  if (!linkPeer.Start() || !barePeer.Start()) {
+  Rig rig;
+  if (!rig.Ok()) {
     state.SkipWithError("no loopback peer");
     return;
   }
-  // A bridge device with no bridge behind it: it owns the dispatcher.
-  CHidDevice bridge(CHidDevice::kModeCommand, std::make_shared<sim::SimHidBackend>());
-  g_pBridgeDevice = &bridge;
-  CTcpLink link;
-  platform::SocketFd bare = platform::ConnectTcp4("127.0.0.1", barePeer.Port(), 3000);
-  if (ConnectNetworkDevice(link, &bridge, "127.0.0.1", linkPeer.Port()) != 1 || !bare.IsValid()) {
-    state.SkipWithError("connect failed");
-    g_pBridgeDevice = nullptr;
-    return;
-  }
-  const uint8_t expected = chip.Peek(kAddress);
-  const std::vector<uint8_t> header = {0x00, 0x0F, kAddress >> 8, kAddress & 0xFF, 0x00, 0x01};
-  const std::vector<uint8_t> frame = CTcpLink::BuildFrame(header.data(), 6);
-  uint8_t answer[9];
   std::vector<double> linkUs;
   std::vector<double> bareUs;
   linkUs.reserve(kIterations);
   bareUs.reserve(kIterations);
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
-    const uint8_t value = ReadChipReg8(kAddress);
+    const bool read = rig.LinkRead();
     linkUs.push_back(Us(std::chrono::steady_clock::now() - start));
 
     start = std::chrono::steady_clock::now();
-    const bool exchanged =
-        platform::SendAll(bare.Get(), frame.data(), frame.size()) == platform::SocketIo::Ok &&
-        platform::RecvExact(bare.Get(), answer, sizeof answer, 3000) == platform::SocketIo::Ok;
+    const bool exchanged = rig.BareExchange();
     bareUs.push_back(Us(std::chrono::steady_clock::now() - start));
-    if (value != expected || !exchanged || answer[8] != expected) {
+    if (!read || !exchanged) {
       state.SkipWithError("wrong answer");
       break;
     }
   }
-  DisconnectNetworkDevice(link, &bridge);
-  g_pBridgeDevice = nullptr;
   state.counters["reg_read_us"] = Median(linkUs);
   state.counters["pingpong_us"] = Median(bareUs);
 }
 BENCHMARK(BM_TcpRoundTrips)->Iterations(kIterations)->Unit(benchmark::kMicrosecond);
+
+// CPU time per round trip, the process as a whole.
+void BM_TcpCpu(benchmark::State& state) {
+  constexpr int kBackToBack = 2000;
+  constexpr int kPaced = 300;
+  Rig rig;
+  if (!rig.Ok()) {
+    state.SkipWithError("no loopback peer");
+    return;
+  }
+  for (auto _ : state) {
+    bool ok = true;
+    double start = ProcessCpuUs();
+    for (int i = 0; i < kBackToBack; ++i) ok = rig.LinkRead() && ok;
+    state.counters["reg_read_cpu_us"] = (ProcessCpuUs() - start) / kBackToBack;
+
+    start = ProcessCpuUs();
+    for (int i = 0; i < kBackToBack; ++i) ok = rig.BareExchange() && ok;
+    state.counters["pingpong_cpu_us"] = (ProcessCpuUs() - start) / kBackToBack;
+
+    start = ProcessCpuUs();
+    for (int i = 0; i < kPaced; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      ok = rig.LinkRead() && ok;
+    }
+    state.counters["reg_read_cpu_us_paced"] = (ProcessCpuUs() - start) / kPaced;
+    if (!ok) state.SkipWithError("wrong answer");
+  }
+}
+BENCHMARK(BM_TcpCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 class NetworkMetrics : public bench::MetricsReporter {
  protected:
   void Print(const Run& run) override {
     const std::string name = run.run_name.function_name;
     auto counter = [&](const char* key) { return Counter(run, key); };
-    if (name != "BM_TcpRoundTrips") return;
-    const double link = counter("reg_read_us");
-    const double bare = counter("pingpong_us");
-    std::printf("tcp_reg_read_us_loopback %.1f us\n", link);
-    std::printf("tcp_pingpong_us_loopback %.1f us\n", bare);
-    if (bare > 0) std::printf("tcp_reg_read_ratio %.2f x\n", link / bare);
+    if (name == "BM_TcpRoundTrips") {
+      const double link = counter("reg_read_us");
+      const double bare = counter("pingpong_us");
+      std::printf("tcp_reg_read_us_loopback %.1f us\n", link);
+      std::printf("tcp_pingpong_us_loopback %.1f us\n", bare);
+      if (bare > 0) std::printf("tcp_reg_read_ratio %.2f x\n", link / bare);
+    }
+    if (name == "BM_TcpCpu") {
+      std::printf("tcp_reg_read_cpu_us %.1f us\n", counter("reg_read_cpu_us"));
+      std::printf("tcp_pingpong_cpu_us %.1f us\n", counter("pingpong_cpu_us"));
+      std::printf("tcp_reg_read_cpu_us_paced %.1f us\n", counter("reg_read_cpu_us_paced"));
+    }
   }
 };
 

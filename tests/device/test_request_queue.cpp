@@ -166,6 +166,56 @@ TEST(RequestQueue, EightThreadsKeepTheirOwnOrderAndNothingOverlaps) {
   for (uint32_t t = 0; t < kThreads; ++t) EXPECT_EQ(kPerThread, next[t]);
 }
 
+// The dispatcher waiting for the next request and a caller waiting for its
+// completion both spin briefly before they sleep. Whatever comes while one
+// spins, just as its spin runs out, or while it sleeps must be taken all the
+// same, once: gaps between requests and link times range from none to well
+// past the spin, on four threads, waited for and not.
+TEST(RequestQueue, RequestsArrivingAroundTheWaitersSpinsCompleteExactlyOnce) {
+  // A rough pause: each yield gives the CPU away once.
+  const auto pause = [](uint32_t yields) {
+    for (uint32_t i = 0; i < yields; ++i) std::this_thread::yield();
+  };
+  FakeLink link([&](CHidRequest& r) {
+    pause(r.tag * 7 % 97);
+    return 1u;
+  });
+  DispatcherOn dispatcher(link);
+  constexpr uint32_t kThreads = 4;
+  constexpr uint32_t kPerThread = 500;
+  std::vector<std::atomic<int>> completions(kThreads * kPerThread);
+  std::vector<std::shared_ptr<CHidRequest>> requests(kThreads * kPerThread);
+  std::atomic<uint32_t> waitsFailed{0};
+  std::vector<std::thread> callers;
+  for (uint32_t t = 0; t < kThreads; ++t) {
+    callers.emplace_back([&, t] {
+      for (uint32_t i = 0; i < kPerThread; ++i) {
+        pause(i * 13 % 131);
+        const uint32_t tag = t * kPerThread + i;
+        const bool waited = i % 3 != 0;
+        auto r = CHidRequest::Make(HidOpRead, 0x8140, nullptr, 1,
+                                   waited ? BridgeCmdRegister : BridgeCmdAsyncRead, 100,
+                                   [&, tag](CHidRequest&) { completions[tag].fetch_add(1); });
+        r->tag = tag;
+        requests[tag] = r;
+        if (!waited) {
+          GetRequestQueue().PushBack(r);
+        } else if (!PushAndWait(r, kThreadWaitMs)) {
+          waitsFailed.fetch_add(1);
+        }
+      }
+    });
+  }
+  for (auto& c : callers) c.join();
+  for (auto& r : requests) ASSERT_TRUE(r->event.Wait(kThreadWaitMs)) << "request " << r->tag;
+
+  EXPECT_EQ(0u, waitsFailed.load());
+  EXPECT_FALSE(link.Overlapped());
+  for (uint32_t tag = 0; tag < completions.size(); ++tag) {
+    EXPECT_EQ(1, completions[tag].load()) << "request " << tag;
+  }
+}
+
 TEST(RequestQueue, AsyncRequestsAreReleasedAfterTheirCallbackEvenWhenTheyFail) {
   FakeLink link([](CHidRequest&) { return 0u; });
   DispatcherOn dispatcher(link);
