@@ -29,11 +29,10 @@ class AdaptiveSpin {
   using Clock = std::chrono::steady_clock;
   using Now = std::function<Clock::time_point()>;
 
-  // Longest spin before the thread sleeps.
+  // Longest spin before the thread sleeps. A place spins while its last
+  // wait ended within this (in the spin, or asleep: the sleep's time holds
+  // the wake-up itself, so it errs towards not spinning).
   static constexpr std::chrono::microseconds kSpinLimit{50};
-  // A sleep that ended within this would mostly have ended within the spin:
-  // the measured time holds the wake-up itself, which is what the spin saves.
-  static constexpr std::chrono::microseconds kShortWait{100};
 
   // now: the time source (tests); the steady clock by default.
   explicit AdaptiveSpin(Now now = &Clock::now) : now_(std::move(now)) {}
@@ -59,7 +58,7 @@ class AdaptiveSpin {
       return;
     }
     block();
-    if (now_() - start <= kShortWait) spinning_.store(true, std::memory_order_relaxed);
+    if (now_() - start <= kSpinLimit) spinning_.store(true, std::memory_order_relaxed);
   }
 
   // Whether the next Wait spins first.

@@ -58,8 +58,8 @@ Outcome RunStep(AdaptiveSpin& spin, FakeTime& time, const WaitStep& step) {
 TEST(AdaptiveSpin, SpinsOnlyWhileTheLastWaitWasShort) {
   const microseconds us1{1};
   const microseconds none{0};
-  const microseconds shortSleep = AdaptiveSpin::kShortWait;
-  const microseconds longSleep = AdaptiveSpin::kShortWait + us1;
+  const microseconds shortSleep = AdaptiveSpin::kSpinLimit;
+  const microseconds longSleep = AdaptiveSpin::kSpinLimit + us1;
   struct Case {
     const char* name;
     std::vector<WaitStep> steps;
