@@ -29,10 +29,13 @@ class AdaptiveSpin {
   using Clock = std::chrono::steady_clock;
   using Now = std::function<Clock::time_point()>;
 
-  // Longest spin before the thread sleeps. A place spins while its last
-  // wait ended within this (in the spin, or asleep: the sleep's time holds
-  // the wake-up itself, so it errs towards not spinning).
+  // Longest spin before the thread sleeps.
   static constexpr std::chrono::microseconds kSpinLimit{50};
+  // A place spins while its last wait, spin and sleep together, ended within
+  // this. It is longer than the spin because a sleep's measured time holds
+  // the wake-up itself, which the spin would have spared: a wait that just
+  // missed the spin on a busy machine does not turn spinning off.
+  static constexpr std::chrono::microseconds kShortWait{200};
 
   // now: the time source (tests); the steady clock by default.
   explicit AdaptiveSpin(Now now = &Clock::now) : now_(std::move(now)) {}
@@ -47,18 +50,10 @@ class AdaptiveSpin {
   void Wait(Ready&& ready, Block&& block) {
     const Clock::time_point start = now_();
     if (spinning_.load(std::memory_order_relaxed)) {
-      while (!ready()) {
-        if (now_() - start >= kSpinLimit) {
-          spinning_.store(false, std::memory_order_relaxed);
-          break;
-        }
-        Relax();
-      }
-      block();
-      return;
+      while (!ready() && now_() - start < kSpinLimit) Relax();
     }
     block();
-    if (now_() - start <= kSpinLimit) spinning_.store(true, std::memory_order_relaxed);
+    spinning_.store(now_() - start <= kShortWait, std::memory_order_relaxed);
   }
 
   // Whether the next Wait spins first.

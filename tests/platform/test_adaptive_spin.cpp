@@ -58,8 +58,12 @@ Outcome RunStep(AdaptiveSpin& spin, FakeTime& time, const WaitStep& step) {
 TEST(AdaptiveSpin, SpinsOnlyWhileTheLastWaitWasShort) {
   const microseconds us1{1};
   const microseconds none{0};
-  const microseconds shortSleep = AdaptiveSpin::kSpinLimit;
-  const microseconds longSleep = AdaptiveSpin::kSpinLimit + us1;
+  const microseconds shortSleep = AdaptiveSpin::kShortWait;
+  const microseconds longSleep = AdaptiveSpin::kShortWait + us1;
+  // After a spin that ran out (kSpinLimit gone), a sleep that ends the wait
+  // just within kShortWait, or just past it.
+  const microseconds nearMiss = AdaptiveSpin::kShortWait - AdaptiveSpin::kSpinLimit;
+  const microseconds farMiss = nearMiss + us1;
   struct Case {
     const char* name;
     std::vector<WaitStep> steps;
@@ -71,11 +75,13 @@ TEST(AdaptiveSpin, SpinsOnlyWhileTheLastWaitWasShort) {
        {{0, us1, shortSleep, false}, {3, us1, none, true}}},
       {"a spin that sees the condition keeps spinning on",
        {{0, us1, shortSleep, false}, {5, us1, none, true}, {0, us1, none, true}}},
-      {"a spin that runs out sleeps, and the next wait does not spin",
-       {{0, us1, shortSleep, false}, {std::nullopt, us1, longSleep, true},
+      {"a spin that runs out just before the condition keeps spinning on",
+       {{0, us1, shortSleep, false}, {std::nullopt, us1, nearMiss, true}, {0, us1, none, true}}},
+      {"a spin that runs out long before the condition stops the spinning",
+       {{0, us1, shortSleep, false}, {std::nullopt, us1, farMiss, true},
         {0, us1, longSleep, false}}},
-      {"after a spin ran out, a short sleep turns spinning on again",
-       {{0, us1, shortSleep, false}, {std::nullopt, us1, none, true}, {0, us1, none, false},
+      {"after spinning stopped, a short sleep turns it on again",
+       {{0, us1, shortSleep, false}, {std::nullopt, us1, farMiss, true}, {0, us1, none, false},
         {0, us1, none, true}}},
   };
   for (const Case& c : cases) {
@@ -103,7 +109,6 @@ TEST(AdaptiveSpin, ASpinEndsAtItsLimit) {
     const Outcome out = RunStep(spin, time, {std::nullopt, lookCost, microseconds{0}, true});
     EXPECT_EQ(1, out.blocks);
     EXPECT_LE(out.looks, AdaptiveSpin::kSpinLimit / lookCost + 1);
-    EXPECT_FALSE(spin.Spinning());
   }
 }
 
