@@ -190,19 +190,28 @@ class NetworkMetrics : public bench::MetricsReporter {
   void Print(const Run& run) override {
     const std::string name = run.run_name.function_name;
     auto counter = [&](const char* key) { return Counter(run, key); };
+    // The read, the bare exchange and the one over the other.
+    struct Pair {
+      const char* readKey;
+      const char* bareKey;
+      const char* readName;
+      const char* bareName;
+      const char* ratioName;
+    };
+    auto print = [&](const Pair& p) {
+      const double link = counter(p.readKey);
+      const double bare = counter(p.bareKey);
+      std::printf("%s %.1f us\n", p.readName, link);
+      std::printf("%s %.1f us\n", p.bareName, bare);
+      if (bare > 0) std::printf("%s %.2f x\n", p.ratioName, link / bare);
+    };
     if (name == "BM_TcpRoundTrips") {
-      const double link = counter("reg_read_us");
-      const double bare = counter("pingpong_us");
-      std::printf("tcp_reg_read_us_loopback %.1f us\n", link);
-      std::printf("tcp_pingpong_us_loopback %.1f us\n", bare);
-      if (bare > 0) std::printf("tcp_reg_read_ratio %.2f x\n", link / bare);
+      print({"reg_read_us", "pingpong_us", "tcp_reg_read_us_loopback", "tcp_pingpong_us_loopback",
+             "tcp_reg_read_ratio"});
     }
     if (name == "BM_TcpCpu") {
-      const double link = counter("reg_read_us_apart");
-      const double bare = counter("pingpong_us_apart");
-      std::printf("tcp_reg_read_us_apart %.1f us\n", link);
-      std::printf("tcp_pingpong_us_apart %.1f us\n", bare);
-      if (bare > 0) std::printf("tcp_reg_read_ratio_apart %.2f x\n", link / bare);
+      print({"reg_read_us_apart", "pingpong_us_apart", "tcp_reg_read_us_apart",
+             "tcp_pingpong_us_apart", "tcp_reg_read_ratio_apart"});
       std::printf("tcp_reg_read_cpu_us %.1f us\n", counter("reg_read_cpu_us"));
       std::printf("tcp_pingpong_cpu_us %.1f us\n", counter("pingpong_cpu_us"));
       std::printf("tcp_reg_read_cpu_us_paced %.1f us\n", counter("reg_read_cpu_us_paced"));
