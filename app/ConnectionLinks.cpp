@@ -1,8 +1,11 @@
 #include "app/ConnectionLinks.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include "ui/LogWindow.h"
 #include "ui/MyButton.h"
@@ -36,6 +39,8 @@ ConnectionLinks::ConnectionLinks(Widgets widgets, IPrompts& prompts, IStreamCont
       pages_(pages),
       ops_(DeviceConnectionOps()),
       deviceEvents_(HooksForThis()) {
+  // Wakes a BeginExclusive waiting for the probe; it checks again.
+  exclusion_.SetProbeEndedHook([] { UiBridge::post([] {}); });
   if (widgets_.chipType != nullptr) {
     // Only a choice of the user's counts, not the selection made by a refresh.
     // The chosen chip is then the one in force: its INI, .sc and data formats
@@ -81,7 +86,7 @@ void ConnectionLinks::StartMonitor(ConnectionMonitor::WaitFn wait) {
   SetUserNotifier(this);
   if (monitor_) return;
   monitor_ = std::make_unique<ConnectionMonitor>(
-      *this, ops_, [this] { return !pages_.IsBusy() && !programmingPresent_ && exclusive_ == 0; }, std::move(wait));
+      *this, ops_, [this] { return !pages_.IsBusy() && !programmingPresent_; }, std::move(wait), &exclusion_);
   monitor_->Start();
 }
 
@@ -105,17 +110,34 @@ void ConnectionLinks::Stop() {
 }
 
 void ConnectionLinks::HandleDeviceEvent(const platform::HotplugEvent& event) {
-  if (exclusive_ > 0) {
+  if (exclusion_.Held()) {
     heldEvents_.push_back(event);
     return;
   }
   deviceEvents_.Handle(event);
 }
 
-void ConnectionLinks::BeginExclusive() { ++exclusive_; }
+void ConnectionLinks::BeginExclusive() {
+  exclusion_.Hold();
+  WaitForProbeToEnd();
+}
+
+void ConnectionLinks::WaitForProbeToEnd() {
+  if (!exclusion_.ProbeRunning()) return;
+  QTimer bound;
+  bound.setSingleShot(true);
+  bound.start(kProbeWaitMs);
+  // The probe may wait for this thread (a chip change refreshes the window),
+  // so its queued work is served; the user's input waits until the send's
+  // own dialog blocks it.
+  while (exclusion_.ProbeRunning() && bound.isActive()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
+                                    QEventLoop::ExcludeUserInputEvents);
+  }
+}
 
 void ConnectionLinks::EndExclusive() {
-  if (exclusive_ == 0 || --exclusive_ > 0) return;
+  if (!exclusion_.Held() || exclusion_.Release() > 0) return;
   std::vector<platform::HotplugEvent> held;
   held.swap(heldEvents_);
   for (const platform::HotplugEvent& event : held) HandleDeviceEvent(event);

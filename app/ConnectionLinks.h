@@ -16,6 +16,7 @@
 #include "device/ConnectionStatus.h"
 #include "device/ConnectionView.h"
 #include "device/DeviceEvents.h"
+#include "device/ProbeExclusion.h"
 #include "platform/Event.h"
 
 class CMyButton;
@@ -88,10 +89,17 @@ class ConnectionLinks : public QObject,
 
   // A configuration send owns the device: the periodic probe stands aside
   // and arrivals and removals wait; the last End handles them in order. UI
-  // thread; pairs nest.
+  // thread; pairs nest. Begin returns once a probe in progress has ended
+  // (at most kProbeWaitMs), serving the UI thread's events but not the
+  // user's input meanwhile, since the probe may wait for this thread.
   void BeginExclusive();
   void EndExclusive();
-  bool Exclusive() const { return exclusive_ > 0; }
+  bool Exclusive() const { return exclusion_.Held(); }
+  // true while the connection monitor probes the device.
+  bool ProbeRunning() const { return exclusion_.ProbeRunning(); }
+  // Every request of a probe has its own time-out; this only bounds a probe
+  // stuck beyond them.
+  static constexpr int kProbeWaitMs = 5000;
 
   // Reads the panel geometry and adopts it for the data views (any thread).
   void ReadPanelGeometry();
@@ -117,6 +125,8 @@ class ConnectionLinks : public QObject,
   CMyButton* LampOf(Indicator lamp) const;
   // The arrival/removal handling reports to this object.
   DeviceEventHooks HooksForThis();
+  // Serves the UI thread's events until no probe runs or the bound is up.
+  void WaitForProbeToEnd();
 
   Widgets widgets_;
   IPrompts& prompts_;
@@ -124,10 +134,10 @@ class ConnectionLinks : public QObject,
   ConnectionOps ops_;
   ConnectionStatus status_;
   DeviceEvents deviceEvents_;
+  ProbeExclusion exclusion_;  // before monitor_, which uses it
   std::unique_ptr<ConnectionMonitor> monitor_;
   std::unique_ptr<UdevDeviceWatcher> watcher_;
 
-  std::atomic<int> exclusive_{0};
   std::vector<platform::HotplugEvent> heldEvents_;  // UI thread
   std::atomic<bool> ready_{false};
   std::atomic<bool> programmingPresent_{false};

@@ -3,8 +3,13 @@
 #include <utility>
 
 ConnectionMonitor::ConnectionMonitor(IConnectionView& view, ConnectionOps ops,
-                                     std::function<bool()> mayProbe, WaitFn wait)
-    : view_(view), ops_(std::move(ops)), mayProbe_(std::move(mayProbe)), wait_(std::move(wait)) {}
+                                     std::function<bool()> mayProbe, WaitFn wait,
+                                     ProbeExclusion* exclusion)
+    : view_(view),
+      ops_(std::move(ops)),
+      mayProbe_(std::move(mayProbe)),
+      wait_(std::move(wait)),
+      exclusion_(exclusion != nullptr ? *exclusion : ownExclusion_) {}
 
 ConnectionMonitor::~ConnectionMonitor() { Stop(); }
 
@@ -39,9 +44,18 @@ void ConnectionMonitor::ReportStart() {
   }
 }
 
+bool ConnectionMonitor::BeginUnskippableProbe() {
+  while (!exclusion_.TryBeginProbe()) {
+    if (wait_({&stop_, &exclusion_.Released()}, platform::kInfinite) == 0) return false;
+  }
+  return true;
+}
+
 void ConnectionMonitor::Run() {
   if (StopRequestedDuring(kStartDelayMs)) return;
+  if (!BeginUnskippableProbe()) return;
   ReportStart();
+  exclusion_.EndProbe();
   uint32_t interval = kSlowCheckMs;
   // Stop comes first so that it wins over a pending trigger.
   const std::vector<platform::Event*> events = {&stop_, &trigger_};
@@ -50,7 +64,10 @@ void ConnectionMonitor::Run() {
     if (fired == 0) return;
     if (fired != 1 && fired != platform::kWaitTimeout) continue;
     ConnectionProbe probe;
-    if (!mayProbe_ || mayProbe_()) probe = ops_.probe();
+    if (exclusion_.TryBeginProbe()) {
+      if (!mayProbe_ || mayProbe_()) probe = ops_.probe();
+      exclusion_.EndProbe();
+    }
     interval = view_.CheckConnectionStatus(probe) != 0 ? kFastCheckMs : kSlowCheckMs;
   }
 }

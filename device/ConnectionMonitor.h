@@ -13,6 +13,7 @@
 
 #include "device/ConnectionStatus.h"
 #include "device/ConnectionView.h"
+#include "device/ProbeExclusion.h"
 #include "platform/Event.h"
 
 class ConnectionMonitor {
@@ -26,9 +27,12 @@ class ConnectionMonitor {
   using WaitFn = std::function<int(const std::vector<platform::Event*>&, uint32_t ms)>;
 
   // mayProbe: false while a burn or a test owns the device; the periodic probe
-  // then leaves the device alone.
+  // then leaves the device alone. exclusion (optional, outlives the monitor):
+  // while a configuration send holds it the periodic probe leaves the device
+  // alone too, and the start report waits for the send to end.
   ConnectionMonitor(IConnectionView& view, ConnectionOps ops, std::function<bool()> mayProbe,
-                    WaitFn wait = &platform::Event::WaitAny);
+                    WaitFn wait = &platform::Event::WaitAny,
+                    ProbeExclusion* exclusion = nullptr);
   // Stops the worker.
   ~ConnectionMonitor();
   ConnectionMonitor(const ConnectionMonitor&) = delete;
@@ -46,6 +50,9 @@ class ConnectionMonitor {
  private:
   void Run();
   void ReportStart();
+  // Waits until no send holds the device, then starts the probe: false when
+  // the monitor must end.
+  bool BeginUnskippableProbe();
   // A wait that ends early on Stop(): true when the monitor must end.
   bool StopRequestedDuring(uint32_t ms);
 
@@ -53,6 +60,8 @@ class ConnectionMonitor {
   const ConnectionOps ops_;
   const std::function<bool()> mayProbe_;
   const WaitFn wait_;
+  ProbeExclusion ownExclusion_;
+  ProbeExclusion& exclusion_;
   platform::Event stop_{true, false};
   // Auto-reset and initially set: the first check follows the start report
   // at once.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "device/ConnectionMonitor.h"
+#include "device/ProbeExclusion.h"
 #include "tests/device/ConnectionTestUtil.h"
 
 namespace {
@@ -119,20 +121,71 @@ TEST(ConnectionMonitor, IntervalFollowsTheLastAnswer) {
   EXPECT_EQ(answers.size(), view.Probes().size());
 }
 
-TEST(ConnectionMonitor, LeavesTheDeviceAloneWhileBusy) {
+// A burn or a test (mayProbe false) and a configuration send (holding the
+// exclusion once the start report is done) both keep the periodic probe off
+// the device; the status check still runs and learns that nothing was probed.
+TEST(ConnectionMonitor, LeavesTheDeviceAloneWhileBusyOrHeld) {
+  struct Case {
+    const char* name;
+    bool mayProbe;
+    bool held;
+  } cases[] = {{"busy", false, false}, {"held by a send", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDevice device;
+    RecordingView view;
+    view.check_ = [](const ConnectionProbe&) { return 1; };
+    ProbeExclusion exclusion;
+    ScriptedWaits waits(1 + 1);
+    waits.beforeWait_ = [&](size_t n) {
+      if (n == 2 && c.held) exclusion.Hold();
+    };
+    const bool mayProbe = c.mayProbe;
+    ConnectionMonitor monitor(
+        view, device.Ops(), [mayProbe] { return mayProbe; }, waits.Fn(), &exclusion);
+    monitor.Start();
+    ASSERT_TRUE(waits.WaitDone());
+    monitor.Stop();
+    EXPECT_EQ(0, device.probes);
+    const auto probes = view.Probes();
+    ASSERT_EQ(2u, probes.size());
+    EXPECT_FALSE(probes[0].probed);
+    EXPECT_FALSE(exclusion.ProbeRunning());
+  }
+}
+
+// The start report is no periodic probe that may be skipped: while a send
+// holds the device it waits, and it comes once the send lets go.
+TEST(ConnectionMonitor, TheStartReportWaitsForASendToLetGo) {
   FakeDevice device;
   RecordingView view;
-  view.check_ = [](const ConnectionProbe&) { return 1; };
-  ScriptedWaits waits(1 + 1);
-  ConnectionMonitor monitor(
-      view, device.Ops(), [] { return false; }, waits.Fn());
+  ProbeExclusion exclusion;
+  exclusion.Hold();
+  platform::Event waitingForRelease{true, false};
+  platform::Event reported{true, false};
+  std::atomic<int> calls{0};
+  ConnectionMonitor::WaitFn wait = [&](const std::vector<platform::Event*>& events,
+                                       uint32_t ms) {
+    const int n = calls++;
+    if (n == 0) return platform::kWaitTimeout;  // the start delay
+    if (ms == platform::kInfinite) {
+      waitingForRelease.Set();
+      return platform::Event::WaitAny(events);
+    }
+    reported.Set();  // the first periodic wait follows the report
+    events[0]->Wait();
+    return 0;
+  };
+  ConnectionMonitor monitor(view, device.Ops(), nullptr, wait, &exclusion);
   monitor.Start();
-  ASSERT_TRUE(waits.WaitDone());
+  ASSERT_TRUE(waitingForRelease.Wait(10000));
+  EXPECT_TRUE(view.Actions().empty());
+  EXPECT_EQ(0, exclusion.Release());
+  ASSERT_TRUE(reported.Wait(10000));
   monitor.Stop();
-  EXPECT_EQ(0, device.probes);
-  const auto probes = view.Probes();
-  ASSERT_EQ(2u, probes.size());
-  EXPECT_FALSE(probes[0].probed);
+  EXPECT_EQ(view.Actions(), (ViewActions{ViewAction::Log("IIC已连接", LOG_OK),
+                                         ViewAction::Lamp(Indicator::TouchIc, LampColour::Green),
+                                         ViewAction::LampText(Indicator::TouchIc, "RO9110V_1060")}));
 }
 
 TEST(ConnectionMonitor, CheckNowEndsTheWaitEarly) {

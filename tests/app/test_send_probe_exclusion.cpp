@@ -1,0 +1,213 @@
+// A configuration send and the connection probe on the simulated bridge: a
+// probe caught in the middle when a send starts ends before the send's first
+// request, and the probes resume once the send is over.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/ConnectionLinks.h"
+#include "device/HidDevice.h"
+#include "device/Link.h"
+#include "device/RequestQueue.h"
+#include "programming/widgets/ConfigDlg.h"
+#include "tests/app/WindowRig.h"
+#include "tests/ui/QtTestUtil.h"
+#include "ui/WaittingDlg.h"
+
+namespace {
+
+using namespace window_test;
+
+// Who was using the device as a request ran.
+enum class User { None, Probe, Send, Both };
+
+const char* NameOf(User u) {
+  switch (u) {
+    case User::None: return "none";
+    case User::Probe: return "probe";
+    case User::Send: return "send";
+    case User::Both: return "both";
+  }
+  return "?";
+}
+
+// Requests pass to the bridge and are noted with who was using the device as
+// they ran. The first request of a probe waits at a gate until the test
+// opens it.
+class ProbeGateLink : public ILink {
+ public:
+  ProbeGateLink(CHidDevice& device, ConnectionLinks& links) : device_(device), links_(links) {}
+
+  uint32_t ExecuteOnLink(CHidRequest& request) override {
+    if (links_.ProbeRunning() && !gated_.exchange(true)) {
+      holding_ = true;
+      held_.Set();
+      open_.Wait(10000);
+      holding_ = false;
+    }
+    // Noted after the gate: what runs beside the held request is what counts.
+    const bool probing = links_.ProbeRunning();
+    const bool sending = sendUnderWay_;
+    {
+      std::lock_guard lock(mutex_);
+      users_.push_back(probing && sending ? User::Both
+                       : probing          ? User::Probe
+                       : sending          ? User::Send
+                                          : User::None);
+    }
+    return device_.ExecuteOnLink(request);
+  }
+
+  // The users in order, each run of one user told once, requests of nobody
+  // left out.
+  std::vector<std::string> Turns() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> out;
+    for (User u : users_) {
+      if (u == User::None) continue;
+      if (out.empty() || out.back() != NameOf(u)) out.push_back(NameOf(u));
+    }
+    return out;
+  }
+
+  bool Holding() const { return holding_; }
+  // Set while the send's waiting dialog stands: from the send's first
+  // request to its last.
+  std::atomic<bool> sendUnderWay_{false};
+  platform::Event held_{true, false};
+  platform::Event open_{true, false};
+
+ private:
+  CHidDevice& device_;
+  ConnectionLinks& links_;
+  std::atomic<bool> gated_{false};
+  std::atomic<bool> holding_{false};
+  std::mutex mutex_;
+  std::vector<User> users_;
+};
+
+// Tells the link when the waiting dialog comes up and goes.
+class WaitingDialogWatch : public QObject {
+ public:
+  explicit WaitingDialogWatch(std::atomic<bool>& shown) : shown_(shown) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (qobject_cast<CWaittingDlg*>(watched) != nullptr) {
+      if (event->type() == QEvent::Show) shown_ = true;
+      if (event->type() == QEvent::Hide) shown_ = false;
+    }
+    return false;
+  }
+
+ private:
+  std::atomic<bool>& shown_;
+};
+
+// The monitor's waits: the start report at once, then a check when the test
+// says go, another when it says resume, then none until the window closes.
+struct MonitorScript {
+  platform::Event atFirstCheck{true, false};
+  platform::Event go{true, false};
+  platform::Event resume{true, false};
+  std::atomic<int> waits{0};
+
+  ConnectionMonitor::WaitFn Fn() {
+    return [this](const std::vector<platform::Event*>& events, uint32_t) {
+      const int n = waits++;
+      if (n == 0) return platform::kWaitTimeout;
+      if (n == 1) atFirstCheck.Set();
+      if (n == 1 || n == 2) {
+        platform::Event* next = n == 1 ? &go : &resume;
+        return platform::Event::WaitAny({events[0], next}) == 0 ? 0 : 1;
+      }
+      events[0]->Wait();
+      return 0;
+    };
+  }
+};
+
+struct SendCase {
+  const char* name;
+  // Before the probe is held (it may use the device itself).
+  std::function<void(CKestranaDlg&)> prepare;
+  std::function<void(CKestranaDlg&)> send;
+};
+
+class SendBesideProbe : public WindowRig, public ::testing::WithParamInterface<SendCase> {
+ protected:
+  void BeforeInitialize(CKestranaDlg& w) override { w.SetMonitorWait(script_.Fn()); }
+  void TearDown() override {
+    if (gate_) gate_->open_.Set();
+    GetRequestQueue().SelectLink(nullptr);
+    WindowRig::TearDown();
+    gate_.reset();  // after the window: its dispatcher may still be in it
+  }
+  MonitorScript script_;
+  std::unique_ptr<ProbeGateLink> gate_;
+};
+
+TEST_P(SendBesideProbe, TheSendWaitsForTheProbeInProgressAndTheProbesResumeAfter) {
+  CKestranaDlg& w = *window_;
+  ASSERT_TRUE(script_.atFirstCheck.Wait(10000));
+  GetParam().prepare(w);
+  gate_ = std::make_unique<ProbeGateLink>(*g_pBridgeDevice.load(), w.Links());
+  ProbeGateLink& gate = *gate_;
+  GetRequestQueue().SelectLink(&gate);
+  script_.go.Set();
+  ASSERT_TRUE(gate.held_.Wait(10000));
+
+  // The gate opens once the send is surely under way: its first request
+  // waits in the queue behind the held one, or the send itself waits for the
+  // probe (the window stands aside and its waiting dialog is not up yet).
+  WaitingDialogWatch watch(gate.sendUnderWay_);
+  qApp->installEventFilter(&watch);
+  QTimer opener;
+  QObject::connect(&opener, &QTimer::timeout, [&] {
+    if (gate.Holding() && w.Links().Exclusive() &&
+        (GetRequestQueue().Count() > 0 || !gate.sendUnderWay_)) {
+      gate.open_.Set();
+    }
+  });
+  opener.start(1);
+  GetParam().send(w);
+  qApp->removeEventFilter(&watch);
+  opener.stop();
+  EXPECT_TRUE(gate.open_.IsSet());
+  EXPECT_FALSE(w.Links().Exclusive());
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+
+  script_.resume.Set();
+  // The resumed probe's status check is over when the monitor waits again.
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return script_.waits >= 4; }));
+  EXPECT_EQ(gate.Turns(), (std::vector<std::string>{"probe", "send", "probe"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sends, SendBesideProbe,
+    ::testing::Values(
+        SendCase{"EditorSendCfg",
+                 [](CKestranaDlg& w) {
+                   w.findChild<QPushButton*>(CONTROL_NAME(IDC_CONFIG))->click();
+                   ASSERT_NE(w.ConfigDlg(), nullptr);
+                 },
+                 [](CKestranaDlg& w) {
+                   w.ConfigDlg()->findChild<QPushButton*>(CONTROL_NAME(IDC_CFG_SEND))->click();
+                 }},
+        SendCase{"AxisCommand", [](CKestranaDlg&) {},
+                 [](CKestranaDlg& w) {
+                   w.findChild<QPushButton*>(CONTROL_NAME(IDC_AXIS_X2X))->click();
+                 }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
