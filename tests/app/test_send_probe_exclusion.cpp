@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -142,7 +143,12 @@ struct SendCase {
   // Before the probe is held (it may use the device itself).
   std::function<void(CKestranaDlg&)> prepare;
   std::function<void(CKestranaDlg&)> send;
+  // Another listed chip than the one connected: the probe finds the chip
+  // changed and waits for the window's refresh (UI thread) before it ends.
+  const char* chipBefore = nullptr;
 };
+
+void PrintTo(const SendCase& c, std::ostream* os) { *os << c.name; }
 
 class SendBesideProbe : public WindowRig, public ::testing::WithParamInterface<SendCase> {
  protected:
@@ -161,6 +167,7 @@ TEST_P(SendBesideProbe, TheSendWaitsForTheProbeInProgressAndTheProbesResumeAfter
   CKestranaDlg& w = *window_;
   ASSERT_TRUE(script_.atFirstCheck.Wait(10000));
   GetParam().prepare(w);
+  if (GetParam().chipBefore != nullptr) SetChipName(GetParam().chipBefore);
   gate_ = std::make_unique<ProbeGateLink>(*g_pBridgeDevice.load(), w.Links());
   ProbeGateLink& gate = *gate_;
   GetRequestQueue().SelectLink(&gate);
@@ -191,23 +198,26 @@ TEST_P(SendBesideProbe, TheSendWaitsForTheProbeInProgressAndTheProbesResumeAfter
   // The resumed probe's status check is over when the monitor waits again.
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return script_.waits >= 4; }));
   EXPECT_EQ(gate.Turns(), (std::vector<std::string>{"probe", "send", "probe"}));
+  EXPECT_EQ(GetChipName(), "RO9110V");
 }
+
+void OpenEditor(CKestranaDlg& w) {
+  w.findChild<QPushButton*>(CONTROL_NAME(IDC_CONFIG))->click();
+  ASSERT_NE(w.ConfigDlg(), nullptr);
+}
+
+void EditorSend(CKestranaDlg& w) {
+  w.ConfigDlg()->findChild<QPushButton*>(CONTROL_NAME(IDC_CFG_SEND))->click();
+}
+
+void AxisSend(CKestranaDlg& w) { w.findChild<QPushButton*>(CONTROL_NAME(IDC_AXIS_X2X))->click(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Sends, SendBesideProbe,
-    ::testing::Values(
-        SendCase{"EditorSendCfg",
-                 [](CKestranaDlg& w) {
-                   w.findChild<QPushButton*>(CONTROL_NAME(IDC_CONFIG))->click();
-                   ASSERT_NE(w.ConfigDlg(), nullptr);
-                 },
-                 [](CKestranaDlg& w) {
-                   w.ConfigDlg()->findChild<QPushButton*>(CONTROL_NAME(IDC_CFG_SEND))->click();
-                 }},
-        SendCase{"AxisCommand", [](CKestranaDlg&) {},
-                 [](CKestranaDlg& w) {
-                   w.findChild<QPushButton*>(CONTROL_NAME(IDC_AXIS_X2X))->click();
-                 }}),
+    ::testing::Values(SendCase{"EditorSendCfg", OpenEditor, EditorSend},
+                      SendCase{"AxisCommand", [](CKestranaDlg&) {}, AxisSend},
+                      SendCase{"EditorSendCfgWhileTheProbeRefreshesTheWindow", OpenEditor,
+                               EditorSend, "RO9110R"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
