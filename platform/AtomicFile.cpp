@@ -117,15 +117,24 @@ bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes
   if (file.Close() != 0) return fail("cannot close", errno);
   if (::rename(temp.c_str(), target.c_str()) != 0) return fail("cannot replace", errno);
 
-  // The rename is only durable once the folder entry is on disk. Some file
-  // systems cannot sync a folder (EINVAL); that is not a failure of ours.
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0) {
-    SetError(error, "file replaced but cannot open its folder to flush it", folder, errno);
+  // The rename is only durable once the folder entry is on disk.
+  if (!SyncFolder(folder, error)) {
+    if (error) *error = "file replaced but " + *error;
     return false;
   }
+  return true;
+}
+
+bool SyncFolder(const std::filesystem::path& folder, std::string* error) {
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) {
+    SetError(error, "cannot open its folder to flush it", folder, errno);
+    return false;
+  }
+  // Some file systems cannot sync a folder (EINVAL); that is not a failure
+  // of ours.
   if (::fsync(dir.get()) != 0 && errno != EINVAL) {
-    SetError(error, "file replaced but cannot flush its folder", folder, errno);
+    SetError(error, "cannot flush its folder", folder, errno);
     return false;
   }
   return true;

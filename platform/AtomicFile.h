@@ -19,6 +19,11 @@ namespace platform {
 bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes,
                      std::string* error = nullptr);
 
+// Flushes a folder's entries to disk, so that a file created, renamed or
+// removed in it stays so after a power failure. false with the reason in
+// *error.
+bool SyncFolder(const std::filesystem::path& folder, std::string* error = nullptr);
+
 // Reads the whole regular file at path into *out. Fails, with *out cleared,
 // when the file is missing, is not a regular file, cannot be read, or holds
 // more than maxBytes bytes. *missing (optional) tells a caller that the

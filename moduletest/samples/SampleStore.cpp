@@ -10,6 +10,7 @@
 
 #include "device/LogSink.h"
 #include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ bool WriteFully(int fd, const uint8_t* bytes, size_t length) {
   while (done < length) {
     const ssize_t n = ::write(fd, bytes + done, length - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
@@ -99,6 +101,7 @@ bool SampleStore::BeginRecording(std::filesystem::path* path, std::string* error
   Guard g(Lock());
   CloseFile();
   frameCounter_ = 0;
+  recordedBytes_ = 0;
   // The folder may have been removed since the store was made.
   std::error_code ec;
   std::filesystem::create_directories(folder_, ec);
@@ -126,8 +129,20 @@ bool SampleStore::BeginRecording(std::filesystem::path* path, std::string* error
 
 bool SampleStore::AppendFrame(const uint8_t* bytes, size_t length) {
   Guard g(Lock());
-  if (!recording_ || fd_ < 0) return false;
-  if (!WriteFully(fd_, bytes, length)) return false;
+  if (!recording_ || recordingBroken_ || fd_ < 0) return false;
+  if (!WriteFully(fd_, bytes, length)) {
+    const std::string error = ErrnoText();
+    recordingBroken_ = true;
+    // Readers cut the file into frames from its start: the part of this
+    // frame that did get written goes, the whole frames before it stay.
+    // Should the cut fail too, the reader still skips a cut last frame.
+    if (::ftruncate(fd_, static_cast<off_t>(recordedBytes_)) == 0) {
+      ::lseek(fd_, static_cast<off_t>(recordedBytes_), SEEK_SET);
+    }
+    LogWriteFailure(error);
+    return false;
+  }
+  recordedBytes_ += static_cast<int64_t>(length);
   ++frameCounter_;
   return true;
 }
@@ -137,12 +152,31 @@ bool SampleStore::IsRecording() const {
   return recording_;
 }
 
+bool SampleStore::RecordingBroken() const {
+  Guard g(Lock());
+  return recording_ && recordingBroken_;
+}
+
+void SampleStore::LogWriteFailure(const std::string& error) {
+  if (log_) log_->AddLog("样本文件写入失败：" + recordingPath_.string() + "：" + error, LOG_ERROR);
+}
+
 bool SampleStore::StopRecording(std::string* error) {
   Guard g(Lock());
   bool ok = true;
-  if (recording_ && fd_ >= 0 && ::fsync(fd_) != 0) {
-    ok = false;
-    if (error) *error = ErrnoText();
+  if (recording_ && fd_ >= 0) {
+    std::string failure;
+    if (::fsync(fd_) != 0) {
+      failure = ErrnoText();
+    } else {
+      // The file's name is as new as the recording: flush the folder too.
+      platform::SyncFolder(folder_, &failure);
+    }
+    if (!failure.empty()) {
+      ok = false;
+      LogWriteFailure(failure);
+      if (error) *error = failure;
+    }
   }
   CloseFile();
   names_.clear();
@@ -264,6 +298,7 @@ void SampleStore::CloseFile() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   recording_ = false;
+  recordingBroken_ = false;
   checkedLength_ = false;
   openPath_.clear();
 }

@@ -47,11 +47,16 @@ class SampleStore {
   bool BeginRecording(std::filesystem::path* path, std::string* error);
   // Appends one frame while recording; frames arriving in any other state
   // (late frames after a stop, a browsed file) are dropped. Returns whether
-  // the frame was written.
+  // the frame was written. A write that fails (a full disk) is cut back to
+  // the last whole frame and ends the storing with one line: a later frame
+  // written after a cut one would shift every frame after it.
   bool AppendFrame(const uint8_t* bytes, size_t length);
   bool IsRecording() const;
-  // Flushes and closes the recording; the list becomes just that file, with
-  // no entry open. false when the flush failed (the reason in *error).
+  // A recording whose file stopped taking frames after a failed write.
+  bool RecordingBroken() const;
+  // Flushes and closes the recording (and flushes the folder that holds its
+  // new name); the list becomes just that file, with no entry open. false
+  // with one line when the flush failed (the reason also in *error).
   bool StopRecording(std::string* error);
   std::filesystem::path RecordingPath() const;
 
@@ -98,6 +103,7 @@ class SampleStore {
  private:
   bool OpenForReading(const std::filesystem::path& path);
   void WarnIfPartial(int32_t frameLength);
+  void LogWriteFailure(const std::string& error);
 
   std::filesystem::path folder_;
   ILogSink* log_ = nullptr;
@@ -106,6 +112,8 @@ class SampleStore {
   int32_t index_ = -1;
   int fd_ = -1;
   bool recording_ = false;
+  bool recordingBroken_ = false;
+  int64_t recordedBytes_ = 0;  // whole frames in the recording's file
   bool checkedLength_ = false;
   int32_t frameLength_ = 0;
   int32_t frameCounter_ = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,6 +99,81 @@ TEST(SampleStore, RecordingRoundTripAndBrowsing) {
   EXPECT_EQ(store.FileLength(), 12);
   store.CloseFile();
   EXPECT_EQ(Read(store, 4), "<none>");
+}
+
+// While it lives, files this process writes end at `bytes`: a write across
+// that size is cut short there and the next one refused, as on a disk that
+// fills up in the middle of a frame.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    set_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool IsSet() const { return set_; }
+
+ private:
+  rlimit saved_{};
+  bool set_ = false;
+  void (*previousHandler_)(int) = SIG_DFL;
+};
+
+bool Append(SampleStore& store, const std::string& frame) {
+  return store.AppendFrame(reinterpret_cast<const uint8_t*>(frame.data()), frame.size());
+}
+
+TEST(SampleStore, WriteCutShortInAFrameKeepsTheWholeFramesBeforeIt) {
+  ScratchDir dir;
+  SampleStore store(dir / "s");
+  views_test::RecordingLog log;
+  store.SetLog(&log);
+  std::filesystem::path path;
+  ASSERT_TRUE(store.BeginRecording(&path, nullptr));
+  const std::string f0 = Frame16({1, 2}), f1 = Frame16({3, 4}), f2 = Frame16({5, 6}),
+                    f3 = Frame16({7, 8});
+  ASSERT_TRUE(Append(store, f0));
+  ASSERT_TRUE(Append(store, f1));
+  bool limited = false, cutFrameTaken = true;
+  {
+    // Two bytes of the third frame fit.
+    FileSizeLimit full(10);
+    limited = full.IsSet();
+    cutFrameTaken = Append(store, f2);
+  }
+  ASSERT_TRUE(limited);
+  EXPECT_FALSE(cutFrameTaken);
+  // Room again: a frame written after the cut one would shift every frame
+  // read after it, so the recording stores no more.
+  EXPECT_FALSE(Append(store, f3));
+  EXPECT_TRUE(store.RecordingBroken());
+  EXPECT_EQ(store.FrameCounter(), 2);
+  ASSERT_EQ(log.Lines().size(), 1u) << log.All();
+  EXPECT_EQ(log.Lines()[0].rfind("样本文件写入失败：" + path.string() + "：", 0), 0u)
+      << log.Lines()[0];
+  EXPECT_TRUE(store.StopRecording(nullptr));
+  EXPECT_FALSE(store.RecordingBroken());
+  EXPECT_EQ(ReadBytes(path), f0 + f1);
+
+  // The frames read back are the whole frames written, with no warning.
+  ASSERT_TRUE(store.OpenNext());
+  EXPECT_EQ(Read(store, 4), f0);
+  EXPECT_EQ(Read(store, 4), f1);
+  EXPECT_EQ(Read(store, 4), "<none>");
+  EXPECT_EQ(log.Lines().size(), 1u) << log.All();
+  // The next recording stores again.
+  ASSERT_TRUE(store.BeginRecording(&path, nullptr));
+  EXPECT_TRUE(Append(store, f3));
+  EXPECT_TRUE(store.StopRecording(nullptr));
+  EXPECT_EQ(ReadBytes(path), f3);
 }
 
 TEST(SampleStore, PartialOrForeignFrameSizeWarnsOnceAndTheCutFrameReadsNothing) {
