@@ -399,21 +399,27 @@ void CKestranaDlg::CreatePages() {
     if (StreamControl().IsBusy()) return;
     // The chip's preparation and restore run on the test thread; the modal
     // dialog waits for each, with events other than input still flowing.
+    // Returns whether the raw frames now have the panel's size.
     auto chipJob = [this](bool prepare) {
       auto finished = std::make_shared<std::atomic<bool>>(false);
+      auto follows = std::make_shared<std::atomic<bool>>(false);
       if (!m_testRunner->PostSamplingJob(prepare, m_testPage->CurrentSettings(), *m_testPage,
-                                         [finished] { finished->store(true); })) {
+                                         [finished, follows](bool rawFollowsPanel) {
+                                           follows->store(rawFollowsPanel);
+                                           finished->store(true);
+                                         })) {
         m_log->AddLog(prepare ? "模组测试进行中，无法为采样准备芯片配置"
                               : "模组测试进行中，无法恢复芯片配置",
                       LOG_ERROR);
-        return;
+        return false;
       }
       while (!finished->load()) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
+      return follows->load();
     };
-    RunSampleDlg(GetDataFormatStore(), m_log, m_prompts, this, [chipJob] { chipJob(true); },
+    RunSampleDlg(GetDataFormatStore(), m_log, m_prompts, this, [chipJob] { return chipJob(true); },
                  [chipJob] { chipJob(false); });
     // The test reads the limits the dialog may have saved.
     m_testPage->LoadNodeThresholds();

@@ -30,6 +30,9 @@ class ModuleTestEngine {
   // The sampling tools' preparation: steps 1 to 6 without bar positions
   // (the test configuration stays active until CheckConfigMatch).
   void UpdateFirmwareWithBackup(const RunSettings& settings);
+  // Whether the raw frame format followed the panel read by the last
+  // preparation: frames taken otherwise have another panel's size.
+  bool RawFollowsPanel() const { return rawFollowsPanel_; }
   // Step 10 without the bar: the production configuration back into the chip.
   void CheckConfigMatch(const RunSettings& settings);
 

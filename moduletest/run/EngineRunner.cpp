@@ -70,7 +70,7 @@ EngineRunner::EngineRunner(IRunClock& clock)
 EngineRunner::~EngineRunner() { thread_.reset(); }
 
 bool EngineRunner::PostSamplingJob(bool prepare, const TestSettings& settings,
-                                   ITestRunEvents& events, std::function<void()> done) {
+                                   ITestRunEvents& events, SamplingDone done) {
   if (!Claim(events)) return false;
   const bool posted = thread_->Post([this, prepare, run = RunSettingsFrom(settings),
                                      done = std::move(done)](ModuleTestEngine& engine) {
@@ -85,7 +85,7 @@ bool EngineRunner::PostSamplingJob(bool prepare, const TestSettings& settings,
       events_ = nullptr;
       finishing_ = true;
     }
-    if (done) done();
+    if (done) done(engine.RawFollowsPanel());
   });
   if (!posted) {
     std::lock_guard lock(mutex_);

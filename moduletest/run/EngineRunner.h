@@ -32,10 +32,13 @@ class EngineRunner : public IModuleTestRunner, private ITestSink {
   // The sampling dialog's chip preparation (prepare: the test configuration
   // in, the backup taken only while it is not active yet) or restore of the
   // production configuration, as a job on the test thread. Its lines go to
-  // `events`; `done` is called on the test thread when it ended. false (and
-  // no call) while a run or another job is on.
+  // `events`; `done` is called on the test thread when it ended, telling
+  // whether the raw frame format follows the panel of the last preparation
+  // (ModuleTestEngine::RawFollowsPanel). false (and no call) while a run or
+  // another job is on.
+  using SamplingDone = std::function<void(bool rawFollowsPanel)>;
   bool PostSamplingJob(bool prepare, const TestSettings& settings, ITestRunEvents& events,
-                       std::function<void()> done);
+                       SamplingDone done);
 
  private:
   // ITestSink, on the test thread.

@@ -118,7 +118,7 @@ CSampleDlg::~CSampleDlg() {
   samples_.SetLog(nullptr);
 }
 
-void CSampleDlg::SetSessionHooks(Hook prepare, Hook restore) {
+void CSampleDlg::SetSessionHooks(Prepare prepare, Hook restore) {
   prepare_ = std::move(prepare);
   restore_ = std::move(restore);
 }
@@ -141,6 +141,15 @@ void CSampleDlg::RunHook(const Hook& hook) {
   setEnabled(true);
 }
 
+bool CSampleDlg::RunPrepare() {
+  // Without an owner page nothing prepares the chip, and nothing reads the
+  // panel: the frames are taken as the raw format stands.
+  if (!prepare_) return true;
+  bool follows = false;
+  RunHook([this, &follows] { follows = prepare_(); });
+  return follows;
+}
+
 void CSampleDlg::StartLiveView() {
   if (view_->IsStopped()) view_->StartStream();
 }
@@ -157,6 +166,14 @@ void CSampleDlg::OnBnClickedStartSample() {
     StopRecording();
     return;
   }
+  if (!RunPrepare()) {
+    // The panel's own size could not be taken (its refusal is in the log):
+    // no file, and the dialog stays as it was.
+    const QString line = QStringLiteral("原始帧格式与当前面板不符，无法采样");
+    if (log_) log_->AddLog(line.toStdString(), LOG_ERROR);
+    prompts_.warn(line);
+    return;
+  }
   for (int id : {IDC_SAMPLE_DELETE, IDC_SAMPLE_IMPORT, IDC_SAMPLE_NEXT_FRAME, IDC_SAMPLE_PREV_FRAME,
                  IDC_SAMPLE_CALC, IDC_SAMPLE_PREV_SAMPLE, IDC_SAMPLE_NEXT_SAMPLE}) {
     buttons_[id]->setEnabled(false);
@@ -164,7 +181,6 @@ void CSampleDlg::OnBnClickedStartSample() {
   paramType_->setEnabled(false);
   buttons_[IDC_SAMPLE_START]->setText(QStringLiteral("停止采样"));
   recording_ = true;
-  RunHook(prepare_);
   std::filesystem::path path;
   std::string error;
   if (!samples_.BeginRecording(&path, &error)) {
@@ -186,12 +202,10 @@ void CSampleDlg::StopRecording() {
   RunHook(restore_);
   buttons_[IDC_SAMPLE_START]->setText(QStringLiteral("开始采样"));
   recording_ = false;
-  std::string error;
   const bool hadFile = samples_.IsRecording();
   const std::filesystem::path path = samples_.RecordingPath();
-  if (hadFile && !samples_.StopRecording(&error) && log_) {
-    log_->AddLog("样本文件写入失败：" + path.string() + "：" + error, LOG_ERROR);
-  }
+  // A failed flush is the store's line.
+  if (hadFile) samples_.StopRecording(nullptr);
   timer_->stop();
   const QString stopped = QStringLiteral("采样已停止:") + PathText(path) +
                           QStringLiteral(",%1帧").arg(view_->FramesReceived());
@@ -205,10 +219,11 @@ void CSampleDlg::StopRecording() {
 }
 
 void CSampleDlg::OnTimer() {
-  // A failed frame read ends the stream (the view logs it); the caption says
-  // so instead of counting on.
-  const QString state = recording_ && view_->IsStopped() ? QStringLiteral("采样已中断:")
-                                                         : QStringLiteral("正在采样:");
+  // A failed frame read ends the stream (the view logs it), a failed write
+  // ends the storing (the store logs it); the caption says so instead of
+  // counting on.
+  const bool broken = recording_ && (view_->IsStopped() || samples_.RecordingBroken());
+  const QString state = broken ? QStringLiteral("采样已中断:") : QStringLiteral("正在采样:");
   setWindowTitle(state + CurrentName() + QStringLiteral(",%1帧").arg(view_->FramesReceived()));
 }
 
@@ -291,7 +306,7 @@ void CSampleDlg::OnCbnSelchangeParamType(int index) {
   if (index < 0 || index > kTypeRaw) return;
   typeText_ = QString::fromUtf8(kTypeTexts[index]);
   if (index == kTypeRaw) {
-    RunHook(prepare_);
+    RunPrepare();
     StartLiveView();
     return;
   }
@@ -365,7 +380,7 @@ void CSampleDlg::done(int result) {
 }
 
 void RunSampleDlg(DataFormatStore& formats, ILogSink* log, IPrompts& prompts, QWidget* parent,
-                  CSampleDlg::Hook prepare, CSampleDlg::Hook restore) {
+                  CSampleDlg::Prepare prepare, CSampleDlg::Hook restore) {
   CSampleDlg dlg(formats, log, prompts, SampleStore::GetInstance(), GetTestIniPath(), parent);
   dlg.SetSessionHooks(std::move(prepare), std::move(restore));
   dlg.exec();

@@ -6,7 +6,9 @@
 // Preparing the chip for sampling (the test configuration) and restoring the
 // production configuration belong to the module test; the dialog calls them
 // through two hooks: before a recording or the live raw view starts, and when
-// a recording stops and when the dialog closes.
+// a recording stops and when the dialog closes. A preparation after which the
+// raw frames do not have the panel's size refuses the recording: its frames
+// would become another panel's limits.
 
 #include <QDialog>
 #include <QStringList>
@@ -41,7 +43,9 @@ class CSampleDlg : public QDialog {
   ~CSampleDlg() override;
 
   using Hook = std::function<void()>;
-  void SetSessionHooks(Hook prepare, Hook restore);
+  // Returns whether the raw frame format follows the panel now in place.
+  using Prepare = std::function<bool()>;
+  void SetSessionHooks(Prepare prepare, Hook restore);
   // The import's file chooser (default: a multi-select file dialog). Returns
   // the chosen paths in the dialog's order; empty when cancelled.
   using ChooseFiles = std::function<QStringList(const QString& folder, const QString& filter)>;
@@ -73,6 +77,7 @@ class CSampleDlg : public QDialog {
 
  private:
   void RunHook(const Hook& hook);
+  bool RunPrepare();
   void StartLiveView();
   void StopRecording();
   void EnableBrowse(bool enable);
@@ -88,7 +93,7 @@ class CSampleDlg : public QDialog {
   QComboBox* paramType_ = nullptr;
   QTimer* timer_ = nullptr;
   std::map<int, QPushButton*> buttons_;
-  Hook prepare_;
+  Prepare prepare_;
   Hook restore_;
   ChooseFiles chooseFiles_;
   AskRatios askRatios_;
@@ -102,4 +107,4 @@ class CSampleDlg : public QDialog {
 // Runs the dialog modally over `parent` on the program's sample store and
 // test INI.
 void RunSampleDlg(DataFormatStore& formats, ILogSink* log, IPrompts& prompts, QWidget* parent,
-                  CSampleDlg::Hook prepare = {}, CSampleDlg::Hook restore = {});
+                  CSampleDlg::Prepare prepare = {}, CSampleDlg::Hook restore = {});

@@ -100,7 +100,7 @@ TEST_F(EngineRunnerTest, ARunFollowsASamplingSession) {
     std::mutex m;
     std::condition_variable cv;
     bool finished = false;
-    ASSERT_TRUE(runner.PostSamplingJob(prepare, settings, jobEvents, [&] {
+    ASSERT_TRUE(runner.PostSamplingJob(prepare, settings, jobEvents, [&](bool) {
       std::lock_guard lock(m);
       finished = true;
       cv.notify_all();

@@ -37,7 +37,12 @@ class SampleDlgTest : public SimDeviceTest {
     SimDeviceTest::SetUp();
     SetRawGeometry(3, 2);
     dlg_ = std::make_unique<CSampleDlg>(formats_, &log_, prompts_, samples_, ini_);
-    dlg_->SetSessionHooks([this] { ++prepares_; }, [this] { ++restores_; });
+    dlg_->SetSessionHooks(
+        [this] {
+          ++prepares_;
+          return true;
+        },
+        [this] { ++restores_; });
     dlg_->show();
   }
   void TearDown() override {
