@@ -191,6 +191,22 @@ class ModuleRig : public ConfigTest {
     PlugModule(*profile);
   }
 
+  // A 72 x 44 DE7 panel after a 10 x 14 one, with 32-bit raw values: its
+  // frames (12672 bytes) overflow a frame slot, so the raw format cannot
+  // take its rows and columns.
+  void PlugPanelTooLargeForTheFrameSlots() {
+    sim::ModuleProfile profile;
+    profile.family = sim::ChipFamily::DE7;
+    profile.rows = 72;
+    profile.cols = 44;
+    PlugModule(profile);
+    DataFormatSet formats = GetDataFormatStore().Snapshot().set;
+    formats.Of(DataKind::Raw).rows = 10;
+    formats.Of(DataKind::Raw).cols = 14;
+    formats.Of(DataKind::Raw).unit = 2;
+    ASSERT_TRUE(GetDataFormatStore().Replace(formats));
+  }
+
   // Every test item on, test-only mode, sensor id "2".
   static RunSettings AllItems() {
     RunSettings s;

@@ -174,16 +174,7 @@ TEST_F(ModuleRunTest, NothingSelectedReadsTheBackupAndSaysOk) {
 // A panel whose frames the frame slots cannot hold is never judged on the
 // format of the module before it: 32-bit values on a 72 x 44 panel.
 TEST_F(ModuleRunTest, PanelTooLargeForTheFrameSlotsFailsTheDataItems) {
-  sim::ModuleProfile profile;
-  profile.family = ChipFamily::DE7;
-  profile.rows = 72;
-  profile.cols = 44;
-  PlugModule(profile);
-  DataFormatSet formats = GetDataFormatStore().Snapshot().set;
-  formats.Of(DataKind::Raw).rows = 10;
-  formats.Of(DataKind::Raw).cols = 14;
-  formats.Of(DataKind::Raw).unit = 2;
-  ASSERT_TRUE(GetDataFormatStore().Replace(formats));
+  PlugPanelTooLargeForTheFrameSlots();
   const RunResult result = Run(AllItems());
   EXPECT_FALSE(result.passed);
   EXPECT_FALSE(result.captured);

@@ -109,20 +109,10 @@ TEST_F(SamplingSessionTest, TwoRecordingsAndTheRawViewLeaveTheProductionConfigur
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("\n").toStdString();
 }
 
-// 32-bit values on a 72 x 44 panel overflow a frame slot: the raw format
-// keeps the rows and columns of the panel before, and frames of that size
-// would become this panel's limits.
+// The raw format keeps the rows and columns of the panel before: frames of
+// that size would become this panel's limits.
 TEST_F(SamplingSessionTest, PanelTooLargeForTheFrameSlotsRecordsNothing) {
-  sim::ModuleProfile profile;
-  profile.family = sim::ChipFamily::DE7;
-  profile.rows = 72;
-  profile.cols = 44;
-  PlugModule(profile);
-  DataFormatSet formats = GetDataFormatStore().Snapshot().set;
-  formats.Of(DataKind::Raw).rows = 10;
-  formats.Of(DataKind::Raw).cols = 14;
-  formats.Of(DataKind::Raw).unit = 2;
-  ASSERT_TRUE(GetDataFormatStore().Replace(formats));
+  PlugPanelTooLargeForTheFrameSlots();
   CSampleDlg dlg(GetDataFormatStore(), &log_, prompts_, *samples_, Root() / "test.ini");
   Hook(dlg);
   dlg.show();
