@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "moduletest/samples/SampleStore.h"
 #include "tests/moduletest/samples/SampleFiles.h"
+#include "tests/platform/FileSizeLimit.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/views/RecordingLog.h"
 
 namespace {
 
+using platform::testing_support::FileSizeLimit;
 using platform::testing_support::ReadBytes;
 using platform::testing_support::ScratchDir;
 using platform::testing_support::WriteBytes;
@@ -100,32 +100,6 @@ TEST(SampleStore, RecordingRoundTripAndBrowsing) {
   store.CloseFile();
   EXPECT_EQ(Read(store, 4), "<none>");
 }
-
-// While it lives, files this process writes end at `bytes`: a write across
-// that size is cut short there and the next one refused, as on a disk that
-// fills up in the middle of a frame.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    set_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  bool IsSet() const { return set_; }
-
- private:
-  rlimit saved_{};
-  bool set_ = false;
-  void (*previousHandler_)(int) = SIG_DFL;
-};
 
 bool Append(SampleStore& store, const std::string& frame) {
   return store.AppendFrame(reinterpret_cast<const uint8_t*>(frame.data()), frame.size());

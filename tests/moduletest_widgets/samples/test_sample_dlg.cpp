@@ -16,6 +16,7 @@
 #include "moduletest/widgets/samples/TestThrdAdjustDlg.h"
 #include "platform/IniFile.h"
 #include "tests/device/SimDevice.h"
+#include "tests/platform/FileSizeLimit.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
@@ -25,6 +26,7 @@
 
 namespace {
 
+using platform::testing_support::FileSizeLimit;
 using platform::testing_support::ReadBytes;
 using platform::testing_support::ScratchDir;
 using platform::testing_support::WriteBytes;
@@ -149,6 +151,31 @@ TEST_F(SampleDlgTest, AFailedReadStopsTheRecordingsCount) {
   dlg_->OnBnClickedStartSample();
   EXPECT_EQ(ReadBytes(path).size(), static_cast<size_t>(frames) * 12);
   EXPECT_EQ(log_.Lines().size(), 1u);
+}
+
+TEST_F(SampleDlgTest, AFullDiskEndsTheStoringWithOneLineAndTheCaptionSaysSo) {
+  Connect();
+  Bridge().Chip().SetFrameSource(formats_.Format(DataKind::Raw).address, 12,
+                                 [](size_t, uint8_t* out, size_t n) { std::fill_n(out, n, 7); });
+  bool limited = false, broken = false;
+  {
+    // Room for two frames and half of the third.
+    FileSizeLimit full(30);
+    limited = full.IsSet();
+    dlg_->OnBnClickedStartSample();
+    broken = qttest::ProcessEventsUntil([&] { return samples_.RecordingBroken(); });
+  }
+  ASSERT_TRUE(limited);
+  ASSERT_TRUE(broken);
+  const auto path = dir_ / "test_sample" / "sample_0.sd";
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->View().FramesReceived() >= 4; }));
+  dlg_->OnTimer();
+  EXPECT_EQ(Title().rfind("采样已中断:" + path.string() + ",", 0), 0u) << Title();
+  dlg_->OnBnClickedStartSample();
+  EXPECT_EQ(ReadBytes(path), std::string(24, '\x07'));
+  ASSERT_EQ(log_.Lines().size(), 1u);
+  EXPECT_EQ(log_.Lines()[0].first.rfind("样本文件写入失败：" + path.string() + "：", 0), 0u);
+  EXPECT_EQ(log_.Lines()[0].second, LOG_ERROR);
 }
 
 TEST_F(SampleDlgTest, ImportBrowseAndDeleteFollowTheList) {
