@@ -299,7 +299,10 @@ bool CKestranaDlg::Initialize() {
   // Hidden until asked for; a received image's name goes to the bridge
   // firmware path field.
   m_netConnect = new CNetConnect(*m_log, settings.serverIp, settings.serverPort, this);
-  connect(m_netConnect, &CNetConnect::imageReceived, m_v64erPath, &QLineEdit::setText);
+  connect(m_netConnect, &CNetConnect::imageReceived, this, [this](const QString& name) {
+    m_relayBridgeName = name;
+    m_v64erPath->setText(name);
+  });
   CreatePages();
   m_links = new ConnectionLinks({m_log, m_bridgeLamp, m_touchIcLamp, m_chipType}, m_prompts,
                                 *m_pages, this);
@@ -592,9 +595,11 @@ void CKestranaDlg::CreateUpdateRunner(const std::filesystem::path& settingsFile)
   storeEnable(m_duvivEnable, "duviv enable");
   storeEnable(m_v64erEnable, "v64er enable");
   auto storePath = [this, settingsFile](QLineEdit* edit, const char* key) {
-    connect(edit, &QLineEdit::textChanged, this, [this, settingsFile, key](const QString& text) {
+    connect(edit, &QLineEdit::textChanged, this, [this, edit, settingsFile, key](const QString& text) {
       std::error_code ec;
       const std::string stored = text.toStdString();
+      // A name from the network is never stored as a path of this machine.
+      if (edit == m_v64erPath && BridgePathIsRelayName()) return;
       if (!stored.empty() && std::filesystem::is_regular_file(platform::AppPaths::Resolve(stored), ec)) {
         StoreSettings("UPDATE", {{key, stored}}, settingsFile, *m_log);
       }
@@ -625,8 +630,18 @@ UpdatePlan CKestranaDlg::TakeUpdatePlan() const {
   plan.bridge = m_v64erEnable->isChecked();
   plan.configPath = pathOf(m_configPath);
   plan.touchPath = pathOf(m_duvivPath);
-  plan.bridgePath = pathOf(m_v64erPath);
+  // The relay's name is passed on as it came, never resolved to a file under
+  // the runtime root: without the relay's image the run refuses it, so no
+  // local file is burnt for it and no side file lands outside the temporary
+  // folder.
+  plan.bridgePath = BridgePathIsRelayName()
+                        ? std::filesystem::path(m_v64erPath->text().trimmed().toStdString())
+                        : pathOf(m_v64erPath);
   return plan;
+}
+
+bool CKestranaDlg::BridgePathIsRelayName() const {
+  return !m_relayBridgeName.isEmpty() && m_v64erPath->text().trimmed() == m_relayBridgeName;
 }
 
 void CKestranaDlg::OnBnClickedAutoUpdate() {

@@ -144,6 +144,9 @@ class CKestranaDlg : public CMyDialog {
   // window's bridge hooks (after the update runner and the links exist).
   void AttachTestBridgeProgrammer();
   UpdatePlan TakeUpdatePlan() const;
+  // The bridge path field still shows the name the relay server gave its
+  // image (a base name, no file of ours).
+  bool BridgePathIsRelayName() const;
   // "Auto Update": arms or disarms the update on every arrival.
   void OnBnClickedAutoUpdate();
   void CreateMainCommands(const std::filesystem::path& settingsFile);
@@ -201,6 +204,7 @@ class CKestranaDlg : public CMyDialog {
   CMyEditBrowseCtrl* m_configPath = nullptr;
   CMyEditBrowseCtrl* m_duvivPath = nullptr;
   CMyEditBrowseCtrl* m_v64erPath = nullptr;
+  QString m_relayBridgeName;  // the last name the relay server put in m_v64erPath
   QCheckBox* m_configEnable = nullptr;
   QCheckBox* m_duvivEnable = nullptr;
   QCheckBox* m_v64erEnable = nullptr;

@@ -12,6 +12,7 @@
 namespace {
 
 const char* const kBridgeFailed = "[V64er]烧录失败,请重新烧录";
+const char* const kBridgePathNotFull = "[V64er]固件文件路径不完整，请重新选择 v64er 固件文件：";
 
 std::string Format(const char* format, auto... args) {
   char text[160];
@@ -81,6 +82,15 @@ bool CUpdateSequence::BridgeStep(const UpdatePlan& plan) {
   const bool remote = hooks_.remote.takeImage && hooks_.remote.takeImage() != nullptr;
   if (plan.bridgePath.empty() && !remote) {
     if (hooks_.prompt) hooks_.prompt("[V64er]请选择 v64er 固件文件");
+    return false;
+  }
+  // A path without its full folder is never taken from the working folder.
+  // The window hands over what the user chose as a full path; only the base
+  // name a relay image left in the field comes as it is, and without that
+  // image it must neither pick a local file to burn nor place side files
+  // outside the temporary folder.
+  if (!remote && !plan.bridgePath.is_absolute()) {
+    Log(kBridgePathNotFull + plan.bridgePath.string(), LOG_ERROR);
     return false;
   }
   if (!remote && hooks_.saveBridgePath) hooks_.saveBridgePath(plan.bridgePath.string());

@@ -185,28 +185,35 @@ class RemoteUpdate : public WindowRig {
     ASSERT_TRUE(platform::IniWriteString("NET INTERFACE", "Server IP", "127.0.0.1", ini));
     ASSERT_TRUE(platform::IniWriteString("NET INTERFACE", "Server Port", std::to_string(server_->Port()), ini));
   }
+  // Connects with the test key; the image is in and its base name in the
+  // bridge path field.
+  void ReceiveImage() {
+    CNetConnect& dlg = *window_->NetConnect();
+    QSignalSpy images(&dlg, &CNetConnect::imageReceived);
+    dlg.findChild<QLineEdit*>(CONTROL_NAME(IDC_LINK_KEY))->setText(QStringLiteral("00000000D7"));
+    dlg.findChild<QPushButton*>(CONTROL_NAME(IDC_LINK_CONNECT))->click();
+    ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return images.count() == 1; }));
+    EXPECT_EQ(Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->text(), QStringLiteral("v64er.hex"));
+  }
+  // One run of the bridge step alone; its result.
+  bool RunBridgeStep() {
+    Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
+    Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
+    Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
+    QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+    EXPECT_TRUE(window_->Updates().TryStart());
+    EXPECT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+    return finished.count() == 1 && finished.at(0).at(0).toBool();
+  }
   std::unique_ptr<sim::SimRelayServer> server_;
 };
 
 TEST_F(RemoteUpdate, ARemoteImageIsBurntReportedAndItsSideFilesStayInTemp) {
-  CNetConnect& dlg = *window_->NetConnect();
-  QSignalSpy images(&dlg, &CNetConnect::imageReceived);
-  dlg.findChild<QLineEdit*>(CONTROL_NAME(IDC_LINK_KEY))->setText(QStringLiteral("00000000D7"));
-  dlg.findChild<QPushButton*>(CONTROL_NAME(IDC_LINK_CONNECT))->click();
-  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return images.count() == 1; }));
-  auto* path = Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH));
-  EXPECT_EQ(path->text(), QStringLiteral("v64er.hex"));
-
-  Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
-  Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
-  Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
-  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
-  ASSERT_TRUE(window_->Updates().TryStart());
-  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
-  EXPECT_TRUE(finished.at(0).at(0).toBool()) << LogLines(window_->Log()).join('\n').toStdString();
+  ReceiveImage();
+  EXPECT_TRUE(RunBridgeStep()) << LogLines(window_->Log()).join('\n').toStdString();
   EXPECT_TRUE(server_->WaitBurnsDone(1));
   // The last burn the server asked for closes the link.
-  EXPECT_FALSE(dlg.Link().IsConnected());
+  EXPECT_FALSE(window_->NetConnect()->Link().IsConnected());
 
   std::vector<std::string> written;
   for (const auto& entry : fs::recursive_directory_iterator(root_.path())) {
@@ -216,6 +223,36 @@ TEST_F(RemoteUpdate, ARemoteImageIsBurntReportedAndItsSideFilesStayInTemp) {
   EXPECT_EQ(written, (std::vector<std::string>{"Temp", "Temp"}));
   EXPECT_FALSE(fs::exists(root_.path() / "evil"));
   EXPECT_FALSE(fs::exists(root_.path().parent_path() / "evil"));
+}
+
+// Once the image is gone, the base name the relay left in the path field is
+// no file of this machine: a file of that name in the runtime root (where a
+// relative path text is looked for) is neither stored as the path, nor burnt,
+// nor given side files beside it. A file the user then picks burns as always.
+TEST_F(RemoteUpdate, TheNameLeftInThePathIsNoLocalFile) {
+  const fs::path ini = root_.path() / "System/AppConfigInit.ini";
+  const std::string storedPath = platform::IniGetString("UPDATE", "v64er path", "", ini);
+  const fs::path local = root_.path() / "v64er.hex";
+  WriteBridgeImage(local);
+  ReceiveImage();
+  EXPECT_EQ(platform::IniGetString("UPDATE", "v64er path", "", ini), storedPath);
+  ASSERT_TRUE(RunBridgeStep()) << LogLines(window_->Log()).join('\n').toStdString();
+  ASSERT_FALSE(window_->NetConnect()->Link().IsConnected());
+
+  EXPECT_FALSE(RunBridgeStep());
+  EXPECT_TRUE(Saw(QStringLiteral("[V64er]固件文件路径不完整，请重新选择 v64er 固件文件：v64er.hex")))
+      << LogLines(window_->Log()).join('\n').toStdString();
+  EXPECT_FALSE(Saw(QStringLiteral("[V64er]检测设备"))) << "the bridge was not touched";
+  for (const auto& entry : fs::directory_iterator(root_.path())) {
+    EXPECT_NE(entry.path().filename().string().rfind("v64er_", 0), 0u) << entry.path();
+  }
+  EXPECT_EQ(platform::IniGetString("UPDATE", "v64er path", "", ini), storedPath);
+  EXPECT_FALSE(window_->IsBusy());
+
+  Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(local.string()));
+  EXPECT_TRUE(RunBridgeStep()) << LogLines(window_->Log()).join('\n').toStdString();
+  EXPECT_TRUE(Saw(QStringLiteral("[V64er]烧录完成")));
+  EXPECT_EQ(platform::IniGetString("UPDATE", "v64er path", "", ini), local.string());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "tests/programming/Ch55xRig.h"
 #include "tests/programming/FwTestRig.h"
 #include "tests/programming/HexText.h"
+#include "tests/platform/WorkingDirScope.h"
 #include "sim/relay/SimRelayServer.h"
 
 namespace {
@@ -268,6 +269,37 @@ TEST(UpdateSequence, LoaderAlreadyPresentAndMissingPaths) {
   // The configuration still burns, but with a step missing nothing is verified.
   EXPECT_EQ(rig.configSends, 1);
   EXPECT_FALSE(rig.SawOk());
+}
+
+// A bridge path without its full folder (the base name a relay image leaves
+// in the path field once the image is gone) would reach whatever file of
+// that name the working folder holds, burn it and write its side files
+// there: it is refused before the path is stored or the bridge is touched.
+TEST(UpdateSequence, ABridgePathWithoutItsFullFolderIsRefused) {
+  for (const char* name : {"v64er.hex", "fw/v64er.hex", "../v64er.hex", "./v64er.bin"}) {
+    SCOPED_TRACE(name);
+    SequenceRig rig;
+    const std::filesystem::path work = rig.fw.dir / "work";
+    for (const char* file : {"v64er.hex", "fw/v64er.hex"}) {
+      rig.WriteText(std::string("work/") + file, hextest::ImageToHex(rig.bridgeImage));
+    }
+    platform::testing_support::WriteBytes(work / "v64er.bin", std::string(400, '\x5A'));
+    platform::testing_support::WorkingDirScope inWork(work);
+    rig.plan.bridge = true;
+    rig.plan.bridgePath = name;
+    EXPECT_FALSE(rig.Run());
+    EXPECT_TRUE(rig.fw.log.Has(std::string("[V64er]固件文件路径不完整，请重新选择 v64er 固件文件：") + name, LOG_ERROR))
+        << testing::PrintToString(rig.fw.log.Texts());
+    EXPECT_FALSE(rig.Saw("[V64er]检测设备"));
+    EXPECT_FALSE(rig.loaderRig.loader->IsPresent()) << "the bridge was sent into its loader";
+    EXPECT_EQ(rig.loaderRig.loader->Ends(), 0u);
+    EXPECT_TRUE(rig.savedPath.empty()) << rig.savedPath;
+    EXPECT_FALSE(rig.SawOk());
+    EXPECT_EQ(rig.ended, 1);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(rig.fw.dir.path())) {
+      EXPECT_NE(entry.path().extension(), ".ect") << entry.path();
+    }
+  }
 }
 
 TEST(UpdateSequence, RemoteImageBurnsReportsAndClosesAtZero) {
