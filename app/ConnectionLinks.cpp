@@ -64,6 +64,10 @@ DeviceEventHooks ConnectionLinks::HooksForThis() {
   hooks.programmingArrived = &programmingArrived_;
   hooks.programmingPresent = &programmingPresent_;
   hooks.refreshChipInfo = [this] { RefreshChipInfo(); };
+  hooks.showLoader = [this] { ApplyViewActions(status_.LoaderPresent(), *this); };
+  hooks.showBridgeBack = [this] {
+    if (status_.TakeLoaderShown()) RefreshBridgeLamp();
+  };
   hooks.deviceArrived = [this] { emit DeviceArrived(); };
   return hooks;
 }

@@ -67,13 +67,24 @@ LampColour ConnectionStatus::NextBlink(bool& toggle) {
   return colour;
 }
 
+ViewActions ConnectionStatus::LoaderPresent() {
+  bridgeConnected_ = false;
+  loaderShown_ = true;
+  return {ViewAction::Lamp(Indicator::Bridge, LampColour::Green),
+          ViewAction::LampText(Indicator::Bridge, kTextLoaderCaption)};
+}
+
+bool ConnectionStatus::TakeLoaderShown() {
+  const bool shown = loaderShown_;
+  loaderShown_ = false;
+  return shown;
+}
+
 StatusDecision ConnectionStatus::Check(const StatusInputs& in) {
   StatusDecision out;
   ViewActions& act = out.actions;
   if (in.programmingPresent) {
-    act.push_back(ViewAction::Lamp(Indicator::Bridge, LampColour::Green));
-    act.push_back(ViewAction::LampText(Indicator::Bridge, kTextLoaderCaption));
-    bridgeConnected_ = false;
+    act = LoaderPresent();
     out.result = 1;
     return out;
   }
@@ -92,6 +103,7 @@ StatusDecision ConnectionStatus::Check(const StatusInputs& in) {
     act.push_back(ViewAction::Lamp(Indicator::Bridge, LampColour::Green));
     act.push_back(ViewAction::LampText(Indicator::Bridge, probe.bridgeLampText));
     bridgeConnected_ = true;
+    loaderShown_ = false;
     act.push_back(ViewAction::Log(kTextUsbConnected, LOG_OK));
   }
 

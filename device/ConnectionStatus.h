@@ -82,9 +82,19 @@ class ConnectionStatus {
  public:
   StatusDecision Check(const StatusInputs& in);
 
+  // The bridge sits in its programming loader: the bridge lamp says so, and
+  // the bridge counts as gone, so its return is announced by the next check.
+  // Also shown when the loader arrives: a short reflash may start and end
+  // between two checks.
+  ViewActions LoaderPresent();
+  // true once after the loader caption was shown and no check has shown
+  // the bridge since: the bridge lamp needs its own caption back.
+  bool TakeLoaderShown();
+
  private:
   LampColour NextBlink(bool& toggle);
 
+  bool loaderShown_ = false;
   bool bridgeConnected_ = false;
   bool chipConnected_ = false;
   bool bridgeBlink_ = false;  // false: red next, true: grey next

@@ -68,6 +68,7 @@ void DeviceEvents::CommandArrived() {
     hooks_.openDevice();
     if (hooks_.refreshChipInfo) hooks_.refreshChipInfo();
     if (hooks_.view) hooks_.view->SetLamp(Indicator::Bridge, LampColour::Green);
+    if (hooks_.showBridgeBack) hooks_.showBridgeBack();
   }
   // Waiters re-check the bridge themselves, so they are woken either way.
   if (hooks_.bridgeArrived) hooks_.bridgeArrived->Set();
@@ -92,6 +93,8 @@ void DeviceEvents::CommandRemoved() {
 void DeviceEvents::ProgrammingArrived() {
   if (!IsBusy()) AutoUpdateStarted();
   if (hooks_.refreshChipInfo) hooks_.refreshChipInfo();
+  // Before the waiters are woken: a run sees the loader on the lamp.
+  if (hooks_.showLoader) hooks_.showLoader();
   if (hooks_.programmingPresent) *hooks_.programmingPresent = true;
   if (hooks_.programmingArrived) hooks_.programmingArrived->Set();
   if (hooks_.deviceArrived) hooks_.deviceArrived();

@@ -35,6 +35,11 @@ struct DeviceEventHooks {
   platform::Event* programmingArrived = nullptr;
   std::atomic<bool>* programmingPresent = nullptr;
   std::function<void()> refreshChipInfo;
+  // The bridge lamp follows the loader at once, not at the next check: the
+  // loader's caption when the programming device arrives, the bridge's own
+  // again when the bridge has come back and opened.
+  std::function<void()> showLoader;
+  std::function<void()> showBridgeBack;
   // The bridge or its programming device arrived (after the arrival events
   // are set): the module test's automatic start, which decides for itself.
   std::function<void()> deviceArrived;

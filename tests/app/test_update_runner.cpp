@@ -20,6 +20,7 @@
 #include "app/PageSwitcher.h"
 #include "app/UpdateRunner.h"
 #include "device/ChipGlobals.h"
+#include "device/ConnectionStatus.h"
 #include "device/HidDevice.h"
 #include "platform/AppPaths.h"
 #include "platform/HotplugMonitor.h"
@@ -82,6 +83,63 @@ TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
     if (name.rfind(QString::asprintf("v64er_v0102_%04x_", release).toStdString(), 0) == 0) ++sideFiles;
   }
   EXPECT_EQ(sideFiles, 2);
+}
+
+// However short the reflash, the bridge lamp shows the loader while it is
+// there and the bridge's own caption as soon as the bridge is back; the
+// connection check then announces the returned bridge.
+TEST_F(UpdatePanel, TheBridgeLampShowsTheLoaderWhileItIsThere) {
+  ChooseBridgeImage();
+  auto* bridgeLamp = Control<CMyButton>(CONTROL_NAME(IDC_BRIDGE_LAMP));
+  struct Seen {
+    QString caption;
+    int state = -1;
+  };
+  // Written only on the UI thread (inside UiBridge::call).
+  Seen atLoader;
+  Seen atBridgeBack;
+  auto look = [bridgeLamp](Seen* seen) {
+    UiBridge::call([bridgeLamp, seen] { *seen = {bridgeLamp->text(), bridgeLamp->State()}; });
+  };
+  window_->Updates().SetHooksOverride([&](UpdateHooks& h) {
+    h.waitProgrammingArrived = [look, &atLoader, wait = h.waitProgrammingArrived](uint32_t ms) {
+      const bool arrived = wait(ms);
+      look(&atLoader);
+      return arrived;
+    };
+    // Before the run's own lamp refresh after "[V64er]烧录完成".
+    h.waitBridgeBack = [look, &atBridgeBack, wait = h.waitBridgeBack](uint32_t ms) {
+      const bool back = wait(ms);
+      look(&atBridgeBack);
+      return back;
+    };
+  });
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  ASSERT_TRUE(window_->Updates().TryStart());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  ASSERT_TRUE(finished.at(0).at(0).toBool()) << LogLines(window_->Log()).join('\n').toStdString();
+
+  const QString bridgeCaption =
+      QString::asprintf("_%04x", g_pBridgeDevice.load()->GetAttributes().version);
+  struct Row {
+    const char* when;
+    const Seen& seen;
+    bool loader;
+  } rows[] = {{"loader arrived", atLoader, true}, {"bridge back", atBridgeBack, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.when);
+    EXPECT_EQ(row.seen.state, LAMP_GREEN);
+    if (row.loader) {
+      EXPECT_EQ(row.seen.caption, QStringLiteral("R64oz_IRE"));
+    } else {
+      EXPECT_TRUE(row.seen.caption.endsWith(bridgeCaption)) << row.seen.caption.toStdString();
+    }
+  }
+
+  window_->Log().OnClear();
+  window_->Links().CheckConnectionStatus(ProbeConnection());
+  EXPECT_TRUE(Saw(QStringLiteral("USB已连接"))) << LogLines(window_->Log()).join('\n').toStdString();
+  EXPECT_TRUE(bridgeLamp->text().endsWith(bridgeCaption)) << bridgeLamp->text().toStdString();
 }
 
 TEST_F(UpdatePanel, MissingPathsAreAskedForAndTheWindowIsFreedAgain) {

@@ -126,6 +126,33 @@ TEST(ConnectionStatus, StateMachineTable) {
   }
 }
 
+// The loader shown on its arrival, between two checks: the bridge's return
+// is announced by the next check, and the lamp asks for the bridge's caption
+// back only while no check has shown it.
+TEST(ConnectionStatus, LoaderShownOnArrivalBetweenChecks) {
+  const ViewActions loader = {BridgeLamp(kGreen), BridgeText("R64oz_IRE")};
+  const ViewActions bridgeBack = {BridgeLamp(kGreen), BridgeText(kLampText), Log("USB已连接", LOG_OK)};
+  struct Case {
+    const char* name;
+    bool checkBeforeReturn;  // a check shows the bridge before its arrival is handled
+  } cases[] = {{"bridge back before any check", false}, {"a check shows the bridge first", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConnectionStatus status;
+    EXPECT_EQ(kConnect, status.Check(BothUp()).actions);
+    EXPECT_FALSE(status.TakeLoaderShown());
+    EXPECT_EQ(loader, status.LoaderPresent());
+    if (c.checkBeforeReturn) {
+      EXPECT_EQ(bridgeBack, status.Check(BothUp()).actions);
+      EXPECT_FALSE(status.TakeLoaderShown());
+    } else {
+      EXPECT_TRUE(status.TakeLoaderShown());
+      EXPECT_FALSE(status.TakeLoaderShown()) << "once";
+      EXPECT_EQ(bridgeBack, status.Check(BothUp()).actions);
+    }
+  }
+}
+
 TEST(ConnectionStatus, ActionsReachTheViewInOrder) {
   RecordingView view;
   ConnectionStatus status;

@@ -58,6 +58,10 @@ struct Rig {
   uint32_t openResult = 1;
   uint32_t closeResult = 1;
   int opens = 0, closes = 0, refreshes = 0, digitizerRemovals = 0, arrivals = 0;
+  // The bridge lamp's loader and bridge captions, and whether a waiter had
+  // been woken already when each was shown.
+  int loaderShows = 0, bridgeBacks = 0;
+  bool wokenBeforeLamp = false;
 
   DeviceEvents Make(bool withAutoUpdate = true) {
     DeviceEventHooks h;
@@ -69,6 +73,14 @@ struct Rig {
     h.programmingPresent = &programmingPresent;
     h.refreshChipInfo = [this] { ++refreshes; };
     h.deviceArrived = [this] { ++arrivals; };
+    h.showLoader = [this] {
+      ++loaderShows;
+      wokenBeforeLamp = wokenBeforeLamp || programmingArrived.IsSet();
+    };
+    h.showBridgeBack = [this] {
+      ++bridgeBacks;
+      wokenBeforeLamp = wokenBeforeLamp || bridgeArrived.IsSet();
+    };
     h.openDevice = [this] { return ++opens, openResult; };
     h.closeDevice = [this] { return ++closes, closeResult; };
     h.removeDigitizer = [this] { ++digitizerRemovals; };
@@ -111,6 +123,10 @@ TEST(DeviceEvents, BridgeArrivalTable) {
     EXPECT_EQ(1, rig.arrivals);
     const ViewActions green = {ViewAction::Lamp(Indicator::Bridge, LampColour::Green)};
     EXPECT_EQ(c.openResult ? green : ViewActions{}, rig.view.Actions());
+    // Only a bridge that opened gets its own caption back.
+    EXPECT_EQ(c.openResult ? 1 : 0, rig.bridgeBacks);
+    EXPECT_FALSE(rig.wokenBeforeLamp) << "a waiting run is woken after the lamp";
+    EXPECT_EQ(0, rig.loaderShows);
   }
 }
 
@@ -157,6 +173,9 @@ TEST(DeviceEvents, ProgrammingDeviceComesAndGoes) {
     EXPECT_TRUE(rig.programmingArrived.IsSet());
     EXPECT_EQ(1, rig.arrivals);
     EXPECT_EQ(0, rig.opens);
+    // Busy or not: the loader is on the lamp before a waiting run goes on.
+    EXPECT_EQ(1, rig.loaderShows);
+    EXPECT_FALSE(rig.wokenBeforeLamp);
     events.Handle(Ev(HotplugAction::Removed, HotplugKind::ProgrammingDevice));
     EXPECT_FALSE(rig.programmingPresent);
     EXPECT_EQ(busy ? 0 : 1, rig.autoUpdate.starts) << "leaving starts nothing";
