@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 
 #include "ui/LogWindow.h"
 #include "ui/MyButton.h"
@@ -138,6 +139,18 @@ void ConnectionLinks::WaitForProbeToEnd() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
                                     QEventLoop::ExcludeUserInputEvents);
   }
+}
+
+void ConnectionLinks::HoldOnWorker() {
+  exclusion_.HoldAndWaitForProbe(std::chrono::milliseconds(kProbeWaitMs));
+}
+
+void ConnectionLinks::ReleaseOnWorker() {
+  // Released on the UI thread, so a device event arriving meanwhile is held
+  // too and all of them are handled in order.
+  UiBridge::post([links = QPointer<ConnectionLinks>(this)] {
+    if (links) links->EndExclusive();
+  });
 }
 
 void ConnectionLinks::EndExclusive() {

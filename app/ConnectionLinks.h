@@ -94,6 +94,13 @@ class ConnectionLinks : public QObject,
   // user's input meanwhile, since the probe may wait for this thread.
   void BeginExclusive();
   void EndExclusive();
+  // The same hold for a run on a worker thread (called there): the wait for
+  // a probe in progress blocks the worker, so the UI thread stays free to
+  // serve the probe. The release hands the rest to the UI thread, where the
+  // held device events are handled as EndExclusive does (nothing once these
+  // links are gone).
+  void HoldOnWorker();
+  void ReleaseOnWorker();
   bool Exclusive() const { return exclusion_.Held(); }
   // true while the connection monitor probes the device.
   bool ProbeRunning() const { return exclusion_.ProbeRunning(); }

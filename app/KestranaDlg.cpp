@@ -461,6 +461,13 @@ void CKestranaDlg::CreatePages() {
   noiseHost.endExclusive = [this] {
     if (m_links != nullptr) m_links->EndExclusive();
   };
+  // m_links is set before the first run starts and outlives the noise view.
+  noiseHost.holdOnWorker = [this] {
+    if (m_links != nullptr) m_links->HoldOnWorker();
+  };
+  noiseHost.releaseOnWorker = [this] {
+    if (m_links != nullptr) m_links->ReleaseOnWorker();
+  };
   m_noiseDlg = std::make_unique<CNoiseDlg>(m_prompts, m_log, std::move(noiseHost));
   connect(m_noiseButton, &QAbstractButton::clicked, this, [this] { m_noiseDlg->LoadNoiseConfig(); });
 }

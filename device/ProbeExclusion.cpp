@@ -14,13 +14,24 @@ void ProbeExclusion::EndProbe() {
     probing_ = false;
     held = holds_ > 0;
   }
+  probeEndedCv_.notify_all();
   // Only a holder waits for the end.
   if (held && probeEnded_) probeEnded_();
 }
 
+void ProbeExclusion::HoldLocked() {
+  if (holds_++ == 0) released_.Reset();
+}
+
 void ProbeExclusion::Hold() {
   std::lock_guard lock(mutex_);
-  if (holds_++ == 0) released_.Reset();
+  HoldLocked();
+}
+
+bool ProbeExclusion::HoldAndWaitForProbe(std::chrono::milliseconds bound) {
+  std::unique_lock lock(mutex_);
+  HoldLocked();
+  return probeEndedCv_.wait_for(lock, bound, [this] { return !probing_; });
 }
 
 int ProbeExclusion::Release() {

@@ -4,6 +4,8 @@
 // waits for a probe already in progress to end before it sends, so the
 // probe's register reads never fall between the send's requests. Any thread.
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 
@@ -23,6 +25,10 @@ class ProbeExclusion {
 
   // Holder's side; pairs nest. Release returns the holds left.
   void Hold();
+  // Hold, then blocks until a probe in progress has ended, at most bound: for
+  // a holder off the UI thread, which leaves that thread free to serve the
+  // probe. false when the bound ran out first.
+  bool HoldAndWaitForProbe(std::chrono::milliseconds bound);
   int Release();
   bool Held() const;
   bool ProbeRunning() const;
@@ -31,9 +37,12 @@ class ProbeExclusion {
   void SetProbeEndedHook(std::function<void()> hook) { probeEnded_ = std::move(hook); }
 
  private:
+  void HoldLocked();
+
   mutable std::mutex mutex_;
   int holds_ = 0;
   bool probing_ = false;
+  std::condition_variable probeEndedCv_;
   platform::Event released_{true, true};
   std::function<void()> probeEnded_;
 };

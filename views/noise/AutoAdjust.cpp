@@ -34,10 +34,27 @@ void Try(OnceTeller& tell, Step step) {
   }
 }
 
+// The run's hold on the device, released on every way out.
+class DeviceHold {
+ public:
+  explicit DeviceHold(const AutoAdjustHooks& hooks) : release_(hooks.releaseDevice) {
+    if (hooks.holdDevice) hooks.holdDevice();
+  }
+  ~DeviceHold() {
+    if (release_) release_();
+  }
+  DeviceHold(const DeviceHold&) = delete;
+  DeviceHold& operator=(const DeviceHold&) = delete;
+
+ private:
+  const std::function<void()>& release_;
+};
+
 }  // namespace
 
 AutoAdjustResult RunAutoAdjust(NoiseTuning& tuning, NoiseRange range, bool dual,
                                const DataFormat& raw, const AutoAdjustHooks& hooks) {
+  const DeviceHold hold(hooks);
   AutoAdjustResult result;
   OnceTeller tell(hooks.tell);
   CConfig& config = tuning.Config();

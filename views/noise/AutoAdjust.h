@@ -34,6 +34,13 @@ struct AutoAdjustHooks {
   std::function<bool(AdjustFrame&&)> handOff;
   // An item or send error for the operator; each text once per run.
   std::function<void(const std::string&)> tell;
+  // Keep the connection probes off the device from the run's first request
+  // to its last (the restore included), since a probe's reads would fall
+  // between a send's handshake, the polls and the frame read. Called on the
+  // run's thread; the hold may wait for a probe in progress. Every hold is
+  // released, whichever way the run ends.
+  std::function<void()> holdDevice;
+  std::function<void()> releaseDevice;
 };
 
 // Tries of the two polls of each pass (the chip's taking of the block, then

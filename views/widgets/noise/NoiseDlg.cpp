@@ -15,7 +15,6 @@
 #include <QWindow>
 
 #include "device/ChipGlobals.h"
-#include "device/RegisterOps.h"
 #include "device/StreamControl.h"
 #include "ui/ControlIds.h"
 #include "ui/Prompts.h"
@@ -445,10 +444,10 @@ void CNoiseDlg::OnBnClickedAutoAdjust() {
   if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
   chain_->Stop();
   IStreamControl& pages = StreamControl();
-  for (int page : {PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE, PAGE_DEMO}) {
-    pages.MarkPageStopped(page);
-    StopDataStream();
-  }
+  // The chip's stream itself stops with the run's first request, which
+  // goes out under the run's hold on the device: nothing reaches the device
+  // from this thread, so a probe in progress never keeps it waiting.
+  for (int page : {PAGE_RAW, PAGE_DIFF, PAGE_OBSERVE, PAGE_DEMO}) pages.MarkPageStopped(page);
   renderer_->SetTarget(std::nullopt);
   renderer_->Reset(NoiseRenderer::kAdjustYMax);
   drawWorker_->SetRefFreq(refFreq_->text().toInt());
@@ -462,6 +461,8 @@ void CNoiseDlg::OnBnClickedAutoAdjust() {
     return draw && draw->OfferAdjust(std::move(frame));
   };
   hooks.tell = [this](const std::string& text) { TellLater(text); };
+  hooks.holdDevice = host_.holdOnWorker;
+  hooks.releaseDevice = host_.releaseOnWorker;
   const uint64_t adjustDrawnBefore = drawWorker_->AdjustFramesDrawn();
   const bool started = adjust_.Start(
       tuning_, settings_.range, settings_.dual, GetDataFormatStore().Format(DataKind::Raw),

@@ -59,6 +59,9 @@ struct NoiseDlgHost {
   // arrivals and removals wait until the send is over.
   std::function<void()> beginExclusive;
   std::function<void()> endExclusive;
+  // The same for the auto-adjust's whole run, called on its worker thread.
+  std::function<void()> holdOnWorker;
+  std::function<void()> releaseOnWorker;
 };
 
 class CNoiseDlg : public QWidget {
