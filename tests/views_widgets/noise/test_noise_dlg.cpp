@@ -15,6 +15,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 
 #include "device/ChipHooks.h"
 #include "device/ConfigError.h"
@@ -512,6 +513,75 @@ class OnePageControl : public IStreamControl {
  private:
   CDataLayout& raw_;
 };
+
+// Notes, for each request that runs while an auto-adjust is on, whether the
+// run held the device then.
+class HoldWatchLink : public ILink {
+ public:
+  HoldWatchLink(ILink& next, std::function<bool()> runOn) : next_(next), runOn_(std::move(runOn)) {}
+  uint32_t ExecuteOnLink(CHidRequest& request) override {
+    if (runOn_()) ++(held_ ? inside_ : outside_);
+    return next_.ExecuteOnLink(request);
+  }
+  std::atomic<bool> held_{false};
+  std::atomic<int> inside_{0};
+  std::atomic<int> outside_{0};
+
+ private:
+  ILink& next_;
+  std::function<bool()> runOn_;
+};
+
+TEST_F(NoiseDlgTest, TheRunHoldsTheDeviceFromItsFirstRequestToItsLastWhicheverWayItEnds) {
+  struct Case {
+    const char* name;
+    bool refuseBlocks;
+    // While the run waits at its third send (null: it is not held).
+    std::function<void(CNoiseDlg&)> midway;
+  } cases[] = {
+      {"to the end", false, nullptr},
+      {"stopped", false, [](CNoiseDlg& dlg) { dlg.OnBnClickedAutoAdjust(); }},
+      {"closed", false, [](CNoiseDlg& dlg) { dlg.close(); }},
+      {"its sends refused", true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mutex lock;
+    std::vector<std::string> calls;
+    GateLink gate(*device_);
+    HoldWatchLink watch(gate, [this] { return dlg_->AdjustStateNow() != AdjustState::Idle; });
+    NoiseDlgHost host;
+    host.holdOnWorker = [&] {
+      std::lock_guard guard(lock);
+      calls.push_back("hold");
+      watch.held_ = true;
+    };
+    host.releaseOnWorker = [&] {
+      std::lock_guard guard(lock);
+      calls.push_back("release");
+      watch.held_ = false;
+    };
+    dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr, std::move(host));
+    GetRequestQueue().SelectLink(&watch);
+    Open();
+    dlg_->OnBnClickedPanelToggle();
+    if (c.midway) gate.GateAt(3);
+    gate.FailBlockWrites(c.refuseBlocks);
+    dlg_->OnBnClickedAutoAdjust();
+    if (c.midway) {
+      ASSERT_TRUE(gate.reached_.Wait(10000));
+      c.midway(*dlg_);
+      gate.open_.Set();
+    }
+    ASSERT_TRUE(WaitAdjustIdle());
+    dlg_.reset();
+    GetRequestQueue().SelectLink(nullptr);
+    EXPECT_EQ(calls, (std::vector<std::string>{"hold", "release"}));
+    EXPECT_GT(watch.inside_, 0);
+    EXPECT_EQ(watch.outside_, 0);
+    dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
+  }
+}
 
 TEST_F(NoiseDlgTest, AutoAdjustWithTheRawPageRunningLeavesNoRawChain) {
   DataFormatStore store;
