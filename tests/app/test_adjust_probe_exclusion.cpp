@@ -68,7 +68,9 @@ TEST_F(AdjustBesideProbe, TheRunWaitsForTheProbeInProgressKeepsProbesOutAndTheyR
   auto runStarted = std::make_shared<std::atomic<bool>>(false);
   gate.SetSendingTest([noise, runStarted](const CHidRequest& request) {
     if (noise->AdjustStateNow() == AdjustState::Idle) return false;
-    if (request.operation == HidOpWrite) *runStarted = true;
+    if (request.operation == HidOpWrite && request.bridgeCmd != BridgeCmdAsyncWrite) {
+      *runStarted = true;
+    }
     return runStarted->load();
   });
   GetRequestQueue().SelectLink(&gate);

@@ -514,13 +514,16 @@ class OnePageControl : public IStreamControl {
   CDataLayout& raw_;
 };
 
-// Notes, for each request that runs while an auto-adjust is on, whether the
-// run held the device then.
+// Notes, for each request of an auto-adjust run, whether the run held the
+// device then. The read chain's asynchronous requests are not the run's: one
+// may still be in flight as the run starts.
 class HoldWatchLink : public ILink {
  public:
   HoldWatchLink(ILink& next, std::function<bool()> runOn) : next_(next), runOn_(std::move(runOn)) {}
   uint32_t ExecuteOnLink(CHidRequest& request) override {
-    if (runOn_()) ++(held_ ? inside_ : outside_);
+    const bool async =
+        request.bridgeCmd == BridgeCmdAsyncRead || request.bridgeCmd == BridgeCmdAsyncWrite;
+    if (!async && runOn_()) ++(held_ ? inside_ : outside_);
     return next_.ExecuteOnLink(request);
   }
   std::atomic<bool> held_{false};
