@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -17,7 +18,9 @@
 #include "device/HidDevice.h"
 #include "device/HidRequest.h"
 #include "device/Link.h"
+#include "device/RequestQueue.h"
 #include "platform/Event.h"
+#include "tests/app/WindowRig.h"
 
 namespace probe_gate {
 
@@ -116,6 +119,20 @@ struct MonitorScript {
       return 0;
     };
   }
+};
+
+// The window with the scripted monitor; a test puts its gate in gate_.
+class ProbeGateRig : public window_test::WindowRig {
+ protected:
+  void BeforeInitialize(CKestranaDlg& w) override { w.SetMonitorWait(script_.Fn()); }
+  void TearDown() override {
+    if (gate_) gate_->open_.Set();
+    GetRequestQueue().SelectLink(nullptr);
+    WindowRig::TearDown();
+    gate_.reset();  // after the window: its dispatcher may still be in it
+  }
+  MonitorScript script_;
+  std::unique_ptr<ProbeGateLink> gate_;
 };
 
 }  // namespace probe_gate

@@ -26,27 +26,18 @@ namespace {
 using namespace window_test;
 using namespace probe_gate;
 
-class AdjustBesideProbe : public WindowRig {
+class AdjustBesideProbe : public ProbeGateRig {
  protected:
   std::shared_ptr<sim::SimBridge> MakeBridge() override {
     auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9);
     sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9));
     return bridge;
   }
-  void BeforeInitialize(CKestranaDlg& w) override { w.SetMonitorWait(script_.Fn()); }
-  void TearDown() override {
-    if (gate_) gate_->open_.Set();
-    GetRequestQueue().SelectLink(nullptr);
-    WindowRig::TearDown();
-    gate_.reset();  // after the window: its dispatcher may still be in it
-  }
   bool RunOver(CKestranaDlg& w, CNoiseDlg& noise) {
     return qttest::ProcessEventsUntil([&] {
       return noise.AdjustStateNow() == AdjustState::Idle && !w.Links().Exclusive();
     });
   }
-  MonitorScript script_;
-  std::unique_ptr<ProbeGateLink> gate_;
 };
 
 TEST_F(AdjustBesideProbe, TheRunWaitsForTheProbeInProgressKeepsProbesOutAndTheyResumeAfter) {

@@ -61,18 +61,7 @@ struct SendCase {
 
 void PrintTo(const SendCase& c, std::ostream* os) { *os << c.name; }
 
-class SendBesideProbe : public WindowRig, public ::testing::WithParamInterface<SendCase> {
- protected:
-  void BeforeInitialize(CKestranaDlg& w) override { w.SetMonitorWait(script_.Fn()); }
-  void TearDown() override {
-    if (gate_) gate_->open_.Set();
-    GetRequestQueue().SelectLink(nullptr);
-    WindowRig::TearDown();
-    gate_.reset();  // after the window: its dispatcher may still be in it
-  }
-  MonitorScript script_;
-  std::unique_ptr<ProbeGateLink> gate_;
-};
+class SendBesideProbe : public ProbeGateRig, public ::testing::WithParamInterface<SendCase> {};
 
 TEST_P(SendBesideProbe, TheSendWaitsForTheProbeInProgressAndTheProbesResumeAfter) {
   CKestranaDlg& w = *window_;
