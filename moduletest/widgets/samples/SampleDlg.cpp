@@ -141,13 +141,22 @@ void CSampleDlg::RunHook(const Hook& hook) {
   setEnabled(true);
 }
 
-bool CSampleDlg::RunPrepare() {
+void CSampleDlg::RunPrepare() {
   // Without an owner page nothing prepares the chip, and nothing reads the
   // panel: the frames are taken as the raw format stands.
-  if (!prepare_) return true;
+  if (!prepare_) return;
   bool follows = false;
   RunHook([this, &follows] { follows = prepare_(); });
-  return follows;
+  rawFollowsPanel_ = follows;
+}
+
+bool CSampleDlg::RefusedByFormat() {
+  if (rawFollowsPanel_) return false;
+  // The panel's own size could not be taken (its refusal is in the log).
+  const QString line = QStringLiteral("原始帧格式与当前面板不符，无法采样");
+  if (log_) log_->AddLog(line.toStdString(), LOG_ERROR);
+  prompts_.warn(line);
+  return true;
 }
 
 void CSampleDlg::StartLiveView() {
@@ -166,14 +175,9 @@ void CSampleDlg::OnBnClickedStartSample() {
     StopRecording();
     return;
   }
-  if (!RunPrepare()) {
-    // The panel's own size could not be taken (its refusal is in the log):
-    // no file, and the dialog stays as it was.
-    const QString line = QStringLiteral("原始帧格式与当前面板不符，无法采样");
-    if (log_) log_->AddLog(line.toStdString(), LOG_ERROR);
-    prompts_.warn(line);
-    return;
-  }
+  // No file, and the dialog stays as it was.
+  RunPrepare();
+  if (RefusedByFormat()) return;
   for (int id : {IDC_SAMPLE_DELETE, IDC_SAMPLE_IMPORT, IDC_SAMPLE_NEXT_FRAME, IDC_SAMPLE_PREV_FRAME,
                  IDC_SAMPLE_CALC, IDC_SAMPLE_PREV_SAMPLE, IDC_SAMPLE_NEXT_SAMPLE}) {
     buttons_[id]->setEnabled(false);
@@ -307,6 +311,11 @@ void CSampleDlg::OnCbnSelchangeParamType(int index) {
   typeText_ = QString::fromUtf8(kTypeTexts[index]);
   if (index == kTypeRaw) {
     RunPrepare();
+    // Frames of the previous panel's size would be drawn as this one's.
+    if (RefusedByFormat()) {
+      view_->StopStream();
+      return;
+    }
     StartLiveView();
     return;
   }
@@ -319,6 +328,8 @@ void CSampleDlg::OnCbnSelchangeParamType(int index) {
 }
 
 void CSampleDlg::OnBnClickedCalcParams() {
+  // The files would be cut by the previous panel's format.
+  if (RefusedByFormat()) return;
   const std::optional<AdjustRatios> ratios = askRatios_();
   if (!ratios) return;
   const SampleSums sums =
@@ -346,6 +357,9 @@ void CSampleDlg::OnBnClickedCalcParams() {
 
 void CSampleDlg::OnBnClickedSaveParams() {
   if (limits_.max.empty()) return;
+  // The panel's size is unknown: the comparison below would be with the
+  // previous panel's.
+  if (RefusedByFormat()) return;
   const DataFormat now = formats_.Format(DataKind::Raw);
   if (now.rows != limits_.rows || now.cols != limits_.cols) {
     prompts_.warn(QStringLiteral("面板已从%1x%2变为%3x%4，请重新计算参数")

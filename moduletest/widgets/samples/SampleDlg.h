@@ -7,8 +7,9 @@
 // production configuration belong to the module test; the dialog calls them
 // through two hooks: before a recording or the live raw view starts, and when
 // a recording stops and when the dialog closes. A preparation after which the
-// raw frames do not have the panel's size refuses the recording: its frames
-// would become another panel's limits.
+// raw frames do not have the panel's size refuses the recording and the live
+// raw view, and, until a preparation succeeds, computing and saving limits:
+// files cut by the previous panel's format would become this panel's limits.
 
 #include <QDialog>
 #include <QStringList>
@@ -77,7 +78,8 @@ class CSampleDlg : public QDialog {
 
  private:
   void RunHook(const Hook& hook);
-  bool RunPrepare();
+  void RunPrepare();
+  bool RefusedByFormat();
   void StartLiveView();
   void StopRecording();
   void EnableBrowse(bool enable);
@@ -101,6 +103,8 @@ class CSampleDlg : public QDialog {
   bool recording_ = false;
   bool unsaved_ = false;
   bool closing_ = false;
+  // The last preparation's word; true until one has run.
+  bool rawFollowsPanel_ = true;
   NodeLimitArrays limits_;
 };
 

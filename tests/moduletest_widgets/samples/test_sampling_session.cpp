@@ -1,6 +1,7 @@
 // A sampling session on the simulated module through the test thread: the
 // chip's configuration is what it was once the dialog has closed, and a panel
-// whose raw frames the format cannot follow records nothing.
+// whose raw frames the format cannot follow records, shows, computes and
+// saves nothing.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include "moduletest/widgets/samples/SampleDlg.h"
 #include "moduletest/widgets/samples/SampleLayout.h"
 #include "tests/moduletest/ModuleRig.h"
+#include "tests/platform/ScratchDir.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
 #include "tests/views_widgets/ViewTestUtil.h"
@@ -71,6 +73,14 @@ class SamplingSessionTest : public ModuleRig {
     samples_.reset();
     ModuleRig::TearDown();
   }
+
+  // The dialog's lines at LOG_ERROR that refuse for the raw format.
+  size_t Refusals() const {
+    size_t n = 0;
+    for (const auto& [text, level] : log_.Lines()) n += text == kRefusal && level == LOG_ERROR;
+    return n;
+  }
+  static constexpr const char* kRefusal = "原始帧格式与当前面板不符，无法采样";
 
   TestSettings settings_ = TestSettings::Defaults();
   LogEvents events_;
@@ -141,6 +151,82 @@ TEST_F(SamplingSessionTest, PanelTooLargeForTheFrameSlotsRecordsNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(folder_));
 
   dlg.reject();
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
+TEST_F(SamplingSessionTest, PanelTooLargeForTheFrameSlotsShowsNoLiveRawView) {
+  PlugPanelTooLargeForTheFrameSlots();
+  CSampleDlg dlg(GetDataFormatStore(), &log_, prompts_, *samples_, Root() / "test.ini");
+  Hook(dlg);
+  dlg.show();
+
+  dlg.OnCbnSelchangeParamType(CSampleDlg::kTypeRaw);
+  EXPECT_EQ(jobs_, 1);
+  EXPECT_EQ(Refusals(), 1u);
+  EXPECT_EQ(prompts_.warnings, QStringList{QString::fromUtf8(kRefusal)});
+  EXPECT_TRUE(dlg.View().IsStopped());
+
+  dlg.reject();
+  EXPECT_EQ(flashBefore_, Flash());
+}
+
+// Limits computed from files cut by the previous panel's format would be of
+// that panel's size: after a refused preparation neither button acts.
+TEST_F(SamplingSessionTest, PanelTooLargeForTheFrameSlotsComputesAndSavesNoLimits) {
+  const struct {
+    const char* button;
+    void (CSampleDlg::*click)();
+  } cases[] = {
+      {"计算参数", &CSampleDlg::OnBnClickedCalcParams},
+      {"保存参数", &CSampleDlg::OnBnClickedSaveParams},
+  };
+  PlugPanelTooLargeForTheFrameSlots();
+  const std::filesystem::path ini = Root() / "test.ini";
+  const std::string iniBefore = platform::testing_support::ReadBytes(ini);
+  const DataFormat format = GetDataFormatStore().Format(DataKind::Raw);
+  const FramePayload frame = viewtest::MakeFrame(
+      format, std::vector<int32_t>(static_cast<size_t>(format.rows * format.cols), 1000));
+  const std::filesystem::path file = folder_ / "old.sd";
+  platform::testing_support::WriteBytes(
+      file, std::string(frame.bytes.begin(), frame.bytes.end()));
+
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.button);
+    const size_t refused = Refusals();
+    prompts_.warnings.clear();
+    CSampleDlg dlg(GetDataFormatStore(), &log_, prompts_, *samples_, ini);
+    Hook(dlg);
+    int asked = 0;
+    dlg.SetRatioAsker([&asked] {
+      ++asked;
+      return std::optional<AdjustRatios>(AdjustRatios{});
+    });
+    dlg.SetFileChooser([&file](const QString&, const QString&) {
+      return QStringList{QString::fromStdString(file.string())};
+    });
+    dlg.show();
+    // Limits from the file before any preparation, then the refused one.
+    dlg.OnBnClickedImportData();
+    dlg.OnBnClickedCalcParams();
+    ASSERT_EQ(asked, 1);
+    const NodeLimitArrays computed = dlg.Limits();
+    dlg.OnCbnSelchangeParamType(CSampleDlg::kTypeRaw);
+    EXPECT_EQ(Refusals(), refused + 1);
+
+    (dlg.*c.click)();
+    EXPECT_EQ(Refusals(), refused + 2);
+    EXPECT_EQ(prompts_.warnings, QStringList(2, QString::fromUtf8(kRefusal)));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(dlg.Limits().max, computed.max);
+    EXPECT_TRUE(dlg.HasUnsavedLimits());
+    EXPECT_EQ(platform::testing_support::ReadBytes(ini), iniBefore);
+
+    // Asked at the close, saving is refused as well.
+    prompts_.answers = {true};
+    dlg.reject();
+    EXPECT_EQ(Refusals(), refused + 3);
+    EXPECT_EQ(platform::testing_support::ReadBytes(ini), iniBefore);
+  }
   EXPECT_EQ(flashBefore_, Flash());
 }
 
