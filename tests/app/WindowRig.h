@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "app/KestranaDlg.h"
+#include "device/Config.h"
 #include "device/ChipGlobals.h"
 #include "platform/AppPaths.h"
 #include "sim/SimHidBackend.h"
+#include "sim/flash/FirmwareImages.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/programming/HexText.h"
 #include "tests/ui/FakePrompts.h"
@@ -45,6 +47,49 @@ inline void WriteBridgeImage(const fs::path& hex) {
   std::vector<uint8_t> image(600);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
   WriteBytes(hex, hextest::ImageToHex(image));
+}
+
+// The files of a whole update on the program's simulated bridge: a bridge
+// image, the RO9110V firmware at 1061 and the chip's own configuration block
+// (read from the chip in force) under a newer version byte.
+struct UpdateFiles {
+  fs::path bridge;
+  fs::path firmware;
+  fs::path config;
+  uint8_t configVersion = 0;
+};
+inline UpdateFiles WriteUpdateFiles(const fs::path& dir) {
+  UpdateFiles files{dir / "v64er_v0102.hex", dir / "RO9110V_1061.bin", dir / "RO9110V_line.cfg"};
+  WriteBridgeImage(files.bridge);
+  const std::vector<uint8_t> image =
+      sim::MakeDe9Firmware(sim::kDe9LengthFull, {"9110V", 0x1061, "9111", 0x1061});
+  WriteBytes(files.firmware, std::string(image.begin(), image.end()));
+  CConfig block;
+  block.ReadConfig();
+  files.configVersion = static_cast<uint8_t>(block.Block()[0] + 1);
+  block.Block()[0] = files.configVersion;
+  block.WriteCfgFile(files.config);
+  return files;
+}
+
+// Ticks the update panel's steps whose path is given, with that path, and
+// clears the others.
+inline void ChooseUpdateSteps(QWidget& window, const UpdateFiles& files) {
+  const struct {
+    QString box;
+    QString edit;
+    const fs::path& path;
+  } steps[] = {{CONTROL_NAME(IDC_V64ER_ENABLE), CONTROL_NAME(IDC_V64ER_PATH), files.bridge},
+               {CONTROL_NAME(IDC_DUVIV_ENABLE), CONTROL_NAME(IDC_DUVIV_PATH), files.firmware},
+               {CONTROL_NAME(IDC_CONFIG_ENABLE), CONTROL_NAME(IDC_CONFIG_PATH), files.config}};
+  for (const auto& step : steps) {
+    auto* box = window.findChild<QCheckBox*>(step.box);
+    auto* edit = window.findChild<CMyEditBrowseCtrl*>(step.edit);
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(edit, nullptr);
+    box->setChecked(!step.path.empty());
+    if (!step.path.empty()) edit->setText(QString::fromStdString(step.path.string()));
+  }
 }
 
 class WindowRig : public ::testing::Test {
@@ -84,13 +129,11 @@ class WindowRig : public ::testing::Test {
   }
   // Only the bridge step, on a small image.
   fs::path ChooseBridgeImage() {
-    const fs::path hex = root_.path() / "v64er_v0102.hex";
-    WriteBridgeImage(hex);
-    Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
-    Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
-    Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
-    Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(hex.string()));
-    return hex;
+    UpdateFiles files;
+    files.bridge = root_.path() / "v64er_v0102.hex";
+    WriteBridgeImage(files.bridge);
+    ChooseUpdateSteps(*window_, files);
+    return files.bridge;
   }
   bool Saw(const QString& line) { return LogLines(window_->Log()).contains(line); }
 

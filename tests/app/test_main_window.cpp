@@ -896,18 +896,14 @@ TEST_F(Screenshot, TestPageAfterAnNgRunWithItsShortLines) {
 }
 
 TEST_F(Screenshot, UpdatePanelAfterASuccessfulUpdate) {
-  CKestranaDlg* w = Open();
+  // The program's own simulated bridge: bridge, firmware and configuration.
+  CKestranaDlg* w = Open("good");
   if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
-  const fs::path hex = root_.path() / "v64er_v0102.hex";
-  window_test::WriteBridgeImage(hex);
-  Control<QCheckBox>(CONTROL_NAME(IDC_CONFIG_ENABLE))->setChecked(false);
-  Control<QCheckBox>(CONTROL_NAME(IDC_DUVIV_ENABLE))->setChecked(false);
-  Control<QCheckBox>(CONTROL_NAME(IDC_V64ER_ENABLE))->setChecked(true);
-  Control<CMyEditBrowseCtrl>(CONTROL_NAME(IDC_V64ER_PATH))->setText(QString::fromStdString(hex.string()));
+  window_test::ChooseUpdateSteps(*w, window_test::WriteUpdateFiles(root_.path()));
   w->Panels().Toggle(0);
   QSignalSpy finished(&w->Updates(), &UpdateRunner::Finished);
   Control<QPushButton>(CONTROL_NAME(IDC_UPDATE))->click();
-  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }, 30000));
   EXPECT_TRUE(finished.at(0).at(0).toBool()) << LogLines(w->Log()).join('\n').toStdString();
   Run(500);
   Save(*w, "update-panel.png");

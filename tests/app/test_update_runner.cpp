@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "app/ConnectionLinks.h"
+#include "app/DeviceBackend.h"
 #include "app/KestranaDlg.h"
 #include "app/PageSwitcher.h"
 #include "app/UpdateRunner.h"
 #include "device/ChipGlobals.h"
+#include "device/Config.h"
 #include "device/ConnectionStatus.h"
 #include "device/HidDevice.h"
 #include "platform/AppPaths.h"
@@ -226,6 +228,42 @@ TEST_F(UpdatePanel, EnableBoxesAndExistingPathsAreStored) {
   WriteBytes(fw, "x");
   edit->setText(QString::fromStdString(fw.string()));
   EXPECT_EQ(platform::IniGetString("UPDATE", "duviv path", "", ini), fw.string());
+}
+
+// All three steps from the panel on the program's own simulated bridge: the
+// window's hooks reach the bootloader, the touch chip's firmware engine and
+// the configuration burn, and each step is verified on what came back.
+class FullUpdate : public WindowRig {
+ protected:
+  std::shared_ptr<sim::SimBridge> MakeBridge() override {
+    return MakeSimulatedBridge("good", sim::SimClock::MakeReal());
+  }
+};
+
+TEST_F(FullUpdate, BridgeFirmwareAndConfigurationAreBurntAndVerified) {
+  const UpdateFiles files = WriteUpdateFiles(root_.path());
+  const uint8_t version = files.configVersion;
+  ChooseUpdateSteps(*window_, files);
+  const uint16_t release = g_pBridgeDevice.load()->GetAttributes().version;
+
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  Control<QPushButton>(CONTROL_NAME(IDC_UPDATE))->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }, 30000));
+  const QStringList lines = LogLines(window_->Log());
+  ASSERT_TRUE(finished.at(0).at(0).toBool()) << lines.join('\n').toStdString();
+  for (const QString& line :
+       {QString::asprintf("K%x_%04x烧录成功", g_pBridgeDevice.load()->ModelKey(), release + 1),
+        QStringLiteral("[VAzezu]烧录完成"), QStringLiteral("RO9110V_1061 烧录成功"),
+        QString::asprintf("Config_%d校验通过", version)}) {
+    EXPECT_TRUE(lines.contains(line)) << line.toStdString() << "\n" << lines.join('\n').toStdString();
+  }
+  EXPECT_TRUE(lines.last().startsWith(QStringLiteral("烧录时间:"))) << lines.last().toStdString();
+  // The lamps name what was burnt.
+  EXPECT_EQ(Control<CMyButton>(CONTROL_NAME(IDC_TOUCHIC_LAMP))->text(), QStringLiteral("RO9110V_1061"));
+  EXPECT_TRUE(Control<CMyButton>(CONTROL_NAME(IDC_BRIDGE_LAMP))->text().endsWith(QString::asprintf("_%04x", release + 1)));
+  CConfig chip;
+  chip.ReadConfig();
+  EXPECT_EQ(chip.Block()[0], version);
 }
 
 // The relay server of the settings is one on the loopback address that the
