@@ -13,7 +13,6 @@
 #include "device/net/ImageMessage.h"
 #include "app/ConnectionLinks.h"
 #include "platform/AppPaths.h"
-#include "platform/IniFile.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
 #include "programming/update/ConfigBurn.h"
@@ -94,12 +93,7 @@ UpdateHooks UpdateRunner::MakeHooks() {
     if (prompts != nullptr) UiBridge::call([prompts, text] { prompts->info(QString::fromStdString(text)); });
   };
   h.saveBridgePath = [file = host_.settingsFile, log = host_.log](const std::string& path) {
-    if (file.empty()) return;
-    if (log != nullptr) {
-      StoreSettings("UPDATE", {{"v64er path", path}}, file, *log);
-    } else {
-      platform::IniWriteString("UPDATE", "v64er path", path, file, nullptr);
-    }
+    if (!file.empty()) StoreSettings("UPDATE", {{"v64er path", path}}, file, *log);
   };
   h.beginRun = [this] {
     const int page = page_;

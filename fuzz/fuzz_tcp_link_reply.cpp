@@ -14,13 +14,15 @@
 
 #include "device/HidRequest.h"
 #include "device/net/TcpLink.h"
+#include "fuzz/TcpLinkReplyInput.h"
 #include "platform/net/Socket.h"
 
 namespace {
 
+using namespace tcp_link_reply_input;
+
 constexpr size_t kCanary = 16;
 constexpr uint8_t kCanaryByte = 0xC5;
-constexpr size_t kMaxReply = 32 * 1024;
 
 }  // namespace
 
@@ -47,10 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }  // the peer's end closes: every later wait ends at once
 
   size_t consumed = 0;
-  const int requests = fdp.ConsumeIntegralInRange<int>(1, 4);
+  const int requests = fdp.ConsumeIntegralInRange<int>(1, kMaxRequests);
   for (int i = 0; i < requests; ++i) {
-    const uint32_t op = fdp.ConsumeIntegralInRange<uint32_t>(0, 3);
-    const uint32_t length = fdp.ConsumeIntegralInRange<uint32_t>(0, 700);
+    const uint32_t op = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxOp);
+    const uint32_t length = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxLength);
     std::vector<uint8_t> buffer(length + kCanary, kCanaryByte);
     CHidRequest request(op, fdp.ConsumeIntegral<uint16_t>(), buffer.data(), length,
                         BridgeCmdRegister, 1000);

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "device/HidRequest.h"
 #include "fuzz/seeds/Seeds.h"
 #include "sim/SimChip.h"
 #include "sim/noise/NoiseArea.h"
@@ -14,7 +15,6 @@ namespace fuzzseeds {
 
 namespace {
 
-constexpr uint8_t kCmdRegister = 15;
 
 struct View {
   int32_t start;
@@ -39,11 +39,11 @@ struct NoiseChip {
       : chip(sim::SimChipConfig::For(family)),
         area(sim::AddNoiseArea(chip, sim::NoiseAreaConfig::For(family))) {}
   std::vector<uint8_t> Area() {
-    return chip.Read(sim::kSimNoiseAddress, sim::kSimNoiseBytes, kCmdRegister);
+    return chip.Read(sim::kSimNoiseAddress, sim::kSimNoiseBytes, BridgeCmdRegister);
   }
   // The first `bytes` of a raw frame.
   std::vector<uint8_t> RawFrame(size_t bytes) {
-    return chip.Read(area.Config().raw.address, bytes, kCmdRegister);
+    return chip.Read(area.Config().raw.address, bytes, BridgeCmdRegister);
   }
 
   sim::SimChip chip;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "device/HidRequest.h"
 #include "fuzz/seeds/Seeds.h"
 #include "moduletest/engine/ShortTestA.h"
 #include "moduletest/engine/ShortTestB.h"
@@ -18,14 +19,13 @@ namespace fuzzseeds {
 
 namespace {
 
-constexpr uint8_t kCmdRegister = 15;
 
 void WriteByte(sim::SimChip& chip, uint16_t address, uint8_t value) {
-  chip.Write(address, &value, 1, kCmdRegister);
+  chip.Write(address, &value, 1, BridgeCmdRegister);
 }
 
 void WriteBlock(sim::SimChip& chip, uint16_t address, const uint8_t* data, size_t length) {
-  chip.Write(address, data, length, kCmdRegister);
+  chip.Write(address, data, length, BridgeCmdRegister);
 }
 
 // The 0x8047 family: program written and started, parameter block handed
@@ -60,7 +60,7 @@ std::vector<uint8_t> RunProgramB(const std::vector<sim::ShortFindingB>& findings
   WriteByte(chip, sim::kDe7StreamParam1, 0xBF);
   WriteByte(chip, sim::kCommandRegister, 0x41);
   for (unsigned i = 0; i < sim::ShortEngineB::kReadsUntilFinished; ++i) {
-    (void)chip.Read(0x804A, 1, kCmdRegister);
+    (void)chip.Read(0x804A, 1, BridgeCmdRegister);
   }
   return chip.PeekRange(0x8AC4, 4 * findings.size());
 }

@@ -8,6 +8,7 @@
 
 #include "device/HidRequest.h"
 #include "device/net/TcpLink.h"
+#include "fuzz/TcpLinkReplyInput.h"
 #include "fuzz/seeds/ProviderInput.h"
 #include "fuzz/seeds/Seeds.h"
 #include "sim/SimChip.h"
@@ -16,10 +17,7 @@ namespace fuzzseeds {
 
 namespace {
 
-// The harness's ranges.
-constexpr uint64_t kMaxReply = 32 * 1024;
-constexpr uint64_t kMaxRequests = 4;
-constexpr uint64_t kMaxLength = 700;
+using namespace tcp_link_reply_input;
 
 struct Request {
   uint32_t op;
@@ -51,7 +49,7 @@ Seed Make(const char* name, const std::vector<Request>& requests, size_t cut = 0
   input.Bytes(stream);
   input.Integer(1, kMaxRequests, requests.size());
   for (const Request& r : requests) {
-    input.Integer(0, HidOpClose, r.op);
+    input.Integer(0, kMaxOp, r.op);
     input.Integer(0, kMaxLength, r.length);
     input.Integer(0, 0xFFFF, r.address);
   }
