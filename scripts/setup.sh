@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, testing and running Kestrana needs.
 # Idempotent: packages already present are not fetched again, and apt-get update
-# runs only when something is missing.
+# runs only when something is missing. Every name here is a real Debian 12
+# package (not a name another package merely provides), or dpkg-query would
+# never find it installed and every run would call apt-get through sudo.
 set -euo pipefail
 
 PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config g++ clang-14 libclang-rt-14-dev
   # libraries
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-svg-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libudev-dev libusb-1.0-0-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -16,6 +18,9 @@ PACKAGES=(
   libqt6svg6 qt6-qpa-plugins fonts-noto-cjk
   # headless screenshots of the windows
   xvfb xauth
+  # the .deb package: dpkg-shlibdeps finds its dependencies, file tells it
+  # which installed files are programs
+  dpkg-dev file
 )
 
 missing=()
