@@ -136,7 +136,7 @@ std::string FileNameOf(const std::string& text) {
 CDlgTest::CDlgTest(IPrompts& prompts, ILogSink& log, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_log(log), m_paths(TestPaths::Current()) {
   m_openFolder = [](const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
   };
   m_now = [] { return QDateTime::currentDateTime(); };
   BuildUi();
@@ -657,9 +657,14 @@ void CDlgTest::OnBnClickedResetStatistics() {
   ShowCounters();
 }
 
-void CDlgTest::OnBnClickedOpenReport() { m_openFolder(Q(m_paths.resultDir.string())); }
+void CDlgTest::OnBnClickedOpenReport() { OpenFolder(m_paths.resultDir); }
 
-void CDlgTest::OnBnClickedOpenTestFolder() { m_openFolder(Q(m_paths.testDir.string())); }
+void CDlgTest::OnBnClickedOpenTestFolder() { OpenFolder(m_paths.testDir); }
+
+// A machine without a file manager must not make the button do nothing.
+void CDlgTest::OpenFolder(const std::filesystem::path& folder) {
+  if (!m_openFolder(Q(folder.string()))) Log("无法打开文件夹：" + folder.string(), LOG_ERROR);
+}
 
 void CDlgTest::OnCbnSelchangeSensorId() {
   std::string error;

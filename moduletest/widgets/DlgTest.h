@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QWidget>
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,8 +56,9 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   // The node-threshold button opens the sampling dialog; until that exists
   // the hook is empty and the button does nothing.
   void SetNodeThresholdHook(std::function<void()> hook) { m_nodeThresholdHook = std::move(hook); }
-  // Opens a folder for the operator (the desktop's file manager by default).
-  void SetFolderOpener(std::function<void(const QString&)> opener) {
+  // Opens a folder for the operator (the desktop's file manager by default);
+  // false when nothing could open it.
+  void SetFolderOpener(std::function<bool(const QString&)> opener) {
     m_openFolder = std::move(opener);
   }
   // The clock of the exported package's suggested name.
@@ -163,12 +165,13 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   void WriteChipIni(const char* section, const char* key, const std::string& value);
   void SetPackageText(const QString& text);
   void Log(const std::string& text, LogLevel level);
+  void OpenFolder(const std::filesystem::path& folder);
 
   IPrompts& m_prompts;
   ILogSink& m_log;
   IModuleTestRunner* m_runner = nullptr;
   std::function<void()> m_nodeThresholdHook;
-  std::function<void(const QString&)> m_openFolder;
+  std::function<bool(const QString&)> m_openFolder;
   std::function<QDateTime()> m_now;
   // Lets queued work find out that the page is gone.
   std::shared_ptr<char> m_alive = std::make_shared<char>();

@@ -80,7 +80,10 @@ class TestPage : public ::testing::Test {
   CDlgTest& Open() {
     page_ = std::make_unique<CDlgTest>(prompts_, log_);
     page_->SetRunner(&runner_);
-    page_->SetFolderOpener([this](const QString& f) { opened_ << f; });
+    page_->SetFolderOpener([this](const QString& f) {
+      opened_ << f;
+      return folderOpens_;
+    });
     return *page_;
   }
   template <typename T>
@@ -111,6 +114,7 @@ class TestPage : public ::testing::Test {
   views_test::RecordingLog log_;
   FakeRunner runner_;
   QStringList opened_;
+  bool folderOpens_ = true;
   std::unique_ptr<CDlgTest> page_;
 };
 
@@ -553,10 +557,34 @@ TEST_F(TestPage, FolderButtonsAndTheNodeThresholdHook) {
   ASSERT_EQ(opened_.size(), 2);
   EXPECT_EQ(opened_[0].toStdString(), (root_ / "test" / "test_result").string());
   EXPECT_EQ(opened_[1].toStdString(), (root_ / "test").string());
+  EXPECT_TRUE(log_.Lines().empty()) << log_.All();
   auto* combo = Control<QComboBox>(CONTROL_NAME(IDC_TEST_SENSOR_ID_VALUE));
   combo->setCurrentIndex(5);
   page.OnCbnSelchangeSensorId();
   EXPECT_EQ(platform::IniGetString("Test Threhold", "Sensor ID", "?", Ini()), "5");
+}
+
+// With nothing to open a folder, each button says so instead of doing nothing.
+TEST_F(TestPage, FolderButtonsLogAFolderThatCannotBeOpened) {
+  struct Case {
+    QString button;
+    fs::path folder;
+  };
+  const Case cases[] = {
+      {CONTROL_NAME(IDC_TEST_OPEN_REPORT), root_ / "test" / "test_result"},
+      {CONTROL_NAME(IDC_TEST_OPEN_FOLDER), root_ / "test"},
+  };
+  Open();
+  folderOpens_ = false;
+  for (const Case& c : cases) {
+    const size_t before = log_.Lines().size();
+    Control<CMyButton>(c.button)->click();
+    const std::vector<std::string> lines = log_.Lines();
+    const std::vector<LogLevel> levels = log_.Levels();
+    ASSERT_EQ(lines.size(), before + 1) << c.button.toStdString();
+    EXPECT_EQ(lines.back(), "无法打开文件夹：" + c.folder.string());
+    EXPECT_EQ(levels.back(), LOG_ERROR);
+  }
 }
 
 }  // namespace

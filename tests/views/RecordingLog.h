@@ -24,6 +24,10 @@ class RecordingLog : public ILogSink {
     std::lock_guard lock(mutex_);
     return lines_;
   }
+  std::vector<LogLevel> Levels() const {
+    std::lock_guard lock(mutex_);
+    return levels_;
+  }
   // How many lines had been logged when each clear came.
   std::vector<size_t> ClearsAt() const {
     std::lock_guard lock(mutex_);
