@@ -27,6 +27,19 @@ fs::path TempFolder() {
   return dir;
 }
 
+// The program never writes its documents (the operator's guide above all),
+// so their shipped copies stay the program's: an upgrade's newer copy
+// replaces the user's. Every other shipped file is a first default only.
+bool IsProgramOwned(const fs::path& relative) {
+  return !relative.empty() && *relative.begin() == "doc";
+}
+
+// The user's copy of an owned file, when it already holds the shipped bytes.
+bool HoldsSameBytes(const fs::path& target, const std::string& shipped) {
+  std::string current;
+  return platform::ReadFileBytes(target, &current, kMaxSeedFileBytes) && current == shipped;
+}
+
 }  // namespace
 
 RuntimeRootInputs RuntimeRootInputsFromProcess() {
@@ -98,12 +111,13 @@ bool SeedRuntimeRoot(const fs::path& defaults, const fs::path& root, std::string
       continue;
     }
     if (!it->is_regular_file(ec)) continue;
-    if (fs::exists(fs::symlink_status(target, ec))) continue;  // the user's own copy wins
+    const fs::file_status present = fs::symlink_status(target, ec);
+    const bool refresh = fs::is_regular_file(present) && IsProgramOwned(relative);
+    if (fs::exists(present) && !refresh) continue;  // the user's own copy wins
     std::string bytes;
-    if (!platform::ReadFileBytes(it->path(), &bytes, kMaxSeedFileBytes, error) ||
-        !platform::WriteFileAtomic(target, bytes, error)) {
-      return false;
-    }
+    if (!platform::ReadFileBytes(it->path(), &bytes, kMaxSeedFileBytes, error)) return false;
+    if (refresh && HoldsSameBytes(target, bytes)) continue;
+    if (!platform::WriteFileAtomic(target, bytes, error)) return false;
   }
   return true;
 }

@@ -9,7 +9,8 @@
 //      unpacked tree: bin/kestrana next to System/);
 //   3. an installed program: the shipped files under <prefix>/share/kestrana
 //      are read-only, so the root is a per-user folder, seeded from them with
-//      every file the user does not have yet.
+//      every file the user does not have yet; the documents in doc/, which
+//      the program never writes, follow the shipped copies after an upgrade.
 
 #include <filesystem>
 #include <string>
@@ -38,9 +39,11 @@ std::filesystem::path InstalledDefaultsDir(const std::filesystem::path& programD
 RuntimeRoot ChooseRuntimeRoot(const RuntimeRootInputs& inputs);
 
 // Copies every regular file under defaults into root, keeping the relative
-// layout, and skips each file that already exists there (the user's files are
-// never overwritten). false with a message when a folder or file could not be
-// made; the files copied so far stay.
+// layout. A file that already exists there is the user's and stays, except
+// the shipped documents under doc/ (the program never writes them): a user's
+// copy that differs from the shipped one is replaced by it. false with a
+// message when a folder or file could not be made; the files copied so far
+// stay.
 bool SeedRuntimeRoot(const std::filesystem::path& defaults, const std::filesystem::path& root,
                      std::string* error = nullptr);
 

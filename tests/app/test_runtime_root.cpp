@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -70,11 +71,47 @@ TEST_F(RuntimeRootChoice, PerUserRootIsSeededWithoutOverwritingTheUsersFiles) {
   EXPECT_EQ(ReadBytes(disk_ / "usr" / "share" / "kestrana" / "System" / "AppConfigInit.ini"),
             "shipped")
       << "the shipped defaults are only read";
+}
 
-  // Seeding again (the next start) keeps what the user changed meanwhile.
-  WriteBytes(user / "doc" / "README.md", "edited");
-  ASSERT_TRUE(SeedRuntimeRoot(chosen.defaults, chosen.root, &error)) << error;
-  EXPECT_EQ(ReadBytes(user / "doc" / "README.md"), "edited");
+// A start after an upgrade: the shipped documents (never written by the
+// program) follow the new shipped copies; every file the program writes, and
+// every file of the user's own, stays as the user has it.
+TEST_F(RuntimeRootChoice, ReseedAfterAnUpgradeRefreshesOnlyTheShippedDocuments) {
+  const fs::path shipped = disk_ / "usr" / "share" / "kestrana";
+  const fs::path user = disk_ / "home" / ".local" / "share" / "kestrana";
+  struct Case {
+    const char* file;
+    const char* shippedBytes;  // null: not shipped
+    const char* userBytes;     // null: the user has no such file
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"doc/Zudazivir使用说明v1.20.pdf", "guide v2", "guide v1", "guide v2"},
+      {"doc/README.md", "doc", "doc", "doc"},
+      {"doc/sheet.pdf", "sheet", nullptr, "sheet"},
+      {"doc/notes.txt", nullptr, "the user's notes", "the user's notes"},
+      {"System/AppConfigInit.ini", "shipped v2", "the user's settings", "the user's settings"},
+      {"System/ChipIni/RO9110V.ini", "chip v2", "chip with LastTestIni", "chip with LastTestIni"},
+      {"System/CfgItem/RO9110V_demo.sc", "items v2", "items edited", "items edited"},
+      {"System/CfgItem/RO7387Z_demo.sc", "items", nullptr, "items"},
+      {"test/test_file/test.ini", nullptr, "line settings", "line settings"},
+  };
+  for (const Case& c : cases) {
+    if (c.shippedBytes != nullptr) WriteBytes(shipped / c.file, c.shippedBytes);
+    if (c.userBytes != nullptr) WriteBytes(user / c.file, c.userBytes);
+  }
+  // An unchanged document is not rewritten at every start.
+  const auto before = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  fs::last_write_time(user / "doc" / "README.md", before);
+  // A folder where a document ships is the user's and stops nothing.
+  WriteBytes(shipped / "doc" / "manual.pdf", "manual");
+  fs::create_directories(user / "doc" / "manual.pdf");
+
+  std::string error;
+  ASSERT_TRUE(SeedRuntimeRoot(shipped, user, &error)) << error;
+  for (const Case& c : cases) EXPECT_EQ(ReadBytes(user / c.file), c.expected) << c.file;
+  EXPECT_EQ(fs::last_write_time(user / "doc" / "README.md"), before);
+  EXPECT_TRUE(fs::is_directory(user / "doc" / "manual.pdf"));
 }
 
 TEST_F(RuntimeRootChoice, StagedAndOverrideRootsAreUsedAsTheyAre) {
