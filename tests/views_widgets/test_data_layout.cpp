@@ -127,6 +127,25 @@ TEST_F(RawViewTest, WithoutABridgeTheStreamStopsAndSaysSo) {
   EXPECT_EQ(LOG_ERROR, lines[0].second);
 }
 
+// The font shrinks to the widest value of a stream; the next stream's
+// values fit it afresh.
+TEST_F(RawViewTest, AStreamStartFitsTheValueFontAfresh) {
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
+    auto p = view_->Picture();
+    return p && p->picture.size() == QSize(800, 600);
+  }));
+  std::vector<int32_t> values(30 * 42, 100);
+  const auto narrow = Offer(values);
+  values[7] = 65535;
+  const auto wide = Offer(values);
+  ASSERT_TRUE(narrow->valueFont && wide->valueFont);
+  EXPECT_LT(wide->valueFont->pixelSize(), narrow->valueFont->pixelSize());
+  values[7] = 100;
+  EXPECT_EQ(wide->valueFont, Offer(values)->valueFont);
+  view_->StartStream();  // stops at once without a bridge
+  EXPECT_EQ(narrow->valueFont, Offer(values)->valueFont);
+}
+
 TEST_F(RawViewTest, ContextMenuSwitchesTheColourMode) {
   std::vector<int32_t> values(30 * 42, 1000);
   values[0] = 500;

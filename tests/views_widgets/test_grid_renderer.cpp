@@ -1,14 +1,17 @@
 // Drawing node grids into QImages: layout, values, colour modes, fail marks.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <climits>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "tests/views_widgets/ViewTestUtil.h"
 #include "views/RawStatistics.h"
 #include "views/widgets/GridRenderer.h"
 #include "views/widgets/RawGridRenderer.h"
+#include "views/widgets/ValueFonts.h"
 
 namespace {
 
@@ -105,6 +108,101 @@ TEST(GridRenderer, ZoomDrawsALargerPicture) {
   const auto pic = renderer.Render(p, nullptr);
   EXPECT_EQ(QSize(1600, 1200), pic->picture.size());
   EXPECT_GT(pic->gridRect.width(), 1400);
+}
+
+// Values of 4 bytes, signed: any width a format allows, and a sign.
+DataFormat WideGrid(int rows, int cols) {
+  DataFormat f = Grid(rows, cols, 2);
+  f.isSigned = 1;
+  return f;
+}
+
+// A frame of small values with `widest` at (row 1, column 2).
+FramePayload FrameWith(const DataFormat& format, int32_t widest) {
+  std::vector<int32_t> values(format.NodeCount(), 7);
+  values[NodeIndex(format.rows, 1, 2)] = widest;
+  return MakeFrame(format, values);
+}
+
+TEST(GridRenderer, TheWidestValueFitsItsCell) {
+  const struct {
+    int rows, cols, w, h;
+  } shapes[] = {{30, 42, 860, 650}, {30, 42, 1280, 760}, {80, 44, 1280, 800},
+                {72, 44, 800, 600}, {10, 10, 640, 480}};
+  const int32_t widest[] = {999, 2302, 12345, -2302, -12345};
+  for (const auto& s : shapes) {
+    for (const int32_t value : widest) {
+      SCOPED_TRACE(testing::Message() << s.rows << "x" << s.cols << " in " << s.w << "x" << s.h
+                                      << ", widest " << value);
+      GridRenderer renderer(WideGrid(s.rows, s.cols));
+      const FramePayload frame = FrameWith(WideGrid(s.rows, s.cols), value);
+      const auto pic = renderer.Render(Client(s.w, s.h), &frame);
+      ASSERT_TRUE(pic->valueFont.has_value());
+      ASSERT_EQ(value, pic->values[NodeIndex(s.rows, 1, 2)]);
+      const int cellWidth = pic->colLines[3] - pic->colLines[2];
+      const int advance = QFontMetrics(*pic->valueFont).horizontalAdvance(QString::number(value));
+      // Only the smallest font may leave the text wider than its cell.
+      if (advance >= cellWidth) {
+        EXPECT_EQ(ValueFonts::kSmallestPx, pic->valueFont->pixelSize());
+        continue;
+      }
+      // Nothing of the text lands on the line to the cell's right.
+      const QRect cell = CellRect(*pic, 1, 2);
+      const QRect quiet = CellRect(*pic, 1, 5);
+      for (int dy = 0; dy < cell.height(); ++dy) {
+        EXPECT_EQ(pic->picture.pixel(pic->colLines[6], quiet.top() + dy),
+                  pic->picture.pixel(pic->colLines[3], cell.top() + dy))
+            << "row " << dy;
+      }
+    }
+  }
+}
+
+// The font fitted to the widest value when it is the first frame drawn.
+std::optional<QFont> FirstFont(const DataFormat& format, const ViewParams& params, int32_t widest) {
+  GridRenderer renderer(format);
+  const FramePayload frame = FrameWith(format, widest);
+  return renderer.Render(params, &frame)->valueFont;
+}
+
+TEST(GridRenderer, TheValueFontShrinksOnlyWithANewGridStreamOrFormat) {
+  const DataFormat wide = WideGrid(30, 42);
+  const DataFormat narrow = Grid(30, 42, 1);
+  const ViewParams page = Client(860, 650);
+  const ViewParams larger = Client(1280, 760);
+  ViewParams zoomed = larger;
+  zoomed.zoom = 1.5;
+  // The steps must be able to tell the widths apart.
+  ASSERT_NE(FirstFont(wide, page, 100), FirstFont(wide, page, 2302));
+  ASSERT_NE(FirstFont(wide, page, 2302), FirstFont(wide, page, -12345));
+
+  const struct {
+    const char* step;
+    ViewParams params;
+    bool newStream;
+    const DataFormat& format;
+    int32_t value;     // the frame's widest value
+    int32_t fontOf;    // whose first-frame font is expected
+  } steps[] = {
+      {"three digits", page, false, wide, 100, 100},
+      {"four: wider", page, false, wide, 2302, 2302},
+      {"three again: kept", page, false, wide, 100, 2302},
+      {"a sign and five digits", page, false, wide, -12345, -12345},
+      {"four again: kept", page, false, wide, 2302, -12345},
+      {"resized: the values since", larger, false, wide, 2302, 2302},
+      {"zoomed: the values since", zoomed, false, wide, 100, 100},
+      {"wider again", zoomed, false, wide, -12345, -12345},
+      {"a new stream", zoomed, true, wide, 2302, 2302},
+      {"a new format", zoomed, false, narrow, 100, 100},
+  };
+  GridRenderer renderer(wide);
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    if (s.newStream) renderer.ForgetValueWidths();
+    const FramePayload frame = FrameWith(s.format, s.value);
+    const auto pic = renderer.Render(s.params, &frame);
+    EXPECT_EQ(FirstFont(s.format, s.params, s.fontOf), pic->valueFont);
+  }
 }
 
 // The raw view's renderer on a 3520-node grid (80 rows x 44 columns) at

@@ -53,6 +53,7 @@ CDataLayout::~CDataLayout() {
 GridRenderer& CDataLayout::Renderer() { return worker_->Renderer(); }
 
 void CDataLayout::StartStream() {
+  Renderer().ForgetValueWidths();
   SetStopped(false);
   EnsureRenderThread();
   StartDataStream(1);

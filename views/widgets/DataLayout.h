@@ -45,7 +45,7 @@ class CDataLayout : public QWidget {
 
   // --- Stream control, UI thread. ---
   // The page button's start: clears the stopped mark, starts the chip's data
-  // stream and the first read.
+  // stream and the first read; the value font fits the new stream's values.
   virtual void StartStream();
   // The page button's stop: marks the page stopped (a read in flight ends
   // the chain), stops the chip's stream and ends the render thread. The last

@@ -17,8 +17,6 @@ constexpr int kInitialLeftBand = 30;
 constexpr int kInitialBottomBand = 30;
 constexpr int kLargestLabelPt = 12;
 constexpr int kSmallestLabelPt = 4;
-constexpr int kLargestValuePx = 24;
-constexpr int kSmallestValuePx = 5;
 constexpr QRgb kBackground = 0xFFFFFFFF;
 constexpr QRgb kLabelText = 0xFF000000;
 
@@ -28,14 +26,6 @@ QFont LabelFont(int points) {
   font.setBold(true);
   // Pictures are drawn at 96 dpi whatever the screen: points as pixels.
   font.setPixelSize(std::max(1, points * 4 / 3));
-  return font;
-}
-
-QFont ValueFont(int pixels) {
-  QFont font(QStringLiteral("Arial"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setWeight(QFont::Light);
-  font.setPixelSize(pixels);
   return font;
 }
 
@@ -71,12 +61,14 @@ GridRenderer::CellStyle GridRenderer::StyleOf(size_t /*node*/, int32_t /*shown*/
 std::shared_ptr<const RenderedPicture> GridRenderer::Render(const ViewParams& params,
                                                             const FramePayload* frame) {
   ApplyCommands();
+  if (forgetWidths_.exchange(false)) valueFonts_.Forget();
   if (frame != nullptr) {
     const DataFormat& f = frame->format;
     if (f.rows != format_.rows || f.cols != format_.cols || f.unit != format_.unit ||
         f.isSigned != format_.isSigned || f.littleEndian != format_.littleEndian) {
       if (f.rows != format_.rows || f.cols != format_.cols) gridValid_ = false;
       format_ = f;
+      valueFonts_.Forget();
       FormatChanged();
     }
     values_.assign(format_.NodeCount(), 0);
@@ -147,18 +139,7 @@ void GridRenderer::BuildGrid(QSize picture, double zoom) {
   layout.rowLines = LinePositions(layout.gridRect.top(), cellH, rows, layout.gridRect.bottom());
   layout.colLines = LinePositions(layout.gridRect.left(), cellW, cols, layout.gridRect.right());
 
-  if (cellW >= 1 && cellH >= 1) {
-    layout.valueFont = ValueFont(kSmallestValuePx);
-    const QString sample = QStringLiteral("000");
-    for (int px = kLargestValuePx; px >= kSmallestValuePx; --px) {
-      const QFont font = ValueFont(px);
-      const QFontMetrics fm(font);
-      if (fm.horizontalAdvance(sample) < cellW && fm.height() <= cellH + 3) {
-        layout.valueFont = font;
-        break;
-      }
-    }
-  }
+  valueFonts_.Rebuild(QSize(cellW, cellH));
 
   QImage image(w, h, QImage::Format_RGB32);
   image.fill(kBackground);
@@ -189,12 +170,10 @@ void GridRenderer::BuildGrid(QSize picture, double zoom) {
   }
   painter.end();
   grid_ = std::move(image);
-  stamps_.reset();
-  if (layout.valueFont) stamps_ = std::make_unique<DigitStamps>(*layout.valueFont);
   layout_ = std::move(layout);
 }
 
-void GridRenderer::DrawValues(QImage& image, RenderedPicture& out) const {
+void GridRenderer::DrawValues(QImage& image, RenderedPicture& out) {
   const int rows = format_.rows;
   const int cols = format_.cols;
   out.values.assign(values_.size(), 0);
@@ -208,6 +187,8 @@ void GridRenderer::DrawValues(QImage& image, RenderedPicture& out) const {
     QRgb text;
   };
   std::vector<Cell> cells(values_.size(), Cell{QRect(), 0});
+  int32_t lowest = 0;
+  int32_t highest = 0;
   {
     QPainter painter(&image);
     for (int k = 0; k < cols; ++k) {
@@ -226,21 +207,25 @@ void GridRenderer::DrawValues(QImage& image, RenderedPicture& out) const {
         const CellStyle style = StyleOf(node, shown);
         if (style.fill) painter.fillRect(rect, QColor::fromRgb(*style.fill));
         cells[node] = Cell{rect, style.text};
+        lowest = std::min(lowest, shown);
+        highest = std::max(highest, shown);
       }
     }
   }
+  const DigitStamps* stamps = valueFonts_.Fit(lowest, highest);
+  out.valueFont = valueFonts_.Font();
   size_t written = 0;
-  if (stamps_) {
+  if (stamps != nullptr) {
     char buffer[16];
     for (size_t node = 0; node < cells.size(); ++node) {
       const Cell& cell = cells[node];
       if (cell.rect.isEmpty()) continue;
       const auto end = std::to_chars(buffer, buffer + sizeof buffer, out.values[node]).ptr;
       const std::string_view text(buffer, static_cast<size_t>(end - buffer));
-      const int tx = cell.rect.left() + (cell.rect.width() - stamps_->Width(text)) / 2;
+      const int tx = cell.rect.left() + (cell.rect.width() - stamps->Width(text)) / 2;
       const int ty =
-          cell.rect.top() + (cell.rect.height() - stamps_->Height()) / 2 + stamps_->Ascent();
-      stamps_->Draw(image, tx, ty, text, cell.text);
+          cell.rect.top() + (cell.rect.height() - stamps->Height()) / 2 + stamps->Ascent();
+      stamps->Draw(image, tx, ty, text, cell.text);
       ++written;
     }
   }

@@ -5,12 +5,14 @@
 // thread; nothing here touches a widget.
 //
 // Node (row r, column k) has index k x rows + r: rows run down the picture,
-// columns across it. Fonts are looked up by size from the cell size, so
-// tiny cells get small text and cells under a pixel get none.
+// columns across it. The value font follows the cell size and the widest
+// value drawn since the grid was built (ValueFonts), so tiny cells get small
+// text and cells under a pixel get none.
 
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,9 +21,8 @@
 #include "views/DataFormat.h"
 #include "views/widgets/FramePayload.h"
 #include "views/widgets/RenderedPicture.h"
+#include "views/widgets/ValueFonts.h"
 #include "views/widgets/ViewParams.h"
-
-class DigitStamps;
 
 class GridRenderer {
  public:
@@ -42,6 +43,10 @@ class GridRenderer {
   // drawn again (all zero before the first frame).
   std::shared_ptr<const RenderedPicture> Render(const ViewParams& params,
                                                 const FramePayload* frame);
+
+  // Any thread: a new stream; from the next drawing the value font is fitted
+  // to the values drawn from then on.
+  void ForgetValueWidths() { forgetWidths_.store(true); }
 
  protected:
   struct CellStyle {
@@ -72,12 +77,11 @@ class GridRenderer {
     std::vector<int> colLines;
     QFont labelFont;
     int labelHeight = 0;
-    std::optional<QFont> valueFont;  // none: cells too small for text
   };
 
   void EnsureGrid(const ViewParams& params);
   void BuildGrid(QSize picture, double zoom);
-  void DrawValues(QImage& image, RenderedPicture& out) const;
+  void DrawValues(QImage& image, RenderedPicture& out);
   void MarkCursor(QImage& image, QPoint picturePoint) const;
 
   DataFormat format_;
@@ -86,7 +90,8 @@ class GridRenderer {
 
   Layout layout_;
   QImage grid_;
-  std::unique_ptr<DigitStamps> stamps_;  // the value font's glyphs
+  ValueFonts valueFonts_;
+  std::atomic<bool> forgetWidths_{false};
   QSize gridKeySize_;
   double gridKeyZoom_ = 0;
   bool gridValid_ = false;

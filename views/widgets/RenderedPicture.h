@@ -2,10 +2,12 @@
 // One finished drawing of a grid view, published by the render thread and
 // painted by the widget. Immutable once published.
 
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct RenderedPicture {
@@ -19,6 +21,7 @@ struct RenderedPicture {
 
   std::vector<int32_t> values;  // the value shown in each node (node index)
   size_t cellsWithText = 0;     // nodes whose value was written
+  std::optional<QFont> valueFont;  // the values' font; none: cells too small
 
   // Drawn over the bottom band, overlayTop below the band's top edge, at the
   // left of the client area whatever the scroll offset (null: none).
