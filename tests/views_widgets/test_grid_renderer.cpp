@@ -127,8 +127,11 @@ FramePayload FrameWith(const DataFormat& format, int32_t widest) {
 TEST(GridRenderer, TheWidestValueFitsItsCell) {
   const struct {
     int rows, cols, w, h;
-  } shapes[] = {{30, 42, 860, 650}, {30, 42, 1280, 760}, {80, 44, 1280, 800},
-                {72, 44, 800, 600}, {10, 10, 640, 480}};
+  } shapes[] = {{30, 42, 860, 650},
+                {30, 42, 1280, 760},
+                {80, 44, 1280, 800},
+                {72, 44, 800, 600},
+                {10, 10, 640, 480}};
   const int32_t widest[] = {999, 2302, 12345, -2302, -12345};
   for (const auto& s : shapes) {
     for (const int32_t value : widest) {
@@ -181,8 +184,8 @@ TEST(GridRenderer, TheValueFontShrinksOnlyWithANewGridStreamOrFormat) {
     ViewParams params;
     bool newStream;
     const DataFormat& format;
-    int32_t value;     // the frame's widest value
-    int32_t fontOf;    // whose first-frame font is expected
+    int32_t value;   // the frame's widest value
+    int32_t fontOf;  // whose first-frame font is expected
   } steps[] = {
       {"three digits", page, false, wide, 100, 100},
       {"four: wider", page, false, wide, 2302, 2302},

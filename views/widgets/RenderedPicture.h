@@ -19,8 +19,8 @@ struct RenderedPicture {
   int32_t rows = 0;
   int32_t cols = 0;
 
-  std::vector<int32_t> values;  // the value shown in each node (node index)
-  size_t cellsWithText = 0;     // nodes whose value was written
+  std::vector<int32_t> values;     // the value shown in each node (node index)
+  size_t cellsWithText = 0;        // nodes whose value was written
   std::optional<QFont> valueFont;  // the values' font; none: cells too small
 
   // Drawn over the bottom band, overlayTop below the band's top edge, at the
