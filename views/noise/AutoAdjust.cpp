@@ -54,8 +54,14 @@ class DeviceHold {
 
 AutoAdjustResult RunAutoAdjust(NoiseTuning& tuning, NoiseRange range, bool dual,
                                const DataFormat& raw, const AutoAdjustHooks& hooks) {
-  const DeviceHold hold(hooks);
   AutoAdjustResult result;
+  // Without a backup of this opening the end of the run would have nothing
+  // of its own to restore.
+  if (!tuning.BackedUp()) {
+    if (hooks.tell) hooks.tell(kNoiseNoBackupText);
+    return result;
+  }
+  const DeviceHold hold(hooks);
   OnceTeller tell(hooks.tell);
   CConfig& config = tuning.Config();
   // The chip must stay on the frequency it is given.

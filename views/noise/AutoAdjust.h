@@ -5,7 +5,7 @@
 // the frames go to the noise view's drawing, which measures them and, after
 // the last one, works out the segments. At the end the chip gets its
 // configuration back from the backup file, so the run never changes the
-// chip by itself.
+// chip by itself. A tuning without its own backup runs nothing.
 
 #include <cstdint>
 #include <functional>

@@ -16,10 +16,15 @@ NoiseTuning::NoiseTuning(std::string chip)
 bool NoiseTuning::Backup() {
   config_ = std::make_unique<CConfig>();
   keptHopThreshold_.reset();
-  return config_->InitAndBackup();
+  backedUp_ = config_->InitAndBackup();
+  return backedUp_;
 }
 
-bool NoiseTuning::Restore() { return config_->RestoreBackup(); }
+bool NoiseTuning::Restore() { return backedUp_ && config_->RestoreBackup(); }
+
+void NoiseTuning::RequireBackup() const {
+  if (!backedUp_) throw ConfigError(kNoiseNoBackupText);
+}
 
 NoiseSettingsRead NoiseTuning::ReadSettings(NoiseSettings* s) const {
   NoiseSettingsRead read;
@@ -73,6 +78,7 @@ int NoiseTuning::ReadFactorA() const {
 }
 
 void NoiseTuning::ReleaseMarker(int index, bool dual, bool manualHop) {
+  RequireBackup();
   config_->SetItemValue(kFactorAItem, index);
   if (dual) config_->SetItemValue(kFactorBItem, index + 2);
   if (manualHop) {
@@ -91,6 +97,7 @@ void NoiseTuning::ReleaseMarker(int index, bool dual, bool manualHop) {
 
 bool NoiseTuning::ReleaseManualHop() {
   if (!keptHopThreshold_) return false;
+  RequireBackup();
   config_->SetItemValue(HopThresholdItem(chip_), *keptHopThreshold_);
   config_->SendConfig();
   // Forgotten only once the chip has it back: a failed send can be retried.
@@ -99,6 +106,7 @@ bool NoiseTuning::ReleaseManualHop() {
 }
 
 void NoiseTuning::SendSegments(const std::array<int, 11>& values) {
+  RequireBackup();
   const std::filesystem::path backup = CfgBackupPath(chip_);
   config_->LoadCfgFile(backup);
   config_->RefreshItemValues();

@@ -9,6 +9,10 @@
 // waits for it, or the auto-adjust worker while it runs (the view refuses
 // its own configuration commands meanwhile).
 // Failures throw ConfigError with the operator's text.
+//
+// Nothing is sent unless this object's own backup succeeded: without it the
+// block holds no chip data and the backup file on disk belongs to an earlier
+// opening (perhaps another module), so neither may reach the chip.
 
 #include <array>
 #include <cstdint>
@@ -21,6 +25,10 @@
 
 // The chip INI's [Hopping] "NoiseDataAddr" (default "BB10"), as a register.
 uint16_t ReadNoiseDataAddress();
+
+// The refusal of every send while this opening holds no backup.
+inline constexpr const char* kNoiseNoBackupText =
+    "未能读取芯片配置，无法修改配置，请关闭并重新打开噪声窗口后再试";
 
 struct NoiseSettings {
   int bitFreq = 3000;
@@ -46,7 +54,10 @@ class NoiseTuning {
   // A fresh configuration object, the chip's items loaded, its block read
   // and written to the backup file (failures told to the operator).
   bool Backup();
-  // Sends the backup file back (failures told to the operator).
+  // The last Backup wrote this chip's block to the backup file.
+  bool BackedUp() const { return backedUp_; }
+  // Sends the backup file back (failures told to the operator). Without a
+  // backup of its own nothing is loaded or sent (false).
   bool Restore();
 
   // "BitFreq", "HopFreqStart", "HopFreqEnd", the opening threshold, then
@@ -73,7 +84,11 @@ class NoiseTuning {
   void SendSegments(const std::array<int, 11>& values);
 
  private:
+  // Throws kNoiseNoBackupText without a backup of this object's own.
+  void RequireBackup() const;
+
   std::string chip_;
   std::unique_ptr<CConfig> config_;
   std::optional<int> keptHopThreshold_;
+  bool backedUp_ = false;
 };

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -35,6 +36,7 @@
 #include "ui/WaittingDlg.h"
 #include "views/DataFormatStore.h"
 #include "views/RawStatistics.h"
+#include "views/noise/AutoAdjust.h"
 #include "views/noise/NoiseChain.h"
 #include "views/noise/NoiseGeometry.h"
 #include "views/widgets/RawDataLayout.h"
@@ -482,6 +484,125 @@ TEST_F(NoiseDlgTest, ClosingThePanelDuringAutoAdjustBringsTheNoiseGraphBackAfter
   ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 2, 10000));
   dlg_->close();
   EXPECT_EQ(ChipBlock(), original_);
+}
+
+// The backup's read of the block fails once, with the backup file of an
+// earlier opening (another module of the chip type) still on disk: the view
+// streams, but nothing of that file, nor of the failed read, reaches the chip.
+TEST_F(NoiseDlgTest, AnOpeningWhoseBackupFailedSendsAndRestoresNothing) {
+  const fs::path backupFile = Root() / "System" / "Temp" / "RO9110V_Back.cfg";
+  std::vector<uint8_t> other = original_;
+  other[Items().segments[2].address - Personality().Personality().base] ^= 0x5A;
+  std::string text;
+  for (uint8_t b : other) {
+    char token[8];
+    std::snprintf(token, sizeof token, "0x%02x,", b);
+    text += token;
+  }
+  fs::create_directories(backupFile.parent_path());
+  platform::testing_support::WriteBytes(backupFile, text);
+  const QString refusal = QString::fromUtf8(kNoiseNoBackupText);
+
+  struct Case {
+    const char* name;
+    std::function<void()> command;  // null: closing straight away
+  } cases[] = {
+      {"closed", nullptr},
+      {"Send Config",
+       [this] {
+         dlg_->OnBnClickedPanelToggle();
+         dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG2_NORMAL"))->setText(QStringLiteral("77"));
+         dlg_->OnBnClickedSendConfig();
+       }},
+      {"Auto Adjust",
+       [this] {
+         dlg_->OnBnClickedPanelToggle();
+         dlg_->OnBnClickedAutoAdjust();
+         EXPECT_EQ(dlg_->AdjustStateNow(), AdjustState::Idle);
+       }},
+      {"marker release with Manual Hop, then cleared",
+       [this] {
+         auto* hop = dlg_->findChild<QCheckBox*>(QStringLiteral("IDC_MANUAL_HOP"));
+         hop->setChecked(true);
+         DragMarker(35, 50);
+         hop->setChecked(false);  // nothing was kept: nothing to put back
+         EXPECT_FALSE(dlg_->Renderer().Target());
+       }},
+      {"the run itself, at its end",
+       [this] {
+         AutoAdjustHooks hooks;
+         hooks.tell = [this](const std::string& t) { prompts_.warn(QString::fromStdString(t)); };
+         const AutoAdjustResult result =
+             RunAutoAdjust(dlg_->Tuning(), dlg_->Settings().range, false,
+                           GetDataFormatStore().Format(DataKind::Raw), hooks);
+         EXPECT_EQ(result.measured, 0);
+         EXPECT_FALSE(result.restored);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
+    prompts_.warnings.clear();
+    prompts_.infos.clear();
+    const size_t sends = BlockWrites().size();
+    const size_t boxes = notifier_.Texts().size();
+    Bridge().SilenceNextReads(1);
+    Open();
+    const std::vector<std::string> told = notifier_.Texts();
+    ASSERT_EQ(told.size(), boxes + 1);
+    EXPECT_EQ(told.back(), kCfgReadFailedText);
+    // No values of a failed read on show, and the graph's default range.
+    EXPECT_EQ(dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG2_NORMAL"))->text(), "");
+    EXPECT_EQ(dlg_->Settings().range, (NoiseRange{20, 70}));
+    if (c.command) {
+      c.command();
+      EXPECT_EQ(prompts_.warnings, QStringList{refusal});
+    }
+    EXPECT_TRUE(prompts_.infos.isEmpty());
+    dlg_->close();
+    WaitForQueuedRequests();
+    EXPECT_EQ(BlockWrites().size(), sends);
+    EXPECT_EQ(ChipBlock(), original_);
+    std::string after;
+    platform::ReadFileBytes(backupFile, &after, 1 << 16);
+    EXPECT_EQ(after, text);
+  }
+  // Opened again with the chip answering: a backup of its own, and closing
+  // restores it.
+  dlg_ = std::make_unique<CNoiseDlg>(prompts_, nullptr);
+  Open();
+  DragMarker(35, 50);
+  EXPECT_EQ(ChipItem(Items().factorA), 50);
+  dlg_->close();
+  EXPECT_EQ(ChipBlock(), original_);
+}
+
+// Closed during an auto-adjust and opened again before the run has ended:
+// once the run has restored the chip, the view takes its own backup and
+// settings and streams, and its close restores that backup.
+TEST_F(NoiseDlgTest, AViewOpenedAgainWhileAClosedRunEndsCompletesItsOpeningAfterTheRun) {
+  const fs::path backupFile = Root() / "System" / "Temp" / "RO9110V_Back.cfg";
+  GateLink gate(*device_);
+  StartHeldAdjust(gate);
+  dlg_->close();
+  dlg_->LoadNoiseConfig();
+  EXPECT_TRUE(dlg_->isVisible());
+  EXPECT_TRUE(dlg_->Chain().IsStopped());  // the run still owns the chip
+  // The run's restore has read the backup file when its block goes out; a
+  // file there afterwards is the new opening's.
+  gate.GateNext([&] { fs::remove(backupFile); });
+  gate.open_.Set();
+  ASSERT_TRUE(WaitAdjustIdle());
+  EXPECT_TRUE(fs::exists(backupFile));
+  EXPECT_FALSE(dlg_->Chain().IsStopped());
+  EXPECT_EQ(dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG1_NORMAL"))->text(), "128");
+  const uint64_t drawn = dlg_->DrawWorker().FramesDrawn();
+  ASSERT_TRUE(dlg_->DrawWorker().WaitForFramesDrawn(drawn + 3, 10000));
+  DragMarker(35, 50);
+  EXPECT_EQ(ChipItem(Items().factorA), 50);
+  dlg_->close();
+  EXPECT_EQ(ChipBlock(), original_);
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
 }
 
 // The main window's pages as the noise view reaches them.

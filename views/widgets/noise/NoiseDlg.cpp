@@ -291,6 +291,8 @@ std::string CNoiseDlg::SendOnWorker(const std::function<void(NoiseTuning&)>& sen
 
 void CNoiseDlg::RestoreOnClose() {
   opened_ = false;
+  // Only this opening's own backup is ever sent back.
+  if (!tuning_->BackedUp()) return;
   // Its failures reach the operator through the notifier.
   SendOnWorker([](NoiseTuning& tuning) { tuning.Restore(); });
 }
@@ -318,14 +320,31 @@ void CNoiseDlg::LoadNoiseConfig() {
   // waiting dialog keeps the button from being pressed meanwhile).
   if (sending_) return;
   address_ = ReadNoiseDataAddress();
-  const std::string chip = GetChipName();
-  if (chain_->IsStopped() && adjust_.State() == AdjustState::Idle) {
-    tuning_ = std::make_shared<NoiseTuning>(chip);
+  if (adjust_.State() != AdjustState::Idle) {
+    // A running auto-adjust owns the configuration object until it has
+    // restored the chip. A view closed during the run and opened again
+    // meanwhile completes its opening then.
+    if (closeAfterAdjust_) {
+      closeAfterAdjust_ = false;
+      openAfterAdjust_ = true;
+    }
+    show();
+    raise();
+    return;
+  }
+  if (chain_->IsStopped()) {
+    tuning_ = std::make_shared<NoiseTuning>(GetChipName());
     tuning_->Backup();
     opened_ = true;
-    const NoiseSettingsRead read = tuning_->ReadSettings(&settings_);
-    if (!read.error.empty()) prompts_.warn(Q(read.error));
-    if (!read.rangeLog.empty() && log_ != nullptr) log_->AddLog(read.rangeLog, LOG_ERROR);
+    if (tuning_->BackedUp()) {
+      const NoiseSettingsRead read = tuning_->ReadSettings(&settings_);
+      if (!read.error.empty()) prompts_.warn(Q(read.error));
+      if (!read.rangeLog.empty() && log_ != nullptr) log_->AddLog(read.rangeLog, LOG_ERROR);
+    } else {
+      // The block holds no chip data (the backup's box said why): the graph
+      // takes the default range rather than one made of a failed read.
+      settings_ = NoiseSettings{};
+    }
     renderer_->Configure({settings_.range, settings_.bitFreq, settings_.dual});
     renderer_->SetTarget(std::nullopt);
     renderer_->SetSkip(0);
@@ -337,10 +356,15 @@ void CNoiseDlg::LoadNoiseConfig() {
     show();
     raise();
     // A chain ended by a failed read starts again (the backup stays).
-    if (chain_->IsDead() && adjust_.State() == AdjustState::Idle) chain_->Start(address_);
+    if (chain_->IsDead()) chain_->Start(address_);
   }
-  // A running auto-adjust owns the configuration object until it ends.
-  if (adjust_.State() != AdjustState::Idle) return;
+  if (!tuning_->BackedUp()) {
+    // No values of the chip to show.
+    segValues_ = {};
+    for (QLineEdit* edit : segEdits_) edit->clear();
+    refFreq_->clear();
+    return;
+  }
   const std::string error = tuning_->ReadSegments(&segValues_);
   if (error.empty()) {
     ShowSegmentValues();
@@ -348,6 +372,12 @@ void CNoiseDlg::LoadNoiseConfig() {
     prompts_.warn(Q(error));
   }
   refFreq_->setText(QString::number(tuning_->ReadFactorA()));
+}
+
+bool CNoiseDlg::RefuseWithoutBackup() {
+  if (tuning_->BackedUp()) return false;
+  prompts_.warn(QString::fromUtf8(kNoiseNoBackupText));
+  return true;
 }
 
 void CNoiseDlg::OnGraphPressed(QPoint at) {
@@ -375,7 +405,7 @@ void CNoiseDlg::OnGraphReleased(QPoint at) {
   const int index = DragIndex(at.x(), renderer_->Geometry(), settings_.range);
   renderer_->SetDragIndex(std::nullopt);
   drawWorker_->RequestRedraw();
-  if (sending_ || RefuseWhileBusy()) return;
+  if (sending_ || RefuseWhileBusy() || RefuseWithoutBackup()) return;
   renderer_->SetTarget(index);
   const bool dual = settings_.dual;
   const bool manualHop = manualHop_->isChecked();
@@ -415,7 +445,10 @@ void CNoiseDlg::OnBnClickedManualHop(bool checked) {
 }
 
 void CNoiseDlg::OnBnClickedSendConfig() {
-  if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
+  if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy() ||
+      RefuseWithoutBackup()) {
+    return;
+  }
   std::array<int, 11> values{};
   for (size_t i = 0; i < segEdits_.size(); ++i) {
     bool ok = false;
@@ -441,7 +474,10 @@ void CNoiseDlg::OnBnClickedAutoAdjust() {
     StopAdjust();
     return;
   }
-  if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy()) return;
+  if (sending_ || adjust_.State() != AdjustState::Idle || RefuseWhileBusy() ||
+      RefuseWithoutBackup()) {
+    return;
+  }
   chain_->Stop();
   IStreamControl& pages = StreamControl();
   // The chip's stream itself stops with the run's first request, which
@@ -500,6 +536,13 @@ void CNoiseDlg::OnAdjustEnded() {
     closeAfterAdjust_ = false;
     restartAfterAdjust_ = false;
     opened_ = false;
+  } else if (openAfterAdjust_) {
+    // Opened again while the closed run was ending: the opening it skipped,
+    // from a backup of its own.
+    openAfterAdjust_ = false;
+    restartAfterAdjust_ = false;
+    opened_ = false;
+    LoadNoiseConfig();
   } else if (restartAfterAdjust_) {
     restartAfterAdjust_ = false;
     RestartNoiseChain();
@@ -537,6 +580,7 @@ void CNoiseDlg::closeEvent(QCloseEvent* event) {
     // restore. Never wait for it here: its sends need this thread.
     if (adjust_.State() == AdjustState::Running) StopAdjust();
     closeAfterAdjust_ = true;
+    openAfterAdjust_ = false;
     restartAfterAdjust_ = false;
   } else if (sending_) {
     // The send in progress holds the configuration object; the restore

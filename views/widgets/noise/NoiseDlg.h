@@ -7,7 +7,8 @@
 //
 // Every change reaches the chip as a configuration send of its own CConfig
 // (NoiseTuning); opening backs the chip's configuration up and closing
-// restores it. While the main window is busy (a burn or a module test) the
+// restores it; an opening whose backup failed sends nothing, closing
+// included. While the main window is busy (a burn or a module test) the
 // configuration commands are refused and the read chain pauses; while an
 // auto-adjust runs the view's own commands are disabled.
 //
@@ -111,6 +112,8 @@ class CNoiseDlg : public QWidget {
   void UpdateLabels(const NoiseMarkers& markers);
   void SetConfigControlsEnabled(bool enabled);
   bool RefuseWhileBusy();
+  // Sends are refused while this opening holds no backup of its own.
+  bool RefuseWithoutBackup();
   // Runs send on a worker with the waiting dialog up and the main window's
   // exclusive bracket around it; the failure's text, empty when it went
   // through. A close that came meanwhile restores afterwards.
@@ -139,11 +142,12 @@ class CNoiseDlg : public QWidget {
   uint16_t address_ = 0xC6E6;
   NoiseSettings settings_;
   std::array<int, 11> segValues_{};
-  bool opened_ = false;  // a backup was taken and not yet restored
+  bool opened_ = false;  // opened and not closed since (the backup may have failed)
   bool panelShown_ = false;
   bool dragging_ = false;
   bool restartAfterAdjust_ = false;
   bool closeAfterAdjust_ = false;
+  bool openAfterAdjust_ = false;
   bool sending_ = false;
   bool restoreAfterSend_ = false;
   NoiseMarkers markers_;
