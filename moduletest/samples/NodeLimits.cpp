@@ -7,6 +7,7 @@
 #include "moduletest/TestNeighbours.h"
 #include "moduletest/samples/SampleStore.h"
 #include "platform/IniFile.h"
+#include "views/RawStatistics.h"
 #include "views/ValueDecode.h"
 
 namespace {
@@ -73,7 +74,10 @@ SampleSums SumSampleFrames(SampleStore& store, const DataFormat& format, int32_t
   result.sums.assign(nodes, 0);
   std::vector<uint8_t> buffer(length);
   std::vector<int32_t> values(nodes);
-  if (store.OpenAt(0)) {
+  if (!store.Names().empty()) {
+    // An entry that cannot be opened (removed since the import) gives no
+    // frames; the entries after it still count.
+    store.OpenAt(0);
     for (;;) {
       for (int32_t f = 0; f < framesPerFile; ++f) {
         if (!store.ReadFrame(buffer.data(), static_cast<int32_t>(length))) break;
@@ -120,6 +124,22 @@ NodeLimitArrays ComputeNodeLimits(const SampleSums& sums, const AdjustRatios& ra
       limits.adjacentDeviation[k] = ClampToInt32(std::max<int64_t>(widened, ratios.adjacentMin));
     }
   }
+  return limits;
+}
+
+NodeLimitArrays HeldNodeLimits(const NodeArrays& nodes, int32_t rows, int32_t cols) {
+  NodeLimitArrays limits;
+  if (rows <= 0 || cols <= 0 ||
+      static_cast<int64_t>(rows) * cols > static_cast<int64_t>(NodeArrays::kNodes)) {
+    return limits;
+  }
+  const auto used = static_cast<std::ptrdiff_t>(static_cast<int64_t>(rows) * cols);
+  limits.rows = rows;
+  limits.cols = cols;
+  limits.max.assign(nodes.NodeMaxLimit.begin(), nodes.NodeMaxLimit.begin() + used);
+  limits.min.assign(nodes.NodeMinLimit.begin(), nodes.NodeMinLimit.begin() + used);
+  limits.adjacentDeviation.assign(nodes.NodeAdjDevLimit.begin(),
+                                  nodes.NodeAdjDevLimit.begin() + used);
   return limits;
 }
 

@@ -12,6 +12,7 @@
 #include "views/DataFormat.h"
 
 class SampleStore;
+struct NodeArrays;
 
 // [Calculate node threshold] of the test INI, in percent except sampleTimes
 // (frames read from each sample file).
@@ -72,6 +73,11 @@ struct NodeLimitArrays {
 // neighbours, widened by Radj, and never below Amin (a node of average 0
 // gets Amin). Truncated toward zero, in 64 bits. Empty with no frames.
 NodeLimitArrays ComputeNodeLimits(const SampleSums& sums, const AdjustRatios& ratios);
+
+// The limits the node arrays hold for a rows x cols panel, in node order
+// (the test settings' [Node threshold], or the last computation). Empty
+// when the panel does not fit the arrays.
+NodeLimitArrays HeldNodeLimits(const NodeArrays& nodes, int32_t rows, int32_t cols);
 
 // "%d," for each value (the text ends with a comma).
 std::string NodeListText(const std::vector<int32_t>& values);

@@ -206,13 +206,26 @@ void CSampleDlg::StopRecording() {
   RunHook(restore_);
   buttons_[IDC_SAMPLE_START]->setText(QStringLiteral("开始采样"));
   recording_ = false;
-  const bool hadFile = samples_.IsRecording();
-  const std::filesystem::path path = samples_.RecordingPath();
-  // A failed flush is the store's line.
-  if (hadFile) samples_.StopRecording(nullptr);
+  bool hadFile = false;
+  bool broken = false;
+  int32_t stored = 0;
+  std::filesystem::path path;
+  {
+    // A late frame must not land between the count and the stop.
+    std::lock_guard lock(SampleStore::Lock());
+    hadFile = samples_.IsRecording();
+    broken = !hadFile || samples_.RecordingBroken();
+    stored = hadFile ? samples_.FrameCounter() : 0;
+    path = samples_.RecordingPath();
+    // A failed flush is the store's line.
+    if (hadFile) samples_.StopRecording(nullptr);
+  }
   timer_->stop();
-  const QString stopped = QStringLiteral("采样已停止:") + PathText(path) +
-                          QStringLiteral(",%1帧").arg(view_->FramesReceived());
+  // A broken recording (no file, or a write that failed) counts what its
+  // file holds, not the frames that came.
+  const QString stopped =
+      (broken ? QStringLiteral("采样已中断:") : QStringLiteral("采样已停止:")) + PathText(path) +
+      QStringLiteral(",%1帧").arg(broken ? stored : view_->FramesReceived());
   if (hadFile) {
     OnBnClickedNextSample();
     buttons_[IDC_SAMPLE_DELETE]->setEnabled(true);
@@ -321,10 +334,17 @@ void CSampleDlg::OnCbnSelchangeParamType(int index) {
   }
   // A live frame would replace the array at once.
   view_->StopStream();
-  const std::vector<int32_t>& values = index == kTypeAdjacent ? limits_.adjacentDeviation
-                                       : index == kTypeMax    ? limits_.max
-                                                              : limits_.min;
-  view_->ShowLimits(values, limits_.rows, limits_.cols);
+  NodeLimitArrays shown = limits_;
+  if (shown.max.empty()) {
+    // Nothing computed yet: the limits the test settings hold.
+    const DataFormat raw = formats_.Format(DataKind::Raw);
+    std::lock_guard lock(NodeArraysMutex());
+    shown = HeldNodeLimits(GetNodeArrays(), raw.rows, raw.cols);
+  }
+  const std::vector<int32_t>& values = index == kTypeAdjacent ? shown.adjacentDeviation
+                                       : index == kTypeMax    ? shown.max
+                                                              : shown.min;
+  view_->ShowLimits(values, shown.rows, shown.cols);
 }
 
 void CSampleDlg::OnBnClickedCalcParams() {

@@ -94,7 +94,7 @@ TEST(NodeLimits, RatioExamplesAndNegativeAverages) {
   EXPECT_TRUE(ComputeNodeLimits(none, {}).max.empty());
 }
 
-TEST(NodeLimits, SampleTimesPerFileAndUnusableFormats) {
+TEST(NodeLimits, SampleTimesPerFileUnreadableFilesAndUnusableFormats) {
   ScratchDir dir;
   const std::vector<int32_t> frame(2, 100);
   std::vector<std::filesystem::path> files;
@@ -106,6 +106,12 @@ TEST(NodeLimits, SampleTimesPerFileAndUnusableFormats) {
   SampleStore store(dir / "s");
   store.SetNames(files);
   EXPECT_EQ(SumSampleFrames(store, Format16(1, 2), 16).frames, 42);
+  // Files removed since the import, first or between others, give no frames
+  // and take none from the rest.
+  const std::filesystem::path gone = dir / "s" / "gone.sd";
+  store.SetNames({gone, files[0], gone, files[2]});
+  EXPECT_EQ(SumSampleFrames(store, Format16(1, 2), 16).frames, 32);
+  EXPECT_FALSE(store.HasOpenFile());
   EXPECT_EQ(SumSampleFrames(store, Format16(0, 2), 16).frames, 0);
   EXPECT_EQ(SumSampleFrames(store, Format16(80, 80), 16).frames, 0);  // beyond the arrays
   store.SetNames({});

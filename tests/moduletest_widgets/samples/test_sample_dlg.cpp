@@ -23,6 +23,7 @@
 #include "tests/views_widgets/ViewTestUtil.h"
 #include "ui/ControlIds.h"
 #include "views/DataFormatStore.h"
+#include "views/RawStatistics.h"
 
 namespace {
 
@@ -173,9 +174,29 @@ TEST_F(SampleDlgTest, AFullDiskEndsTheStoringWithOneLineAndTheCaptionSaysSo) {
   EXPECT_EQ(Title().rfind("采样已中断:" + path.string() + ",", 0), 0u) << Title();
   dlg_->OnBnClickedStartSample();
   EXPECT_EQ(ReadBytes(path), std::string(24, '\x07'));
+  // The stop counts the frames the file holds, not the ones that came.
+  EXPECT_EQ(Title(), "采样已中断:" + path.string() + ",2帧");
   ASSERT_EQ(log_.Lines().size(), 1u);
   EXPECT_EQ(log_.Lines()[0].first.rfind("样本文件写入失败：" + path.string() + "：", 0), 0u);
   EXPECT_EQ(log_.Lines()[0].second, LOG_ERROR);
+}
+
+TEST_F(SampleDlgTest, ARecordingWhoseFileCouldNotBeCreatedStopsWithNoFrames) {
+  Connect();
+  Bridge().Chip().SetFrameSource(formats_.Format(DataKind::Raw).address, 12,
+                                 [](size_t, uint8_t* out, size_t n) { std::fill_n(out, n, 7); });
+  // A file where the folder should be.
+  std::filesystem::remove_all(dir_ / "test_sample");
+  WriteBytes(dir_ / "test_sample", "x");
+  const auto path = dir_ / "test_sample" / "sample_0.sd";
+  dlg_->OnBnClickedStartSample();
+  EXPECT_EQ(prompts_.warnings,
+            QStringList{QStringLiteral("创建文件") + QString::fromStdString(path.string()) +
+                        QStringLiteral("失败")});
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return dlg_->View().FramesReceived() >= 2; }));
+  dlg_->OnBnClickedStartSample();
+  EXPECT_EQ(Title(), "采样已中断:" + path.string() + ",0帧");
+  EXPECT_FALSE(Enabled(IDC_SAMPLE_CALC));
 }
 
 TEST_F(SampleDlgTest, ImportBrowseAndDeleteFollowTheList) {
@@ -265,6 +286,37 @@ TEST_F(SampleDlgTest, LimitsAreComputedShownSavedAndAskedForAtTheClose) {
   dlg_->reject();
   EXPECT_EQ(prompts_.questions, QStringList{QStringLiteral("是否保存新的阈值参数？")});
   EXPECT_EQ(ReadBytes(ini_), saved);
+}
+
+TEST_F(SampleDlgTest, BeforeAComputationTheLimitTypesShowTheTestSettingsLimits) {
+  NodeArrays& nodes = GetNodeArrays();
+  std::unique_ptr<NodeArrays> saved;
+  const std::vector<int32_t> adjacent = {21, 22, 23, 24, 25, 26};
+  const std::vector<int32_t> max = {1100, 1200, 1300, 1400, 1500, 1600};
+  const std::vector<int32_t> min = {100, 200, 300, 400, 500, 600};
+  {
+    std::lock_guard lock(NodeArraysMutex());
+    saved = std::make_unique<NodeArrays>(nodes);
+    std::copy(adjacent.begin(), adjacent.end(), nodes.NodeAdjDevLimit.begin());
+    std::copy(max.begin(), max.end(), nodes.NodeMaxLimit.begin());
+    std::copy(min.begin(), min.end(), nodes.NodeMinLimit.begin());
+  }
+  // A sample frame on the grid first: it must not stay under a limit's name.
+  Import({WriteSample("a.sd", {std::vector<int32_t>(6, 7)})});
+  const std::pair<int, const std::vector<int32_t>*> cases[] = {
+      {CSampleDlg::kTypeMax, &max},
+      {CSampleDlg::kTypeMin, &min},
+      {CSampleDlg::kTypeAdjacent, &adjacent},
+  };
+  for (const auto& [type, expected] : cases) {
+    SCOPED_TRACE(type);
+    dlg_->OnCbnSelchangeParamType(type);
+    EXPECT_TRUE(qttest::ProcessEventsUntil([&] {
+      return dlg_->View().Picture() && dlg_->View().Picture()->values == *expected;
+    }));
+  }
+  std::lock_guard lock(NodeArraysMutex());
+  nodes = *saved;
 }
 
 TEST_F(SampleDlgTest, NoFramesAndAChangedPanelAreRefused) {
