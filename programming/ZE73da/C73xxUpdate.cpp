@@ -116,7 +116,11 @@ bool C73xxUpdate::DownloadBlocks(uint32_t source, uint32_t flashAddress, int32_t
 bool C73xxUpdate::Restart() {
   if (!io_.Write8(kHold, 1)) return false;
   io_.Clock().SleepMs(kRestartPauseMs);
-  io_.Read8(kSram);  // the chip expects this read; its value means nothing
+  // The chip expects this read; its value means nothing. Writes to a bridge
+  // that went silent still report success, so the read is the only sign
+  // that the chip is still there to take the restart.
+  uint8_t ignored = 0;
+  if (!io_.TryRead8(kSram, ignored)) return false;
   return io_.Write16(kCommandParam, kRestartParam) && io_.Write8(kCommand, kRestartCommand);
 }
 

@@ -11,7 +11,9 @@
 
 #include "ModuleRig.h"
 #include "device/Config.h"
+#include "device/RequestQueue.h"
 #include "sim/flash/FirmwareImages.h"
+#include "sim/flash/SimChipDe7.h"
 #include "sim/flash/SimChipDe9.h"
 
 namespace {
@@ -378,6 +380,41 @@ TEST_F(ModuleConfigTest, VersionCheckBurnsTouchFirmwareThatDiffersInsideARun) {
   EXPECT_TRUE(sink_.Has("[VAzezu]升级成功", LOG_OK));
   EXPECT_TRUE(flash->Finished());
   EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
+}
+
+}  // namespace
+
+namespace {
+
+// Writes over a bridge that went silent still report success: the ZE73da
+// restart's read of 0x8000 is what shows that the chip never took it.
+TEST_F(ModuleConfigTest, TouchFirmwareWhoseRestartIsNeverAnsweredFailsTheUpdate) {
+  sim::SimChipDe7* flash = nullptr;
+  sim::ModuleProfile profile;
+  profile.family = ChipFamily::DE7;
+  PlugModule(profile, [&](sim::SimChip& chip) { flash = &sim::AddDe7Personality(chip); });
+  RunSettings settings = VersionMode();
+  settings.forceUpdate = true;
+  settings.useTouchFirmware = true;
+  settings.touchFirmwarePath = Root() / "test" / "VAzezu.bin";
+  const auto file = sim::MakeZe73Firmware({"7388", 0x0203, "7388", 0x0203});
+  platform::testing_support::WriteBytes(settings.touchFirmwarePath,
+                                        std::string(file.begin(), file.end()));
+  ForwardingLink link(*device_);
+  link.before_ = [&](CHidRequest& r) {
+    if (r.operation == HidOpRead && r.Address() == 0x8000 && r.length == 1) {
+      Bridge().SetSilent(true);
+    }
+  };
+  GetRequestQueue().SelectLink(&link);
+  const RunResult result = Run(settings);
+  GetRequestQueue().SelectLink(nullptr);
+  EXPECT_TRUE(sink_.Has("复位失败", LOG_ERROR)) << testing::PrintToString(sink_.Texts());
+  EXPECT_TRUE(sink_.Has("[VAzezu]升级失败", LOG_ERROR));
+  EXPECT_FALSE(sink_.HasText("[VAzezu]升级成功"));
+  EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]);
+  EXPECT_FALSE(result.passed);
+  EXPECT_EQ(0u, flash->Restarts());
 }
 
 }  // namespace

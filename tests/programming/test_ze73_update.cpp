@@ -267,11 +267,12 @@ TEST(Ze73UpdateFaults, PersistentFaultsNeverEndAsSuccess) {
     points.push_back((lines[i].request + 1 + next) / 2);
   }
   points.push_back(total - 3);
+  points.push_back(total - 2);
   for (size_t at : points) {
     for (Fault fault : {Fault::Unplug, Fault::Silence}) {
-      // Writes have no answer: after the last handshake a silent bridge
-      // cannot be told from one that works.
-      if (fault == Fault::Silence && at > total - 4) continue;
+      // Writes have no answer: once the restart's read of 0x8000 has been
+      // answered, a silent bridge cannot be told from one that works.
+      if (fault == Fault::Silence && at > total - 2) continue;
       SCOPED_TRACE("request " + std::to_string(at) + " fault " +
                    std::to_string(static_cast<int>(fault)));
       De7Rig rig(sim::ChipFamily::DE7);
@@ -329,7 +330,8 @@ TEST(Ze73Update, FailedRestartIsNoSuccess) {
     ASSERT_TRUE(clean.engine->Update());
     total = clean.access.Requests();
   }
-  for (size_t at : {total - 3, total - 1, total}) {  // the hold write, 0x8041, 0x8040
+  // The hold write, the read of 0x8000, 0x8041, 0x8040.
+  for (size_t at : {total - 3, total - 2, total - 1, total}) {
     SCOPED_TRACE(at);
     De7Rig rig(sim::ChipFamily::DE7);
     ASSERT_TRUE(rig.Load(file));
@@ -337,6 +339,14 @@ TEST(Ze73Update, FailedRestartIsNoSuccess) {
     EXPECT_FALSE(rig.engine->Update());
     EXPECT_EQ(std::vector<std::string>{"复位失败"}, rig.log.Errors());
   }
+  // A bridge that goes silent at the read: the writes after it would still
+  // "succeed", and the chip would stay in its loader.
+  De7Rig rig(sim::ChipFamily::DE7);
+  ASSERT_TRUE(rig.Load(file));
+  rig.access.Inject(Fault::Silence, total - 2);
+  EXPECT_FALSE(rig.engine->Update());
+  EXPECT_EQ(std::vector<std::string>{"复位失败"}, rig.log.Errors());
+  EXPECT_EQ(0u, rig.personality->Restarts());
 }
 
 }  // namespace
