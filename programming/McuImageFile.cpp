@@ -40,6 +40,8 @@ std::string ImageVersionTextOf(const std::filesystem::path& path) {
 }
 
 std::vector<uint8_t> ReadBinaryImage(const std::filesystem::path& path) {
+  // Paired with itself it would make an image of twice its 112 bytes.
+  if (ImageExtensionOf(path) == "ect") Throw(path, kHeadOnlySuffix);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) Throw(path, kOpenFailedSuffix);
   const uintmax_t size = std::filesystem::file_size(path, ec);

@@ -290,6 +290,9 @@ TEST(McuIsp, LoadRefusals) {
   WriteBytes(dir / "fits.bin", std::string(kMcuImageCapacity - kMcuHeaderSize, 'x'));
   WriteBytes(dir / "fits.ect", std::string(kMcuHeaderSize, '\0'));
   WriteBytes(dir / "big.hex", hextest::ImageToHex(Pattern(kMcuImageCapacity + 1, 0)));
+  WriteBytes(dir / "fits.ECT", std::string(kMcuHeaderSize, '\0'));
+  WriteBytes(dir / "raw.img", "abc");
+  WriteBytes(dir / "raw.ect", std::string(kMcuHeaderSize, '\0'));
   const auto s = [&](const char* name) { return (dir / name).string(); };
   const struct {
     const char* name;
@@ -303,11 +306,20 @@ TEST(McuIsp, LoadRefusals) {
       {"big.bin", s("big.bin") + "文件过大"},
       {"big.hex", "hex 文件过大"},
       {"fits.bin", "(no error)"},
+      {"raw.img", "(no error)"},
+      // The head of a pair alone, paired with itself, is no image.
+      {"fits.ect", s("fits.ect") + "只是固件的前112字节，不能作为固件烧录"},
+      {"fits.ECT", s("fits.ECT") + "只是固件的前112字节，不能作为固件烧录"},
   };
   for (const auto& c : cases) {
     FakeMcuIspBackend backend;
+    backend.presentType = 0x51;
     CMcuIsp isp(backend);
     EXPECT_EQ(ErrorOf([&] { isp.LoadHexFile(dir / c.name); }), c.error) << c.name;
+    // The update sequence's load refuses the same files and programs nothing.
+    ASSERT_TRUE(isp.EnumDevices());
+    EXPECT_EQ(ErrorOf([&] { isp.LoadAndProgram(dir / c.name); }), c.error) << c.name;
+    EXPECT_EQ(backend.writes.size(), c.error == "(no error)" ? 1u : 0u) << c.name;
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.bin"));
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.hex"));
