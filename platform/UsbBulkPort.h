@@ -54,6 +54,9 @@ class IUsbBackend {
   // Present devices with one of the given ids, in bus/address order.
   virtual std::vector<UsbDeviceInfo> Enumerate(std::span<const UsbId> ids) = 0;
   // The pipe on an opened and claimed interface; nullptr when it cannot be had.
+  // The port holds the claim until it is destroyed; meanwhile another Open of
+  // the same interface fails (Linux refuses a second claim with EBUSY), so a
+  // caller keeps a port no longer than it needs it.
   virtual std::unique_ptr<IUsbBulkPort> Open(const UsbDeviceInfo& device,
                                              const UsbBulkPipe& pipe) = 0;
 };

@@ -41,7 +41,10 @@ std::optional<std::vector<uint8_t>> Ch55xUsbBackend::Exchange(Session& session,
   std::array<uint8_t, ch55x::kPacketBytes> packet{};
   size_t received = 0;
   const auto gone = [&](UsbIoResult result) {
-    if (result == UsbIoResult::Removed) session.port.reset();
+    if (result == UsbIoResult::Removed) {
+      session.gone = true;
+      session.port.reset();
+    }
     return std::nullopt;
   };
   if (session.answerOverdue) {
@@ -103,9 +106,11 @@ int Ch55xUsbBackend::EnumDevices(IspDeviceList& list) {
   for (const platform::UsbDeviceInfo& device : usb_.Enumerate(ch55x::kLoaderIds)) {
     if (sessions_.size() == list.size()) break;
     Session session;
+    session.device = device;
     session.port = usb_.Open(device, ch55x::kPipe);
     if (!session.port) continue;
     const auto identity = Identify(session);
+    session.port.reset();
     if (!identity) continue;
     const auto flash = ch55x::UserFlashBytes(identity->second, identity->first);
     if (!flash || identity->first != soughtType_) continue;
@@ -119,29 +124,39 @@ int Ch55xUsbBackend::EnumDevices(IspDeviceList& list) {
 
 bool Ch55xUsbBackend::FlashProgram(uint32_t deviceId, std::span<const uint8_t> image) {
   Session* session = Find(deviceId);
-  if (session == nullptr || !session->port || session->verifyFailed) return false;
+  if (session == nullptr || session->gone || session->verifyFailed) return false;
   session->verified = false;
+  session->port.reset();
   if (image.empty() || image.size() > session->userFlashBytes) return false;
+  session->port = usb_.Open(session->device, ch55x::kPipe);
+  if (!session->port) return false;
+  session->verified = Burn(*session, image);
+  // Kept only for the end request; a failed burn lets the device go, to be
+  // burnt again by whichever programmer comes next.
+  if (!session->verified) session->port.reset();
+  return session->verified;
+}
 
+bool Ch55xUsbBackend::Burn(Session& session, std::span<const uint8_t> image) {
   std::vector<uint8_t> padded(image.begin(), image.end());
   padded.resize((padded.size() + 7) / 8 * 8, kErasedByte);
 
-  const auto identity = Identify(*session);
-  if (!identity || identity->first != session->chipType || identity->second != ch55x::kFamily) {
+  // Also tells that the device opened is still the one enumerated.
+  const auto identity = Identify(session);
+  if (!identity || identity->first != session.chipType || identity->second != ch55x::kFamily) {
     return false;
   }
-  auto key = SetKey(*session);
-  if (!key || !Act(*session, ch55x::EraseRequest(padded.size()), ch55x::kEraseTimeoutMs) ||
-      !Chunks(*session, ch55x::kProgram, padded, *key)) {
+  auto key = SetKey(session);
+  if (!key || !Act(session, ch55x::EraseRequest(padded.size()), ch55x::kEraseTimeoutMs) ||
+      !Chunks(session, ch55x::kProgram, padded, *key)) {
     return false;
   }
-  key = SetKey(*session);
+  key = SetKey(session);
   if (!key) return false;
-  if (!Chunks(*session, ch55x::kVerify, padded, *key)) {
-    session->verifyFailed = true;
+  if (!Chunks(session, ch55x::kVerify, padded, *key)) {
+    session.verifyFailed = true;
     return false;
   }
-  session->verified = true;
   return true;
 }
 
@@ -152,5 +167,6 @@ void Ch55xUsbBackend::IspEnd() {
     // Some bootloaders never answer this: nothing is read back.
     session.port->Write(ch55x::EndRequest(), ch55x::kCommandTimeoutMs);
   }
+  // Every claim goes with the sessions.
   sessions_.clear();
 }

@@ -11,6 +11,13 @@
 // chip would not pass before a power cycle, and each erase wears the flash):
 // later writes fail at once. End is sent only after a write that verified.
 // The option block's other fields mean nothing to this bootloader.
+//
+// The bootloader's interface is claimed only inside a call: enumeration and
+// every write let it go again when they end, failed or not, and a write
+// that verified keeps it only until IspEnd. A second claim of a claimed
+// interface fails, so a device held after a failed burn would be lost to
+// every other programmer (the module test's and the main window's share the
+// bootloader) until it enumerated again.
 // One thread at a time.
 
 #include <cstdint>
@@ -35,8 +42,12 @@ class Ch55xUsbBackend : public IMcuIspBackend {
   void IspEnd() override;
 
  private:
+  // One bootloader found by the last enumeration.
   struct Session {
-    std::unique_ptr<platform::IUsbBulkPort> port;  // null once the device left
+    platform::UsbDeviceInfo device;
+    // Open only inside a call (and from a verified write until IspEnd).
+    std::unique_ptr<platform::IUsbBulkPort> port;
+    bool gone = false;  // the device left the bus
     uint8_t chipType = 0;
     size_t userFlashBytes = 0;
     bool answerOverdue = false;  // a read timed out: a late answer may still come
@@ -45,6 +56,8 @@ class Ch55xUsbBackend : public IMcuIspBackend {
   };
 
   Session* Find(uint32_t deviceId);
+  // FlashProgram's work on the opened port.
+  bool Burn(Session& session, std::span<const uint8_t> image);
   // Sends one request and returns the payload of its answer; nullopt on any
   // failure.
   std::optional<std::vector<uint8_t>> Exchange(Session& session, const std::vector<uint8_t>& request,

@@ -17,8 +17,15 @@ uint8_t AddressOf(size_t index, uint64_t generation) {
 
 class SimCh55xPort : public platform::IUsbBulkPort {
  public:
-  SimCh55xPort(std::shared_ptr<SimCh55xBootloader> loader, uint64_t generation)
-      : loader_(std::move(loader)), generation_(generation) {}
+  SimCh55xPort(std::shared_ptr<SimCh55xBootloader> loader, uint64_t generation,
+               std::shared_ptr<SimCh55xUsbBackend::Claims> claims)
+      : loader_(std::move(loader)), generation_(generation), claims_(std::move(claims)) {}
+  ~SimCh55xPort() override {
+    std::lock_guard lock(claims_->mutex);
+    claims_->held.erase({loader_.get(), generation_});
+  }
+  SimCh55xPort(const SimCh55xPort&) = delete;
+  SimCh55xPort& operator=(const SimCh55xPort&) = delete;
 
   platform::UsbIoResult Write(std::span<const uint8_t> data, uint32_t timeoutMs) override {
     return loader_->HostWrite(generation_, data, timeoutMs);
@@ -31,6 +38,7 @@ class SimCh55xPort : public platform::IUsbBulkPort {
  private:
   std::shared_ptr<SimCh55xBootloader> loader_;
   uint64_t generation_;
+  std::shared_ptr<SimCh55xUsbBackend::Claims> claims_;
 };
 
 }  // namespace
@@ -72,10 +80,21 @@ std::unique_ptr<platform::IUsbBulkPort> SimCh55xUsbBackend::Open(
   for (size_t i = 0; i < loaders_.size(); ++i) {
     const uint64_t generation = loaders_[i]->Generation();
     if (loaders_[i]->IsPresent() && device.address == AddressOf(i, generation)) {
-      return std::make_unique<SimCh55xPort>(loaders_[i], generation);
+      {
+        std::lock_guard claimLock(claims_->mutex);
+        if (!claims_->held.insert({loaders_[i].get(), generation}).second) return nullptr;
+      }
+      return std::make_unique<SimCh55xPort>(loaders_[i], generation, claims_);
     }
   }
   return nullptr;
+}
+
+bool SimCh55xUsbBackend::IsClaimed(size_t index) const {
+  std::shared_ptr<SimCh55xBootloader> loader = Loader(index);
+  if (loader == nullptr) return false;
+  std::lock_guard lock(claims_->mutex);
+  return claims_->held.count({loader.get(), loader->Generation()}) != 0;
 }
 
 }  // namespace sim

@@ -2,10 +2,16 @@
 // IUsbBackend over simulated CH55x bootloaders: a present bootloader shows
 // as one USB device of the programmer vendor; opening it gives a port bound
 // to that power-up (after the next one it reports Removed, as a device that
-// re-enumerated would).
+// re-enumerated would). An open port holds the claim of the interface until
+// it is destroyed; a second open of the same power-up is refused meanwhile,
+// as the kernel refuses a second claim (EBUSY). A new power-up is a new
+// device, free to claim.
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/UsbBulkPort.h"
@@ -24,9 +30,20 @@ class SimCh55xUsbBackend : public platform::IUsbBackend {
   std::unique_ptr<platform::IUsbBulkPort> Open(const platform::UsbDeviceInfo& device,
                                                const platform::UsbBulkPipe& pipe) override;
 
+  // Whether an open port holds the claim of the loader's current power-up.
+  bool IsClaimed(size_t index) const;
+
+  // The claimed (loader, power-up) pairs; shared with the open ports, each
+  // of which gives its claim up when destroyed.
+  struct Claims {
+    std::mutex mutex;
+    std::set<std::pair<const SimCh55xBootloader*, uint64_t>> held;
+  };
+
  private:
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<SimCh55xBootloader>> loaders_;
+  std::shared_ptr<Claims> claims_ = std::make_shared<Claims>();
 };
 
 }  // namespace sim

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <string>
 
 #include "app/DeviceBackend.h"
@@ -86,6 +87,26 @@ TEST_F(WindowModuleRun, AFailingBurnMakesTheModuleNg) {
   EXPECT_TRUE(Saw(QStringLiteral("NG"))) << Log();
   EXPECT_FALSE(Saw(QStringLiteral("OK")));
   EXPECT_EQ(Loader().Ends(), 0u);
+}
+
+// The module test's programmer and the update panel's share the bootloader:
+// after the run's burn failed, the panel finds the bootloader and burns it.
+TEST_F(WindowModuleRun, AfterAFailedBurnTheUpdatePanelBurnsTheBridge) {
+  const uint16_t before = Release();
+  Loader().InjectFault(sim::kCh55xErase, sim::Ch55xFault::Refuse);
+  RunFromThePage();
+  EXPECT_TRUE(Saw(QStringLiteral("[V64er]烧录失败"))) << Log();
+  EXPECT_EQ(Loader().Ends(), 0u);
+  Loader().ClearFaults();
+
+  ChooseBridgeImage();
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  ASSERT_TRUE(window_->Updates().TryStart());
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; })) << Log();
+  EXPECT_TRUE(finished.at(0).at(0).toBool()) << Log();
+  EXPECT_FALSE(Saw(QStringLiteral("[V64er]USB 连接异常"))) << Log();
+  EXPECT_EQ(Loader().Ends(), 1u);
+  EXPECT_EQ(Release(), before + 1);
 }
 
 // The open/short program runs from the chip memory that the firmware

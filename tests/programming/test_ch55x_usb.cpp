@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "device/UserMessageError.h"
 #include "platform/BridgeVendors.h"
 #include "programming/IntelHex.h"
 #include "programming/McuImageFile.h"
@@ -263,6 +265,73 @@ TEST(Ch55xUsb, BinEctPairSplitFromHexBurnsTheSameBytes) {
   ASSERT_TRUE(fromPair.isp.LoadAndProgram(dir / "bridge_0111_3A5C.bin"));
   EXPECT_EQ(Head(fromPair.loader->Flash(), image.size()), image);
   EXPECT_EQ(fromPair.loader->Flash(), fromHex.loader->Flash());
+}
+
+// As the kernel does, the simulated bus refuses a second claim of a claimed
+// interface until its port is gone; a new power-up is a new device.
+TEST(Ch55xUsb, SimulatedBusRefusesASecondClaim) {
+  Ch55xRig rig;
+  const auto found = rig.usb.Enumerate(ch55x::kLoaderIds);
+  ASSERT_EQ(found.size(), 1u);
+  auto first = rig.usb.Open(found[0], ch55x::kPipe);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(rig.usb.IsClaimed(0));
+  EXPECT_EQ(rig.usb.Open(found[0], ch55x::kPipe), nullptr);
+  first.reset();
+  EXPECT_FALSE(rig.usb.IsClaimed(0));
+  first = rig.usb.Open(found[0], ch55x::kPipe);
+  ASSERT_NE(first, nullptr);
+  rig.loader->PowerUp();
+  const auto again = rig.usb.Enumerate(ch55x::kLoaderIds);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_NE(rig.usb.Open(again[0], ch55x::kPipe), nullptr);
+}
+
+// The main window's and the module test's programmers share the bootloader:
+// however a burn of one ends, the device is let go without its end request,
+// and the other finds it and burns it.
+TEST(Ch55xUsb, AnEndedBurnLeavesTheDeviceToTheOtherProgrammer) {
+  platform::testing_support::ScratchDir dir;
+  const std::vector<uint8_t> image = Pattern(3000, 4);
+  struct Case {
+    const char* what;
+    std::function<void(Ch55xRig&)> burn;
+  };
+  const Case cases[] = {
+      {"every attempt refused",
+       [&](Ch55xRig& rig) {
+         rig.loader->InjectFault(ch55x::kErase, Ch55xFault::Refuse, CMcuIsp::kProgramAttempts);
+         rig.isp.SetImage(image);
+         EXPECT_FALSE(rig.isp.Program());
+       }},
+      {"a verify that failed",
+       [&](Ch55xRig& rig) {
+         rig.loader->InjectFault(ch55x::kVerify, Ch55xFault::Garbled, 1);
+         rig.isp.SetImage(image);
+         EXPECT_FALSE(rig.isp.Program());
+       }},
+      {"a load that throws",
+       [&](Ch55xRig& rig) {
+         EXPECT_THROW(rig.isp.LoadAndProgram(dir / "missing.hex"), UserMessageError);
+       }},
+      {"found and never programmed", [](Ch55xRig&) {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Ch55xRig rig;
+    Ch55xUsbBackend otherBackend(rig.usb);
+    CMcuIsp other(otherBackend);
+    ASSERT_TRUE(rig.isp.EnumDevices());
+    c.burn(rig);
+    EXPECT_EQ(rig.loader->Ends(), 0u);
+    EXPECT_TRUE(rig.loader->IsPresent());
+    EXPECT_FALSE(rig.usb.IsClaimed(0));
+    ASSERT_TRUE(other.EnumDevices());
+    other.SetImage(image);
+    EXPECT_TRUE(other.Program());
+    EXPECT_EQ(Head(rig.loader->Flash(), image.size()), image);
+    EXPECT_EQ(rig.loader->Ends(), 1u);
+  }
 }
 
 }  // namespace
