@@ -1,9 +1,12 @@
 #include "moduletest/engine/DataStep.h"
 
+#include <cstddef>
 #include <mutex>
 
+#include "device/PanelGeometry.h"
 #include "moduletest/engine/DataTests.h"
 #include "moduletest/engine/FrameCapture.h"
+#include "views/DataFormatStore.h"
 
 namespace {
 
@@ -62,11 +65,35 @@ void RunDataTests(RunContext& ctx, const DataFormat& raw, RunResult& result) {
     FailDataTests(ctx);
   } else {
     result.captured = true;
-    result.rows = raw.rows;
-    result.cols = raw.cols;
-    result.frameStats = capture.stats;
+    result.measurements.rows = raw.rows;
+    result.measurements.cols = raw.cols;
+    result.measurements.frames = capture.stats;
   }
   ctx.Log("开始检测", LOG_BUSY);
   if (IsDue(ctx.Item(kItemMaxMin))) Judge(ctx, kMaxMin, raw);
   if (IsDue(ctx.Item(kItemAdjacent))) Judge(ctx, kAdjacent, raw);
+}
+
+void TakeMeasurements(RunResult& result) {
+  TestMeasurements& m = result.measurements;
+  if (!result.captured) {
+    const PanelGeometry panel = GetPanelGeometry();
+    const DataFormat raw = GetDataFormatStore().Format(DataKind::Raw);
+    m = TestMeasurements{};
+    m.rows = panel.rawRows != 0 ? static_cast<int32_t>(panel.rawRows) : raw.rows;
+    m.cols = panel.rawColumns != 0 ? static_cast<int32_t>(panel.rawColumns) : raw.cols;
+    return;
+  }
+  const auto n =
+      static_cast<std::ptrdiff_t>(static_cast<size_t>(m.rows) * static_cast<size_t>(m.cols));
+  std::lock_guard lock(NodeArraysMutex());
+  const NodeArrays& nodes = GetNodeArrays();
+  m.nodeMax.assign(nodes.NodeMax.begin(), nodes.NodeMax.begin() + n);
+  m.nodeMin.assign(nodes.NodeMin.begin(), nodes.NodeMin.begin() + n);
+  m.nodeJitter.assign(nodes.NodeJitter.begin(), nodes.NodeJitter.begin() + n);
+  m.nodeAdjDev.assign(nodes.NodeAdjDev.begin(), nodes.NodeAdjDev.begin() + n);
+  for (size_t f = 0; f < kReportFrames; ++f) {
+    const RawFrameStack::Frame& frame = GetRawFrameStack().At(f);
+    m.rawFrames[f].assign(frame.begin(), frame.begin() + n);
+  }
 }

@@ -15,3 +15,9 @@ void RunDataTests(RunContext& ctx, const DataFormat& raw, RunResult& result);
 
 // A run that cannot capture: every data item that is not TEST_OFF fails.
 void FailDataTests(RunContext& ctx);
+
+// Fills result.measurements from the shared arrays: the capture's frames and
+// per-node figures, or, without a capture, only the panel's rows and columns
+// (the raw format's while no panel was read), so that the report's grids
+// keep their shape and hold zeros.
+void TakeMeasurements(RunResult& result);

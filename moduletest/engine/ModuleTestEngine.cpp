@@ -156,6 +156,8 @@ RunResult ModuleTestEngine::RunModuleTest(const RunSettings& settings) {
 
   result.passed = TestIntAndSensorId(ctx);
   result.chipConfig = configs_.ReportBlock(settings);
+  // Before the page restarts: its frames go into the same shared arrays.
+  TakeMeasurements(result);
   sink_.RefreshChipInfo();
   if (pageBefore_ != PAGE_TEST) StreamControl().RestartPage(pageBefore_);
   return result;

@@ -1,8 +1,6 @@
 #pragma once
 // What one module test run leaves for the counters and the report: the item
-// states, the verdict and the per-frame figures of the capture. The per-node
-// figures stay in the shared node arrays and RawFrameStack (read them under
-// NodeArraysMutex()).
+// states, the verdict and the report's copy of what the capture measured.
 
 #include <array>
 #include <cstddef>
@@ -18,11 +16,12 @@ inline constexpr size_t kCapturedFrames = kReportFrames;
 struct RunResult {
   TestItemStates items{};
   bool passed = false;
-  // Whether this run captured 16 frames; rows x cols of those frames.
+  // Whether this run captured 16 frames.
   bool captured = false;
-  int32_t rows = 0;
-  int32_t cols = 0;
-  std::array<FrameStat, kCapturedFrames> frameStats{};
+  // The report's figures, copied from the shared arrays before the page
+  // shown before the run streams into them again: rows x cols of the frames
+  // captured, else of the panel with nothing but zeros.
+  TestMeasurements measurements;
   // The update mode of the run (the report names the update item only
   // outside test-only mode).
   bool testOnly = true;

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "platform/AppPaths.h"
-#include "views/RawStatistics.h"
 
 namespace {
 
@@ -15,26 +14,6 @@ std::filesystem::path Resolved(const std::string& text) {
 uint32_t Rgb(BarColour colour) {
   const uint32_t c = colour;
   return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-}
-
-TestMeasurements Measurements(const RunResult& result) {
-  TestMeasurements m;
-  if (!result.captured) return m;
-  m.rows = result.rows;
-  m.cols = result.cols;
-  m.frames = result.frameStats;
-  const size_t n = static_cast<size_t>(result.rows) * static_cast<size_t>(result.cols);
-  std::lock_guard lock(NodeArraysMutex());
-  const NodeArrays& nodes = GetNodeArrays();
-  m.nodeMax.assign(nodes.NodeMax.begin(), nodes.NodeMax.begin() + n);
-  m.nodeMin.assign(nodes.NodeMin.begin(), nodes.NodeMin.begin() + n);
-  m.nodeJitter.assign(nodes.NodeJitter.begin(), nodes.NodeJitter.begin() + n);
-  m.nodeAdjDev.assign(nodes.NodeAdjDev.begin(), nodes.NodeAdjDev.begin() + n);
-  for (size_t f = 0; f < kReportFrames; ++f) {
-    const RawFrameStack::Frame& frame = GetRawFrameStack().At(f);
-    m.rawFrames[f].assign(frame.begin(), frame.begin() + n);
-  }
-  return m;
 }
 
 }  // namespace
@@ -159,7 +138,7 @@ void EngineRunner::Done(const RunResult& result, bool) {
   outcome.items = result.items;
   outcome.passed = result.passed;
   outcome.chipConfig = result.chipConfig;
-  outcome.measurements = Measurements(result);
+  outcome.measurements = result.measurements;
   ITestRunEvents* events = nullptr;
   {
     std::lock_guard lock(mutex_);

@@ -22,8 +22,8 @@ TEST_P(GoodModuleTest, IsOkAndKeepsItsConfiguration) {
   const RunResult result = Run(AllItems());
   EXPECT_TRUE(result.passed) << testing::PrintToString(sink_.Texts());
   EXPECT_TRUE(result.captured);
-  EXPECT_EQ(10, result.rows);
-  EXPECT_EQ(14, result.cols);
+  EXPECT_EQ(10, result.measurements.rows);
+  EXPECT_EQ(14, result.measurements.cols);
   EXPECT_TRUE(sink_.Has("最大值，最小值测试通过", LOG_OK));
   EXPECT_TRUE(sink_.Has("相邻偏差测试通过", LOG_OK));
   EXPECT_TRUE(sink_.Has("INT 测试通过", LOG_OK));

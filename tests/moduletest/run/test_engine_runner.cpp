@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <map>
 
-#include "tests/moduletest/ModuleRig.h"
+#include "device/StreamControl.h"
 #include "moduletest/run/EngineRunner.h"
+#include "tests/moduletest/ModuleRig.h"
 
 namespace {
 
@@ -57,17 +60,26 @@ class RecordingEvents : public ITestRunEvents {
   TestRunOutcome outcome;
 };
 
-class EngineRunnerTest : public ModuleRig {};
+class EngineRunnerTest : public ModuleRig {
+ protected:
+  // One run of the page's default settings without the SENSOR_ID test
+  // (adjusted by `adjust`), to its end.
+  void RunToEnd(RecordingEvents& events,
+                const std::function<void(TestSettings&)>& adjust = nullptr) {
+    EngineRunner runner(*runClock_);
+    TestRunRequest request;
+    request.settings = TestSettings::Defaults();
+    request.settings.tests[kFlagSensorId] = false;
+    if (adjust) adjust(request.settings);
+    ASSERT_TRUE(runner.StartRun(request, events));
+    events.WaitDone();
+  }
+};
 
 TEST_F(EngineRunnerTest, PageSettingsRunTheModuleAndTheOutcomeComesBack) {
   PlugNamed("dead-node");
-  EngineRunner runner(*runClock_);
-  TestRunRequest request;
-  request.settings = TestSettings::Defaults();
-  request.settings.tests[kFlagSensorId] = false;
   RecordingEvents events;
-  ASSERT_TRUE(runner.StartRun(request, events));
-  events.WaitDone();
+  RunToEnd(events);
   EXPECT_FALSE(events.outcome.passed);
   EXPECT_EQ(TEST_FAIL, events.outcome.items[kItemMaxMin]);
   EXPECT_EQ(10, events.outcome.measurements.rows);
@@ -133,6 +145,94 @@ TEST_F(EngineRunnerTest, SettingsMapOntoTheRun) {
   EXPECT_EQ(Root() / "test/test_file/Test.cfg", s.testConfigPath);
   EXPECT_EQ("60", s.ch2ChThreshold);
   EXPECT_EQ("7", s.sensorIdText);
+}
+
+// A run that captured nothing writes every grid of its report in the
+// panel's shape, all zeros, never a label over an empty line.
+TEST_F(EngineRunnerTest, RunsWithoutACaptureReportThePanelsGridsOfZeros) {
+  struct Case {
+    const char* what;
+    std::function<void()> plug;
+    bool dataItems;
+    int32_t rows;
+    int32_t cols;
+  };
+  const Case cases[] = {
+      {"frames time out", [this] { PlugNamed("starvation"); }, true, 10, 14},
+      {"both data items unticked", [this] { PlugNamed("good"); }, false, 10, 14},
+      {"a raw format the panel cannot take", [this] { PlugPanelTooLargeForTheFrameSlots(); }, true,
+       72, 44},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.plug();
+    RecordingEvents events;
+    RunToEnd(events, [&](TestSettings& s) {
+      s.tests[kFlagUniformity] = c.dataItems;
+      s.tests[kFlagAdjacentDeviation] = c.dataItems;
+    });
+    TestReportData data;
+    data.measurements = events.outcome.measurements;
+    const std::string report = BuildTestReport(data);
+    std::string zeros;
+    for (int32_t i = 0; i < c.rows; ++i) {
+      for (int32_t j = 0; j < c.cols; ++j) zeros += "0,";
+      zeros += "\n";
+    }
+    std::vector<std::string> labels = {
+        "MaxArray:", "MinArray:", "Jitter:", "AdjacentDeviationTest:"};
+    for (int f = 0; f < 16; ++f) labels.push_back("Rawdata[" + std::to_string(f) + "]:");
+    for (const std::string& label : labels) {
+      EXPECT_NE(report.find(label + "\n" + zeros + "\n"), std::string::npos) << label;
+    }
+    TearDown();
+    SetUp();
+  }
+}
+
+// The page shown before the run (the raw view) decodes its first frame into
+// the shared arrays as soon as it is restarted: the report's copy of the
+// capture must have been taken before.
+class RawPageStreamingAtOnce : public IStreamControl {
+ public:
+  static constexpr int32_t kLive = 77777;
+  int CurrentPage() const override { return PAGE_RAW; }
+  bool IsBusy() const override { return false; }
+  void RestartPage(int) override {
+    std::lock_guard lock(NodeArraysMutex());
+    NodeArrays& nodes = GetNodeArrays();
+    for (auto* array : {&nodes.NodeMax, &nodes.NodeMin, &nodes.NodeJitter, &nodes.NodeAdjDev}) {
+      array->fill(kLive);
+    }
+    for (size_t f = 0; f < RawFrameStack::kFrames; ++f) GetRawFrameStack().At(f).fill(kLive);
+  }
+  void MarkPageStopped(int) override {}
+  bool StopPageStream(int) override { return false; }
+  void RestartPageStream(int) override {}
+};
+
+TEST_F(EngineRunnerTest, TheReportKeepsTheCaptureNotTheRestartedPagesFrame) {
+  PlugNamed("good");
+  RawPageStreamingAtOnce page;
+  SetStreamControl(&page);
+  RecordingEvents events;
+  RunToEnd(events);
+  SetStreamControl(nullptr);
+  {
+    std::lock_guard lock(NodeArraysMutex());
+    ASSERT_EQ(RawPageStreamingAtOnce::kLive, GetNodeArrays().NodeMax[0]) << "the page restarted";
+  }
+  const TestMeasurements& m = events.outcome.measurements;
+  ASSERT_EQ(140u, m.nodeMax.size());
+  std::vector<const std::vector<int32_t>*> arrays = {&m.nodeMax, &m.nodeMin, &m.nodeJitter,
+                                                     &m.nodeAdjDev};
+  for (const auto& frame : m.rawFrames) arrays.push_back(&frame);
+  for (const std::vector<int32_t>* values : arrays) {
+    EXPECT_EQ(std::count(values->begin(), values->end(), RawPageStreamingAtOnce::kLive), 0);
+  }
+  // The capture's own values.
+  EXPECT_GT(m.nodeMin[0], 1000);
+  EXPECT_LT(m.nodeMax[0], 3500);
 }
 
 }  // namespace
