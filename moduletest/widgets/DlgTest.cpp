@@ -49,6 +49,13 @@ const QColor kBarBlue(0x00, 0x00, 0xFF);
 
 const char* const kPackageFolderText = "..\\test\\test_package\\";
 
+// Lines kept to be logged later.
+class LineList : public ILogSink {
+ public:
+  void AddLog(const std::string& text, LogLevel level) override { lines.emplace_back(text, level); }
+  std::vector<std::pair<std::string, LogLevel>> lines;
+};
+
 // The objectName of a control id, checked against the id list like
 // CONTROL_NAME, for the tables below.
 #define ID_NAME(id) (static_cast<void>(ControlId{id}), #id)
@@ -469,8 +476,12 @@ void CDlgTest::LoadNodeThresholds() {
   const NodeLimitFallbacks fallbacks{NumericValue(S(m_numbers[kFieldMax]->text())),
                                      NumericValue(S(m_numbers[kFieldMin]->text())),
                                      NumericValue(S(m_numbers[kFieldAdjacentDeviation]->text()))};
-  std::lock_guard lock(NodeArraysMutex());
-  ::LoadNodeThresholds(GetTestIniPath(), raw.rows, raw.cols, fallbacks, GetNodeArrays(), &m_log);
+  LineList lines;
+  {
+    std::lock_guard lock(NodeArraysMutex());
+    ::LoadNodeThresholds(GetTestIniPath(), raw.rows, raw.cols, fallbacks, GetNodeArrays(), &lines);
+  }
+  for (const auto& [text, level] : lines.lines) Log(text, level);
 }
 
 // ---------------------------------------------------------------------------
@@ -519,9 +530,12 @@ void CDlgTest::StartRun(bool retest, bool automatic) {
     RefuseStart();
     return;
   }
+  m_startLines.clear();
+  m_holdLines = true;
   if (m_settingsChanged) SaveTestSettings();
   // Every run: the panel may have changed with the chip since the last load.
   LoadNodeThresholds();
+  m_holdLines = false;
   m_runRequest = TestRunRequest{settings, m_currentTestId, retest};
   ResetBars();
   // The runner refuses while the window is busy, so the window is claimed
@@ -530,6 +544,7 @@ void CDlgTest::StartRun(bool retest, bool automatic) {
   m_running = true;
   if (!m_runner->StartRun(m_runRequest, *this)) {
     m_running = false;
+    for (const auto& [text, level] : m_startLines) m_log.AddLog(text, level);
     Log("测试无法开始", LOG_ERROR);
     RefuseStart();
     return;
@@ -713,8 +728,10 @@ void CDlgTest::PostToPage(std::function<void(CDlgTest&)> fn) {
 
 void CDlgTest::OnRunClearLog() {
   // On the run's thread, in order with its lines: the lines it logs next
-  // are never caught by the clear.
+  // are never caught by the clear. The start's own lines open the run's log
+  // (the page leaves them alone until the run is done).
   m_log.Clear();
+  for (const auto& [text, level] : m_startLines) m_log.AddLog(text, level);
   PostToPage([](CDlgTest& page) { emit page.ClearLogRequested(); });
 }
 
@@ -888,4 +905,10 @@ void CDlgTest::WriteChipIni(const char* section, const char* key, const std::str
   }
 }
 
-void CDlgTest::Log(const std::string& text, LogLevel level) { m_log.AddLog(text, level); }
+void CDlgTest::Log(const std::string& text, LogLevel level) {
+  if (m_holdLines) {
+    m_startLines.emplace_back(text, level);
+    return;
+  }
+  m_log.AddLog(text, level);
+}

@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "moduletest/TestItem.h"
 #include "moduletest/TestPaths.h"
@@ -195,6 +197,11 @@ class CDlgTest : public QWidget, public ITestRunEvents {
   bool m_loading = false;
   bool m_running = false;
   TestRunRequest m_runRequest;
+  // What a start's preparation (the settings saved, the node limits loaded)
+  // logs belongs to the run, which empties the log first: the lines are held
+  // while m_holdLines is set and given again after the run's clear.
+  std::vector<std::pair<std::string, LogLevel>> m_startLines;
+  bool m_holdLines = false;
 
   // Controls.
   std::array<QCheckBox*, kTestFlagCount> m_tests{};

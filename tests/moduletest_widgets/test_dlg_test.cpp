@@ -104,6 +104,15 @@ class TestPage : public ::testing::Test {
     }
     return false;
   }
+  // A 3 x 2 panel for the node limits; returns the formats to put back.
+  static DataFormatSet AdoptSmallPanel() {
+    const DataFormatSet formats = GetDataFormatStore().Snapshot().set;
+    PanelGeometry panel;
+    panel.rawRows = 3;
+    panel.rawColumns = 2;
+    EXPECT_TRUE(GetDataFormatStore().AdoptPanelGeometry(panel));
+    return formats;
+  }
   void TypeTestId(const QString& text) {
     Control<QLineEdit>(CONTROL_NAME(IDC_TEST_ID))->setText(text);
   }
@@ -518,11 +527,7 @@ TEST_F(TestPage, SaveIntoAnOutsidePackageWritesTheCopyInThePackageFolder) {
 // The per-node limits follow the panel: the sampled lists when they fit,
 // else the page's global values, reloaded at every start.
 TEST_F(TestPage, NodeLimitsFollowThePanelAndTheEdits) {
-  const DataFormatSet formats = GetDataFormatStore().Snapshot().set;
-  PanelGeometry panel;
-  panel.rawRows = 3;
-  panel.rawColumns = 2;
-  ASSERT_TRUE(GetDataFormatStore().AdoptPanelGeometry(panel));
+  const DataFormatSet formats = AdoptSmallPanel();
   WriteBytes(Ini(), "[Node threshold]\r\nMax=10,20,30,40,50,60,\r\nMin=1,2\r\n");
   auto limits = [](const std::array<int32_t, NodeArrays::kNodes>& a) {
     return std::vector<int32_t>(a.begin(), a.begin() + 6);
@@ -542,6 +547,54 @@ TEST_F(TestPage, NodeLimitsFollowThePanelAndTheEdits) {
     EXPECT_EQ(limits(GetNodeArrays().NodeMinLimit), std::vector<int32_t>(6, 900));
   }
   page.OnRunDone(Outcome(true));
+  ASSERT_TRUE(GetDataFormatStore().Replace(formats));
+}
+
+// What the start's preparation says (a node list that does not fit the
+// panel, settings that could not be saved) belongs to the run: it is in the
+// run's log, after the run's own clear.
+TEST_F(TestPage, TheStartsLinesAreInTheRunsLog) {
+  const DataFormatSet formats = AdoptSmallPanel();
+  struct Case {
+    const char* what;
+    std::string ini;
+    bool blockSave;
+    std::string linePrefix;
+  };
+  const Case cases[] = {
+      {"a node list of another length", "[Node threshold]\r\nMin=1,2\r\n", false,
+       Ini().string() + " [Node threshold] \"Min\""},
+      {"settings that cannot be saved", "", true, "测试设置保存失败："},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(Ini(), c.ini);
+    CDlgTest& page = Open();
+    Control<QLineEdit>(CONTROL_NAME(IDC_TEST_MAX_THRESHOLD))->setText(QStringLiteral("3400"));
+    if (c.blockSave) {
+      fs::remove(Ini());
+      fs::create_directories(Ini() / "taken");
+    }
+    page.OnBnClickedStartTest();
+    ASSERT_TRUE(page.IsRunning());
+    std::thread worker([&] {
+      runner_.last->OnRunClearLog();
+      runner_.last->OnRunLog("NG", LOG_FAIL);
+      runner_.last->OnRunDone(Outcome(false));
+    });
+    worker.join();
+    ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
+    const std::vector<std::string> lines = log_.Lines();
+    ASSERT_FALSE(log_.ClearsAt().empty());
+    const auto run = lines.begin() + static_cast<std::ptrdiff_t>(log_.ClearsAt().back());
+    const auto verdict = std::find(run, lines.end(), "NG");
+    EXPECT_EQ(std::count_if(run, verdict,
+                            [&](const std::string& l) { return l.rfind(c.linePrefix, 0) == 0; }),
+              1)
+        << log_.All();
+    page_.reset();
+    fs::remove_all(Ini());
+  }
   ASSERT_TRUE(GetDataFormatStore().Replace(formats));
 }
 
