@@ -829,14 +829,20 @@ void CDlgTest::ExportTestPackage() {
 bool CDlgTest::ImportTestPackage() {
   const QString text = m_package->text();
   if (text.isEmpty()) return false;
-  if (RefuseWhileBusy("导入测试配置包")) return false;
-  m_packageText = text;
+  // A choice that was not imported goes back out of the field: the field is
+  // what the close offers to save into.
+  if (RefuseWhileBusy("导入测试配置包")) {
+    SetPackageText(m_packageText);
+    return false;
+  }
   std::string error;
   if (!UnpackTestPackage(platform::AppPaths::Resolve(S(text)), m_paths, &error)) {
     Log("导入测试配置包失败", LOG_ERROR);
     Log(error, LOG_ERROR);
+    SetPackageText(m_packageText);
     return false;
   }
+  m_packageText = text;
   Log("导入测试配置包成功", LOG_INFO);
   WriteChipIni("Test File", "Test Package", S(text));
   LoadTestIniPath();

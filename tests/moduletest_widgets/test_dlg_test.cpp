@@ -598,6 +598,50 @@ TEST_F(TestPage, TheStartsLinesAreInTheRunsLog) {
   ASSERT_TRUE(GetDataFormatStore().Replace(formats));
 }
 
+// A package that was refused goes back out of the field, so the close
+// offers to save only into a package that was imported, never over the
+// refused file.
+TEST_F(TestPage, ARefusedPackageIsNeverOfferedForSaving) {
+  CDlgTest& page = Open();
+  auto* package = Control<QLineEdit>(CONTROL_NAME(IDC_TEST_PACKAGE_PATH));
+  auto choose = [&](const fs::path& file) {
+    package->setText(QString::fromStdString(file.string()));
+    emit package->editingFinished();
+  };
+  std::string good;
+  ASSERT_TRUE(EncodePackage({{"test.ini", ""}}, &good, nullptr));
+  const fs::path damaged = root_ / "test" / "test_package" / "bad.tp";
+  const std::string damagedBytes = good.substr(0, good.size() - 3);  // cut short
+  WriteBytes(damaged, damagedBytes);
+  auto* max = Control<QLineEdit>(CONTROL_NAME(IDC_TEST_MAX_THRESHOLD));
+
+  // No package before the choice: the field is empty again, nothing is asked.
+  choose(damaged);
+  EXPECT_TRUE(Logged("导入测试配置包失败"));
+  EXPECT_EQ(package->text(), QString());
+  max->setText(QStringLiteral("3300"));
+  page.PrepareClose();
+  EXPECT_TRUE(prompts_.questions.isEmpty());
+  EXPECT_EQ(ReadBytes(damaged), damagedBytes);
+
+  // An imported package before the choice: the field names it again, and the
+  // close offers to save into it.
+  const fs::path line = root_ / "test" / "test_package" / "line1.tp";
+  WriteBytes(line, good);
+  choose(line);
+  ASSERT_TRUE(Logged("导入测试配置包成功"));
+  choose(damaged);
+  EXPECT_EQ(package->text().toStdString(), line.string());
+  max->setText(QStringLiteral("3200"));
+  prompts_.answers.push_back(true);
+  page.PrepareClose();
+  ASSERT_EQ(prompts_.questions.size(), 1);
+  EXPECT_EQ(prompts_.questions[0], "测试配置有改动，是否保存？");
+  EXPECT_TRUE(Logged("..\\test\\test_package\\line1.tp保存成功"));
+  EXPECT_EQ(ReadBytes(damaged), damagedBytes);
+  EXPECT_NE(ReadBytes(line), good);
+}
+
 TEST_F(TestPage, FolderButtonsAndTheNodeThresholdHook) {
   CDlgTest& page = Open();
   Control<CMyButton>(CONTROL_NAME(IDC_TEST_NODE_THRESHOLD))->click();  // nothing yet
