@@ -1,5 +1,6 @@
 #include "device/net/TcpLink.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "device/HidRequest.h"
@@ -28,7 +29,6 @@ uint32_t CTcpLink::Connect(const std::string& ip, int port) {
   if (!fd.IsValid() || !platform::SetSendTimeout(fd.Get(), kSendTimeoutMs)) return 0;
   std::lock_guard lock(mutex_);
   socket_ = std::move(fd);
-  dirty_ = false;
   return 1;
 }
 
@@ -48,7 +48,8 @@ void CTcpLink::CloseOwned() {
   // Whoever still holds the socket (a request cut short) lets go first.
   idle_.wait(lock, [&] { return !busy_; });
   socket_.Reset();
-  dirty_ = false;
+  // What the old connection owed never comes on a new one.
+  owed_.Clear();
 }
 
 bool CTcpLink::IsConnected() const {
@@ -74,25 +75,56 @@ uint32_t CTcpLink::Send(int fd, const uint8_t* data, uint32_t length) {
              : 0;
 }
 
+platform::SocketIo CTcpLink::DiscardDue(int fd, uint32_t waitMs) {
+  uint8_t scrap[4096];
+  while (owed_.Due() > 0) {
+    const auto want = static_cast<size_t>(std::min<uint64_t>(owed_.Due(), sizeof scrap));
+    size_t got = 0;
+    const platform::SocketIo status = platform::RecvExact(fd, scrap, want, waitMs, &got);
+    owed_.PaidFromStream(got);
+    if (status != platform::SocketIo::Ok) return status;
+  }
+  return platform::SocketIo::Ok;
+}
+
+bool CTcpLink::Settle(int fd) {
+  if (owed_.Owing()) {
+    const platform::SocketIo status = DiscardDue(fd, owed_.WaitMs());
+    // Not in within the wait: still thrown away when it comes, just not
+    // waited for any more.
+    if (status == platform::SocketIo::Timeout) owed_.GiveUp();
+    if (status != platform::SocketIo::Ok && status != platform::SocketIo::Timeout) return false;
+  }
+  // Nothing still to be asked can be answered yet: what is readable now is a
+  // late answer, the excess of a long one, or bytes sent unasked.
+  owed_.PaidFromStream(platform::DrainSocket(fd, 0, 0));
+  return true;
+}
+
 uint32_t CTcpLink::Read(int fd, CHidRequest& request, bool* broken) {
   if (Send(fd, request.header.data(), static_cast<uint32_t>(request.header.size())) == 0) {
     *broken = true;
     return 0;
   }
+  // Late answers that have not come yet arrive ahead of this one.
+  platform::SocketIo status = DiscardDue(fd, request.timeout);
   // The whole answer in one go: the bytes in front of the data are dropped
   // on the copy.
-  replyBuffer_.resize(kReplySkip + request.length);
-  const platform::SocketIo status =
-      platform::RecvExact(fd, replyBuffer_.data(), replyBuffer_.size(), request.timeout);
-  if (status == platform::SocketIo::Ok && request.length != 0) {
-    std::memcpy(request.buffer, replyBuffer_.data() + kReplySkip, request.length);
+  const size_t answer = kReplySkip + request.length;
+  size_t received = 0;
+  if (status == platform::SocketIo::Ok) {
+    replyBuffer_.resize(answer);
+    status = platform::RecvExact(fd, replyBuffer_.data(), answer, request.timeout, &received);
   }
-  if (status == platform::SocketIo::Ok) return 1;
+  if (status == platform::SocketIo::Ok) {
+    if (request.length != 0) {
+      std::memcpy(request.buffer, replyBuffer_.data() + kReplySkip, request.length);
+    }
+    return 1;
+  }
   if (status == platform::SocketIo::Timeout) {
-    // A silent device fails this read only; what it sends late is dropped
-    // before the next request so that it is never taken as that answer.
-    std::lock_guard lock(mutex_);
-    dirty_ = true;
+    // A silent device fails this read only; the rest of its answer is owed.
+    owed_.Owe(static_cast<uint32_t>(answer - received), request.timeout);
   } else {
     *broken = true;
   }
@@ -103,20 +135,18 @@ uint32_t CTcpLink::ExecuteOnLink(CHidRequest& request) {
   if (!request.IsTransferable()) return 0;
   if (request.operation != HidOpRead && request.operation != HidOpWrite) return 0;
   int fd = -1;
-  bool drain = false;
   {
     std::lock_guard lock(mutex_);
     if (!socket_.IsValid()) return 0;
     busy_ = true;
     fd = socket_.Get();
-    drain = dirty_;
-    dirty_ = false;
   }
-  if (drain) platform::DrainSocket(fd, kDrainQuietMs, kDrainMaxMs);
 
   bool broken = false;
   uint32_t result = 0;
-  if (request.operation == HidOpRead) {
+  if (!Settle(fd)) {
+    broken = true;
+  } else if (request.operation == HidOpRead) {
     result = Read(fd, request, &broken);
   } else {
     result = Send(fd, request.buffer, request.length);
@@ -131,7 +161,7 @@ uint32_t CTcpLink::ExecuteOnLink(CHidRequest& request) {
     // until the owner connects again.
     platform::ShutdownSocket(fd);
     socket_.Reset();
-    dirty_ = false;
+    owed_.Clear();
   }
   idle_.notify_all();
   return result;

@@ -8,6 +8,13 @@
 // payload. A read sends the request's 6 header bytes and gets back length + 8
 // bytes, of which the first 8 are skipped. A write sends the data bytes alone.
 // Other operations send nothing and fail.
+//
+// Answers carry no request id, so the link keeps count of the bytes still
+// owed by reads that timed out (the device answers in order, and an answer's
+// length is known from its request) and throws exactly those away, whenever
+// they come, ahead of a later answer. Bytes that are readable when a request
+// is about to go out answer nothing still to be asked and are dropped, so an
+// answer longer than asked or bytes sent unasked never shift a later answer.
 
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +24,7 @@
 #include <vector>
 
 #include "device/Link.h"
+#include "device/OwedAnswers.h"
 #include "platform/net/Socket.h"
 
 class CTcpLink : public ILink {
@@ -29,10 +37,6 @@ class CTcpLink : public ILink {
   static constexpr int kConnectTimeoutMs = 3000;
   // Limit of each send: a device that stops reading fails the request.
   static constexpr int kSendTimeoutMs = 100;
-  // After a failed receive, the late rest of that answer is dropped before
-  // the next request: until this long passes quietly, at most kDrainMaxMs.
-  static constexpr int kDrainQuietMs = 2;
-  static constexpr int kDrainMaxMs = 100;
   // How long Close lets a request in flight finish (a silent device with a
   // long time-out must not hold up a disconnect or the program's close).
   static constexpr std::chrono::milliseconds kCloseGrace{500};
@@ -65,14 +69,22 @@ class CTcpLink : public ILink {
   // Sends one frame; 1 when every byte went out.
   uint32_t Send(int fd, const uint8_t* data, uint32_t length);
   uint32_t Read(int fd, CHidRequest& request, bool* broken);
+  // Before a request goes out: the bytes still owed by the last read that
+  // timed out are waited for (each wait up to its time-out) and thrown away,
+  // then whatever is readable is dropped without waiting. false when the
+  // connection failed.
+  bool Settle(int fd);
+  // Receives and throws away every byte still due, each wait up to waitMs.
+  platform::SocketIo DiscardDue(int fd, uint32_t waitMs);
 
   std::mutex ownerMutex_;  // one Connect or Close at a time
 
   mutable std::mutex mutex_;  // the socket's state
   std::condition_variable idle_;
   platform::SocketFd socket_;
-  bool busy_ = false;                // a request is using the socket
-  bool dirty_ = false;               // an answer may still be on its way
+  bool busy_ = false;  // a request is using the socket
+  // Used by the request that holds busy_; reset with the socket.
+  OwedAnswers owed_{OwedAnswers::Framing::Stream};
   std::vector<uint8_t> sendBuffer_;   // dispatcher thread only
   std::vector<uint8_t> replyBuffer_;  // dispatcher thread only
 };

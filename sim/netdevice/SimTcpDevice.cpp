@@ -1,6 +1,10 @@
 #include "sim/netdevice/SimTcpDevice.h"
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+
 #include <chrono>
+#include <thread>
 
 #include "platform/ByteOrder.h"
 #include "sim/SimChip.h"
@@ -24,17 +28,18 @@ SimTcpDevice::~SimTcpDevice() { Stop(); }
 void SimTcpDevice::SetFault(TcpDeviceFault fault) {
   std::lock_guard lock(mutex_);
   fault_ = fault;
-  released_ = false;
 }
 
-void SimTcpDevice::ReleaseHeldReply() {
+void SimTcpDevice::ReleaseHeldReplies() {
   std::lock_guard lock(mutex_);
-  released_ = true;
-  changed_.notify_all();
-}
-
-void SimTcpDevice::WakeServe() {
-  std::lock_guard lock(mutex_);
+  if (fault_ == TcpDeviceFault::HoldReplies) fault_ = TcpDeviceFault::None;
+  // Under the lock: Serve holds every later answer until this is done, so
+  // the order of answers stays the order of requests.
+  for (const std::vector<uint8_t>& reply : held_) {
+    if (serving_ == nullptr || !serving_->Write(reply.data(), reply.size())) break;
+    ++replies_;
+  }
+  held_.clear();
   changed_.notify_all();
 }
 
@@ -65,6 +70,29 @@ bool SimTcpDevice::WaitFrames(size_t count, int timeoutMs) const {
                            [&] { return frames_.size() >= count; });
 }
 
+bool SimTcpDevice::WaitStrayDelivered(int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return strayDelivered_; });
+}
+
+bool SimTcpDevice::SendStray(Connection& connection) {
+  if (!connection.Write(kStrayBytes, sizeof kStrayBytes)) return false;
+  // No event tells when the peer acknowledged; ask until nothing is left
+  // unacknowledged (the peer's kernel has queued the bytes for reading).
+  for (;;) {
+    int unacknowledged = 0;
+    if (::ioctl(connection.Fd(), SIOCOUTQ, &unacknowledged) != 0) return false;
+    if (unacknowledged == 0) break;
+    if (Stopping()) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  std::lock_guard lock(mutex_);
+  strayDelivered_ = true;
+  changed_.notify_all();
+  return true;
+}
+
 std::vector<uint8_t> SimTcpDevice::Answer(uint8_t cmd, uint16_t address, uint16_t length) {
   if (cmd == kCmdFrameRead) {
     const uint16_t flag = chip_.SyncFlagAddress();
@@ -83,6 +111,24 @@ std::vector<uint8_t> SimTcpDevice::Answer(uint8_t cmd, uint16_t address, uint16_
 }
 
 void SimTcpDevice::Serve(Connection& connection) {
+  TcpDeviceFault fault;
+  {
+    std::lock_guard lock(mutex_);
+    serving_ = &connection;
+    strayDelivered_ = false;
+    fault = fault_;
+  }
+  // Held answers belong to this connection alone.
+  struct Ended {
+    SimTcpDevice& device;
+    ~Ended() {
+      std::lock_guard lock(device.mutex_);
+      device.serving_ = nullptr;
+      device.held_.clear();
+    }
+  } ended{*this};
+  if (fault == TcpDeviceFault::StrayOnConnect && !SendStray(connection)) return;
+
   for (;;) {
     std::vector<uint8_t> frame(kHeaderSize);
     if (!connection.ReadExact(frame.data(), kHeaderSize) ||
@@ -93,7 +139,6 @@ void SimTcpDevice::Serve(Connection& connection) {
     if (n != 0 && !connection.ReadExact(frame.data() + kHeaderSize, n)) return;
     const uint8_t* payload = frame.data() + kHeaderSize;
     const bool isRead = n == 6 && payload[0] == 0;
-    TcpDeviceFault fault;
     {
       std::lock_guard lock(mutex_);
       frames_.push_back(frame);
@@ -105,16 +150,18 @@ void SimTcpDevice::Serve(Connection& connection) {
 
     const auto address = static_cast<uint16_t>(payload[2] << 8 | payload[3]);
     const auto length = static_cast<uint16_t>(payload[4] << 8 | payload[5]);
-    const std::vector<uint8_t> reply = Answer(payload[1], address, length);
+    std::vector<uint8_t> reply = Answer(payload[1], address, length);
+    if (fault == TcpDeviceFault::LongAnswers) reply.insert(reply.end(), kExtraBytes, 0xA5);
     if (fault == TcpDeviceFault::CloseDuringReply) {
       connection.Write(reply.data(), reply.size() / 2);
       return;
     }
-    if (fault == TcpDeviceFault::HoldReply) {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return released_ || Stopping(); });
-      if (Stopping()) return;
-      fault_ = TcpDeviceFault::None;
+    {
+      std::lock_guard lock(mutex_);
+      if (fault_ == TcpDeviceFault::HoldReplies || !held_.empty()) {
+        held_.push_back(std::move(reply));
+        continue;
+      }
     }
     if (!connection.Write(reply.data(), reply.size(), fault == TcpDeviceFault::OneByteSegments)) {
       return;

@@ -1,11 +1,13 @@
 // The TCP link to a networked device, against the simulated device on the
 // loopback address: frames on the wire, answers however they arrive, a device
-// that fails or goes quiet, connecting and switching links while requests run.
+// that fails, goes quiet, answers late or says more than asked, connecting and
+// switching links while requests run.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -24,6 +26,10 @@ using sim::TcpDeviceFault;
 using Bytes = std::vector<uint8_t>;
 
 constexpr const char* kLoopback = "127.0.0.1";
+// A read the device is known to leave unanswered for now fails after this.
+constexpr uint32_t kShortTimeoutMs = 2;
+// A read the device answers: never runs out on a loaded machine.
+constexpr uint32_t kLongTimeoutMs = 5000;
 
 // A port on the loopback address that nothing listens on.
 uint16_t ClosedPort() {
@@ -41,6 +47,8 @@ class TcpLinkTest : public SimDeviceTest {
     // answer tells which link carried it.
     for (uint32_t a = 0; a < 0x400; ++a) {
       remoteChip_.Poke(static_cast<uint16_t>(0x1000 + a), static_cast<uint8_t>(a * 7 + 1));
+      // Unlike 0x1000's bytes at every offset: a shifted answer shows.
+      remoteChip_.Poke(static_cast<uint16_t>(0x2000 + a), static_cast<uint8_t>((a * 7 + 1) ^ 0x80));
     }
     ASSERT_TRUE(device_net_.Start());
   }
@@ -138,15 +146,96 @@ TEST_F(TcpLinkTest, SilentDeviceFailsEachReadAndTheLinkStays) {
   EXPECT_TRUE(link_.IsConnected());
 }
 
-TEST_F(TcpLinkTest, LateAnswerIsDroppedAndTheNextReadGetsItsOwn) {
+// Reads time out while the device holds their answers; the answers come in
+// before the next read goes out or only after it did. That read gets its own
+// bytes either way, and so does the one after it.
+TEST_F(TcpLinkTest, LateAnswersAreNeverTakenAsALaterReadsAnswer) {
+  struct Case {
+    const char* name;
+    int late;                    // reads that time out first
+    bool releaseAfterNextRequest;  // the late answers follow the next request
+  } cases[] = {
+      {"one late answer, in before the next request", 1, false},
+      {"one late answer, in after the next request went out", 1, true},
+      {"70 late answers, in before the next request", 70, false},
+      {"70 late answers, in after the next request went out", 70, true},
+  };
   ASSERT_EQ(1u, ConnectLink());
-  device_net_.SetFault(TcpDeviceFault::HoldReply);
-  EXPECT_EQ(std::nullopt, ReadRegs(0x1000, 16, 20));
-  device_net_.ReleaseHeldReply();
-  ASSERT_TRUE(device_net_.WaitRepliesSent(1));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    device_net_.SetFault(TcpDeviceFault::HoldReplies);
+    for (int i = 0; i < c.late; ++i) {
+      ASSERT_EQ(std::nullopt, ReadRegs(static_cast<uint16_t>(0x1000 + i), 4, kShortTimeoutMs));
+    }
+    if (c.releaseAfterNextRequest) {
+      const size_t frames = device_net_.Frames().size();
+      auto next = std::async(std::launch::async, [] { return ReadRegs(0x2000, 4, kLongTimeoutMs); });
+      ASSERT_TRUE(device_net_.WaitFrames(frames + 1));
+      device_net_.ReleaseHeldReplies();
+      EXPECT_EQ(Remote(0x2000, 4), next.get());
+    } else {
+      device_net_.ReleaseHeldReplies();
+      EXPECT_EQ(Remote(0x2000, 4), ReadRegs(0x2000, 4, kLongTimeoutMs));
+    }
+    EXPECT_EQ(Remote(0x2010, 16), ReadRegs(0x2010, 16, kLongTimeoutMs));
+    EXPECT_TRUE(link_.IsConnected());
+  }
+}
 
-  EXPECT_EQ(Remote(0x1100, 16), ReadRegs(0x1100, 16, 2000));
-  EXPECT_TRUE(link_.IsConnected());
+// Register after register with the fixed time-out of ReadChipReg8: the first
+// answer comes after the second request went out.
+TEST_F(TcpLinkTest, ARunOfByteReadsStaysInStepPastALateAnswer) {
+  ASSERT_EQ(1u, ConnectLink());
+  device_net_.SetFault(TcpDeviceFault::HoldReplies);
+  auto run = std::async(std::launch::async, [] {
+    Bytes values;
+    for (uint16_t a = 0x1000; a < 0x1008; ++a) values.push_back(ReadChipReg8(a));
+    return values;
+  });
+  ASSERT_TRUE(device_net_.WaitFrames(2));
+  device_net_.ReleaseHeldReplies();
+  Bytes expected = Remote(0x1000, 8);
+  expected[0] = 0xEE;
+  EXPECT_EQ(expected, run.get());
+}
+
+// A chatty device: bytes nobody asked for before the first request, and
+// answers longer than asked. Reads of several lengths in a row, a write
+// among them, each get their own bytes.
+TEST_F(TcpLinkTest, UnaskedBytesNeverBecomePartOfAnAnswer) {
+  const uint8_t data[2] = {0xB0, 0xB1};
+  const struct {
+    const char* name;
+    TcpDeviceFault fault;
+  } cases[] = {{"unasked bytes on connect", TcpDeviceFault::StrayOnConnect},
+               {"answers longer than asked", TcpDeviceFault::LongAnswers}};
+  for (const auto& [name, fault] : cases) {
+    SCOPED_TRACE(name);
+    device_net_.SetFault(fault);
+    ASSERT_EQ(1u, ConnectLink());
+    if (fault == TcpDeviceFault::StrayOnConnect) {
+      ASSERT_TRUE(device_net_.WaitStrayDelivered());
+    }
+    EXPECT_EQ(Remote(0x1000, 4), ReadRegs(0x1000, 4, kLongTimeoutMs));
+    EXPECT_EQ(remoteChip_.Peek(0x1012), ReadChipReg8(0x1012));
+    EXPECT_EQ(Remote(0x1100, 300), ReadRegs(0x1100, 300, kLongTimeoutMs));
+    EXPECT_EQ(1u, WriteChipRegs(0x8040, data, 2));
+    EXPECT_EQ(Remote(0x2000, 16), ReadRegs(0x2000, 16, kLongTimeoutMs));
+    EXPECT_EQ(remoteChip_.Peek(0x2001), ReadChipReg8(0x2001));
+    DisconnectNetworkDevice(link_, device_.get());
+  }
+}
+
+// What the old connection still owed never comes on a new one: the first read
+// after a reconnect takes the first bytes that arrive.
+TEST_F(TcpLinkTest, AReconnectForgetsWhatTheOldConnectionOwed) {
+  ASSERT_EQ(1u, ConnectLink());
+  device_net_.SetFault(TcpDeviceFault::HoldReplies);
+  EXPECT_EQ(std::nullopt, ReadRegs(0x1000, 64, kShortTimeoutMs));
+  DisconnectNetworkDevice(link_, device_.get());
+  device_net_.SetFault(TcpDeviceFault::None);
+  ASSERT_EQ(1u, ConnectLink());
+  EXPECT_EQ(Remote(0x2000, 4), ReadRegs(0x2000, 4, kLongTimeoutMs));
 }
 
 TEST_F(TcpLinkTest, ConnectRefusesBadEndpointsAndFailsOnAClosedPort) {
