@@ -1,15 +1,20 @@
 // Feeds arbitrary answers from a networked device to the TCP link: a peer on
-// the loopback address sends the input's bytes (then ends the stream), and
-// the link runs a few requests against them. A request may only succeed with
-// its whole length delivered, nothing may be written past a read buffer, and
-// no request may wait once the stream has ended.
+// the loopback address sends bytes unasked before a request goes out and
+// answers each frame with bytes of the input, and the link runs a few
+// requests against them. Nothing may be written past a read buffer, a request
+// result is 0 or 1, and while the peer has sent nothing unasked and never
+// more than was asked so far, a read may only succeed with its own answer's
+// bytes: the ones at its place in the stream, after every earlier answer in
+// full.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "device/HidRequest.h"
@@ -20,9 +25,42 @@
 namespace {
 
 using namespace tcp_link_reply_input;
+using Bytes = std::vector<uint8_t>;
 
 constexpr size_t kCanary = 16;
 constexpr uint8_t kCanaryByte = 0xC5;
+constexpr size_t kFrameHeader = CTcpLink::kFrameHeaderSize;
+
+struct Request {
+  uint32_t op = 0;
+  uint32_t length = 0;
+  uint16_t address = 0;
+  Bytes stray;   // sent before the request goes out
+  Bytes answer;  // sent once its frame is in (only requests that send one)
+};
+
+bool SendsFrame(const Request& r) { return r.op == HidOpRead || r.op == HidOpWrite; }
+
+// Takes up to n bytes from the pool at *at.
+Bytes Take(const Bytes& pool, size_t* at, size_t n) {
+  n = std::min(n, pool.size() - *at);
+  Bytes out(pool.begin() + static_cast<std::ptrdiff_t>(*at),
+            pool.begin() + static_cast<std::ptrdiff_t>(*at + n));
+  *at += n;
+  return out;
+}
+
+// Reads one frame of the link; false once the link has gone.
+bool ReadFrame(int fd) {
+  uint8_t header[kFrameHeader];
+  if (platform::RecvExact(fd, header, sizeof header, platform::kInfinite) !=
+      platform::SocketIo::Ok) {
+    return false;
+  }
+  Bytes payload(static_cast<size_t>(header[4] | header[5] << 8));
+  return payload.empty() || platform::RecvExact(fd, payload.data(), payload.size(),
+                                                platform::kInfinite) == platform::SocketIo::Ok;
+}
 
 }  // namespace
 
@@ -32,45 +70,75 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!listener.IsValid()) __builtin_trap();
 
   FuzzedDataProvider fdp(data, size);
-  const std::vector<uint8_t> reply =
-      fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, kMaxReply));
+  const Bytes pool = fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, kMaxPool));
+  std::vector<Request> requests(fdp.ConsumeIntegralInRange<int>(1, kMaxRequests));
+  size_t at = 0;
+  for (Request& r : requests) {
+    r.op = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxOp);
+    r.length = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxLength);
+    r.address = fdp.ConsumeIntegral<uint16_t>();
+    r.stray = Take(pool, &at, fdp.ConsumeIntegralInRange<size_t>(0, kMaxStray));
+    r.answer = Take(pool, &at, fdp.ConsumeIntegralInRange<size_t>(0, kMaxAnswer));
+  }
 
   CTcpLink link;
   // Many short connections in a row can run the machine out of ports for a
   // while; that says nothing about the link.
   if (link.Connect("127.0.0.1", port) != 1) return 0;
-  {
-    platform::SocketFd peer(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (!peer.IsValid()) __builtin_trap();
-    if (!reply.empty() &&
-        platform::SendAll(peer.Get(), reply.data(), reply.size()) != platform::SocketIo::Ok) {
-      return 0;
-    }
-  }  // the peer's end closes: every later wait ends at once
+  platform::SocketFd peer(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+  if (!peer.IsValid()) __builtin_trap();
 
-  size_t consumed = 0;
-  const int requests = fdp.ConsumeIntegralInRange<int>(1, kMaxRequests);
-  for (int i = 0; i < requests; ++i) {
-    const uint32_t op = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxOp);
-    const uint32_t length = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxLength);
-    std::vector<uint8_t> buffer(length + kCanary, kCanaryByte);
-    CHidRequest request(op, fdp.ConsumeIntegral<uint16_t>(), buffer.data(), length,
-                        BridgeCmdRegister, 1000);
-    const uint32_t result = link.ExecuteOnLink(request);
-    if (result > 1) __builtin_trap();
-    if (op > HidOpWrite && result != 0) __builtin_trap();
-    if (op == HidOpRead && result == 1) {
-      consumed += CTcpLink::kReplySkip + length;
-      if (consumed > reply.size()) __builtin_trap();
-      const size_t at = consumed - length;
-      for (size_t k = 0; k < length; ++k) {
-        if (buffer[k] != reply[at + k]) __builtin_trap();
+  // The peer answers each frame in turn; it ends when the link closes.
+  std::vector<const Bytes*> answers;
+  for (const Request& r : requests) {
+    if (SendsFrame(r)) answers.push_back(&r.answer);
+  }
+  std::thread answering([&] {
+    for (const Bytes* answer : answers) {
+      if (!ReadFrame(peer.Get())) return;
+      if (!answer->empty() && platform::SendAll(peer.Get(), answer->data(), answer->size()) !=
+                                  platform::SocketIo::Ok) {
+        return;
       }
     }
-    for (size_t k = length; k < buffer.size(); ++k) {
+  });
+
+  Bytes stream;         // every answer sent so far, in order
+  size_t place = 0;     // where the next read's answer starts in it
+  size_t asked = 0;     // bytes the frames so far asked for
+  bool honest = true;   // nothing unasked, never more than asked
+  for (const Request& r : requests) {
+    if (!r.stray.empty()) {
+      honest = false;
+      if (platform::SendAll(peer.Get(), r.stray.data(), r.stray.size()) != platform::SocketIo::Ok) {
+        break;
+      }
+    }
+    Bytes buffer(r.length + kCanary, kCanaryByte);
+    CHidRequest request(r.op, r.address, buffer.data(), r.length, BridgeCmdRegister, kTimeoutMs);
+    const uint32_t result = link.ExecuteOnLink(request);
+    if (result > 1) __builtin_trap();
+    if (!SendsFrame(r) && result != 0) __builtin_trap();
+    for (size_t k = r.length; k < buffer.size(); ++k) {
       if (buffer[k] != kCanaryByte) __builtin_trap();
     }
+    if (!SendsFrame(r)) continue;
+
+    const size_t own = r.op == HidOpRead ? CTcpLink::kReplySkip + r.length : 0;
+    asked += own;
+    stream.insert(stream.end(), r.answer.begin(), r.answer.end());
+    honest = honest && stream.size() <= asked;
+    if (honest && r.op == HidOpRead && result == 1) {
+      // Success means every earlier answer came in full and this one is its own.
+      if (stream.size() < place + own) __builtin_trap();
+      if (!std::equal(buffer.begin(), buffer.begin() + r.length,
+                      stream.begin() + static_cast<std::ptrdiff_t>(place + CTcpLink::kReplySkip))) {
+        __builtin_trap();
+      }
+    }
+    place += own;
   }
   link.Close();
+  answering.join();
   return 0;
 }

@@ -1,8 +1,9 @@
-// fuzz_tcp_link_reply takes the peer's whole answer stream from the front of
-// its input and, from the back, the stream's length, the number of requests
-// and each request's operation, length and address (FuzzedDataProvider).
-// The answers are what the simulated networked device sends: 8 bytes in
-// front, then the chip's register bytes.
+// fuzz_tcp_link_reply takes the pool of bytes its peer sends from the front
+// of its input and, from the back, the pool's length, the number of requests
+// and for each its operation, length and address and how many pool bytes the
+// peer sends unasked before it and as its answer (FuzzedDataProvider). The
+// answers are what the simulated networked device sends: 8 bytes in front,
+// then the chip's register bytes.
 
 #include <algorithm>
 
@@ -12,46 +13,47 @@
 #include "fuzz/seeds/ProviderInput.h"
 #include "fuzz/seeds/Seeds.h"
 #include "sim/SimChip.h"
+#include "sim/netdevice/SimTcpDevice.h"
 
 namespace fuzzseeds {
 
 namespace {
 
 using namespace tcp_link_reply_input;
+using Bytes = std::vector<uint8_t>;
 
 struct Request {
   uint32_t op;
   uint16_t address;
   uint32_t length;
+  Bytes stray = {};   // sent before the request goes out
+  Bytes answer = {};  // sent once its frame is in
 };
 
 // The simulated device's answer to a read.
-std::vector<uint8_t> Answer(sim::SimChip& chip, const Request& r) {
-  std::vector<uint8_t> reply(CTcpLink::kReplySkip, 0);
-  const std::vector<uint8_t> data = chip.Read(r.address, r.length, BridgeCmdRegister);
+Bytes Answer(sim::SimChip& chip, uint16_t address, uint32_t length) {
+  Bytes reply(CTcpLink::kReplySkip, 0);
+  const Bytes data = chip.Read(address, length, BridgeCmdRegister);
   reply.insert(reply.end(), data.begin(), data.end());
   return reply;
 }
 
-// `cut` bytes fewer than the answers make: the last read ends early.
-Seed Make(const char* name, const std::vector<Request>& requests, size_t cut = 0) {
-  sim::SimChip chip(sim::SimChipConfig::For(sim::ChipFamily::RU9));
-  std::vector<uint8_t> stream;
+Seed Make(const char* name, const std::vector<Request>& requests) {
+  Bytes pool;
   for (const Request& r : requests) {
-    if (r.op != HidOpRead) continue;
-    const std::vector<uint8_t> answer = Answer(chip, r);
-    stream.insert(stream.end(), answer.begin(), answer.end());
+    pool.insert(pool.end(), r.stray.begin(), r.stray.end());
+    pool.insert(pool.end(), r.answer.begin(), r.answer.end());
   }
-  stream.resize(stream.size() - std::min(cut, stream.size()));
-
   ProviderInput input;
-  input.Integer(0, kMaxReply, stream.size());
-  input.Bytes(stream);
+  input.Integer(0, kMaxPool, pool.size());
+  input.Bytes(pool);
   input.Integer(1, kMaxRequests, requests.size());
   for (const Request& r : requests) {
     input.Integer(0, kMaxOp, r.op);
     input.Integer(0, kMaxLength, r.length);
     input.Integer(0, 0xFFFF, r.address);
+    input.Integer(0, kMaxStray, r.stray.size());
+    input.Integer(0, kMaxAnswer, r.answer.size());
   }
   return {name, input.Build()};
 }
@@ -59,17 +61,43 @@ Seed Make(const char* name, const std::vector<Request>& requests, size_t cut = 0
 }  // namespace
 
 TargetSeeds TcpLinkReplySeeds() {
+  sim::SimChip chip(sim::SimChipConfig::For(sim::ChipFamily::RU9));
   const uint16_t id = sim::LayoutOf(sim::ChipFamily::RU9).idAddress;
   const auto idLength = static_cast<uint32_t>(sim::LayoutOf(sim::ChipFamily::RU9).idLength);
+  const auto read = [&](uint16_t address, uint32_t length) {
+    return Request{HidOpRead, address, length, {}, Answer(chip, address, length)};
+  };
+  const Bytes stray(std::begin(sim::SimTcpDevice::kStrayBytes),
+                    std::end(sim::SimTcpDevice::kStrayBytes));
+
   TargetSeeds t{"fuzz_tcp_link_reply", {}};
-  t.seeds.push_back(Make("id_block_read", {{HidOpRead, id, idLength}}));
+  t.seeds.push_back(Make("id_block_read", {read(id, idLength)}));
   t.seeds.push_back(
-      Make("write_then_reads",
-           {{HidOpWrite, 0x8040, 1}, {HidOpRead, id, idLength}, {HidOpRead, 0x814E, 1}}));
-  t.seeds.push_back(Make("frame_part_read", {{HidOpRead, sim::kRawFrameAddress, 640}}));
-  t.seeds.push_back(
-      Make("answer_cut_short", {{HidOpRead, id, idLength}, {HidOpRead, 0x8047, 16}}, 5));
-  t.seeds.push_back(Make("empty_read_then_open", {{HidOpRead, id, 0}, {HidOpOpen, 0, 0}}));
+      Make("write_then_reads", {{HidOpWrite, 0x8040, 1}, read(id, idLength), read(0x814E, 1)}));
+  t.seeds.push_back(Make("frame_part_read", {read(sim::kRawFrameAddress, 640)}));
+
+  // The last answer ends 5 bytes early and nothing more comes.
+  Request cut = read(0x8047, 16);
+  cut.answer.resize(cut.answer.size() - 5);
+  t.seeds.push_back(Make("answer_cut_short", {read(id, idLength), cut}));
+
+  // The rest of a late answer comes in front of the next one.
+  Request late = read(0x8047, 16);
+  Request next = read(id, idLength);
+  next.answer.insert(next.answer.begin(), late.answer.end() - 5, late.answer.end());
+  late.answer.resize(late.answer.size() - 5);
+  t.seeds.push_back(Make("late_rest_before_next_answer", {late, next, read(0x814E, 1)}));
+
+  // A chatty device: unasked bytes before the first request, an answer
+  // longer than asked before a write and a read.
+  Request first = read(id, idLength);
+  first.stray = stray;
+  Request longer = read(0x8047, 16);
+  longer.answer.insert(longer.answer.end(), sim::SimTcpDevice::kExtraBytes, 0xA5);
+  t.seeds.push_back(Make("unasked_and_long_answers",
+                         {first, longer, {HidOpWrite, 0x8040, 2}, read(0x814E, 1)}));
+
+  t.seeds.push_back(Make("empty_read_then_open", {read(id, 0), {HidOpOpen, 0, 0}}));
   return t;
 }
 
