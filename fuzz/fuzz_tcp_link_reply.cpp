@@ -41,13 +41,19 @@ struct Request {
 
 bool SendsFrame(const Request& r) { return r.op == HidOpRead || r.op == HidOpWrite; }
 
-// Takes up to n bytes from the pool at *at.
+// The next n bytes of the pool at *at, zeros once it is used up.
 Bytes Take(const Bytes& pool, size_t* at, size_t n) {
-  n = std::min(n, pool.size() - *at);
+  const size_t have = std::min(n, pool.size() - *at);
   Bytes out(pool.begin() + static_cast<std::ptrdiff_t>(*at),
-            pool.begin() + static_cast<std::ptrdiff_t>(*at + n));
-  *at += n;
+            pool.begin() + static_cast<std::ptrdiff_t>(*at + have));
+  out.resize(n, 0);
+  *at += have;
   return out;
+}
+
+// Answer bytes a request asks for.
+size_t Asked(uint32_t op, uint32_t length) {
+  return op == HidOpRead ? CTcpLink::kReplySkip + length : 0;
 }
 
 // Reads one frame of the link; false once the link has gone.
@@ -78,7 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r.length = fdp.ConsumeIntegralInRange<uint32_t>(0, kMaxLength);
     r.address = fdp.ConsumeIntegral<uint16_t>();
     r.stray = Take(pool, &at, fdp.ConsumeIntegralInRange<size_t>(0, kMaxStray));
-    r.answer = Take(pool, &at, fdp.ConsumeIntegralInRange<size_t>(0, kMaxAnswer));
+    const size_t asked = Asked(r.op, r.length);
+    const size_t cut = std::min(asked, fdp.ConsumeIntegralInRange<size_t>(0, kMaxCut));
+    r.answer = Take(pool, &at, asked - cut + fdp.ConsumeIntegralInRange<size_t>(0, kMaxExtra));
   }
 
   CTcpLink link;
@@ -124,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!SendsFrame(r)) continue;
 
-    const size_t own = r.op == HidOpRead ? CTcpLink::kReplySkip + r.length : 0;
+    const size_t own = Asked(r.op, r.length);
     asked += own;
     stream.insert(stream.end(), r.answer.begin(), r.answer.end());
     honest = honest && stream.size() <= asked;

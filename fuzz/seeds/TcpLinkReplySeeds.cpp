@@ -1,9 +1,10 @@
 // fuzz_tcp_link_reply takes the pool of bytes its peer sends from the front
 // of its input and, from the back, the pool's length, the number of requests
-// and for each its operation, length and address and how many pool bytes the
-// peer sends unasked before it and as its answer (FuzzedDataProvider). The
-// answers are what the simulated networked device sends: 8 bytes in front,
-// then the chip's register bytes.
+// and for each its operation, length and address, how many pool bytes the
+// peer sends unasked before it, and how many bytes its answer lacks and has
+// beyond what was asked (FuzzedDataProvider). The answers are what the
+// simulated networked device sends: 8 bytes in front, then the chip's
+// register bytes.
 
 #include <algorithm>
 
@@ -52,8 +53,10 @@ Seed Make(const char* name, const std::vector<Request>& requests) {
     input.Integer(0, kMaxOp, r.op);
     input.Integer(0, kMaxLength, r.length);
     input.Integer(0, 0xFFFF, r.address);
+    const size_t asked = r.op == HidOpRead ? CTcpLink::kReplySkip + r.length : 0;
     input.Integer(0, kMaxStray, r.stray.size());
-    input.Integer(0, kMaxAnswer, r.answer.size());
+    input.Integer(0, kMaxCut, asked - std::min(asked, r.answer.size()));
+    input.Integer(0, kMaxExtra, r.answer.size() - std::min(asked, r.answer.size()));
   }
   return {name, input.Build()};
 }
