@@ -7,11 +7,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <system_error>
 
 namespace platform {
 namespace {
+
+constexpr std::string_view kTempPrefix = ".kst";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr size_t kTempHexDigits = 24;
 
 void SetError(std::string* error, const std::string& what, const std::filesystem::path& path,
               int err) {
@@ -61,32 +68,132 @@ bool WriteAll(int fd, std::string_view bytes, int* err) {
 }
 
 // A name no other writer (thread or process) picks at the same moment; the
-// O_EXCL open below catches the rest.
-std::filesystem::path TempNameFor(const std::filesystem::path& target) {
+// O_EXCL open below catches the rest. Of one short length whatever the
+// target's name: a target whose name fills a folder entry can be written.
+std::string TempFileName() {
   static std::atomic<unsigned> counter{0};
   thread_local std::mt19937 rng{std::random_device{}()};
-  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter.fetch_add(1)) + "-" + std::to_string(rng());
-  return target.parent_path() / name;
+  char name[40];
+  std::snprintf(name, sizeof name, "%s%08x%08x%08x%s", kTempPrefix.data(),
+                static_cast<unsigned>(::getpid()), counter.fetch_add(1),
+                static_cast<unsigned>(rng()), kTempSuffix.data());
+  return name;
+}
+
+// The file a write to path replaces: path itself, or for a symbolic link the
+// file at the end of its chain (which need not exist yet). false with the
+// error number when the chain cannot be followed.
+bool FollowLinks(const std::filesystem::path& path, std::filesystem::path* out, int* err) {
+  std::filesystem::path p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *out = p;
+      return true;
+    }
+    std::error_code ec;
+    const std::filesystem::path link = std::filesystem::read_symlink(p, ec);
+    if (ec) {
+      *err = ec.value();
+      return false;
+    }
+    p = link.is_absolute() ? link : p.parent_path() / link;
+  }
+  *err = ELOOP;
+  return false;
+}
+
+std::mutex g_faultMutex;
+AtomicWriteFault g_fault;
+
+int InjectedFault(const std::filesystem::path& target) {
+  AtomicWriteFault fault;
+  {
+    std::lock_guard lock(g_faultMutex);
+    fault = g_fault;
+  }
+  return fault ? fault(target) : 0;
+}
+
+bool IsHex(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+  });
+}
+
+bool IsDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
 
-bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes,
-                     std::string* error) {
+PendingFile::~PendingFile() { Discard(); }
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      resolved_(std::move(other.resolved_)),
+      temp_(std::move(other.temp_)) {
+  other.temp_.clear();
+}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    target_ = std::move(other.target_);
+    resolved_ = std::move(other.resolved_);
+    temp_ = std::move(other.temp_);
+    other.temp_.clear();
+  }
+  return *this;
+}
+
+void PendingFile::Discard() {
+  if (temp_.empty()) return;
+  ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool PendingFile::Prepare(const std::filesystem::path& target, std::string_view bytes,
+                          std::string* error) {
+  Discard();
   if (target.empty() || !target.has_filename()) {
     if (error) *error = "cannot write '" + target.string() + "': not a file name";
     return false;
   }
+  std::filesystem::path resolved;
+  int err = 0;
+  if (!FollowLinks(target, &resolved, &err)) {
+    SetError(error, "cannot follow the link", target, err);
+    return false;
+  }
   const std::filesystem::path folder =
-      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+      resolved.parent_path().empty() ? std::filesystem::path(".") : resolved.parent_path();
 
   // Keep the permission bits of the file being replaced; a new file gets the
-  // usual 0666 less the umask, as a plain create would.
+  // usual 0666 less the umask, as a plain create would. Anything but a
+  // regular file in the way is not ours to replace.
   mode_t mode = 0666;
   bool keepMode = false;
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
+  const bool exists = ::stat(resolved.c_str(), &st) == 0;
+  if (!exists && resolved != target) {
+    // A link to nothing (a share that is not mounted, say): creating its
+    // target would put the file where nobody looks for it.
+    if (error) {
+      *error = "cannot write '" + target.string() + "': it links to '" + resolved.string() +
+               "', which does not exist";
+    }
+    return false;
+  }
+  if (exists) {
+    if (S_ISDIR(st.st_mode)) {
+      SetError(error, "cannot replace", target, EISDIR);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      if (error) *error = "cannot replace '" + target.string() + "': not a regular file";
+      return false;
+    }
     mode = st.st_mode & 07777;
     keepMode = true;
   }
@@ -94,7 +201,7 @@ bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes
   std::filesystem::path temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(target);
+    temp = folder / TempFileName();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST && errno != EINTR) break;
   }
@@ -104,7 +211,6 @@ bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes
   }
   Fd file(fd);
 
-  int err = 0;
   auto fail = [&](const char* what, int code) {
     SetError(error, what, target, code);
     if (file.get() >= 0) file.Close();
@@ -115,14 +221,39 @@ bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes
   if (!WriteAll(file.get(), bytes, &err)) return fail("cannot write", err);
   if (::fsync(file.get()) != 0) return fail("cannot flush", errno);
   if (file.Close() != 0) return fail("cannot close", errno);
-  if (::rename(temp.c_str(), target.c_str()) != 0) return fail("cannot replace", errno);
+  target_ = target;
+  resolved_ = std::move(resolved);
+  temp_ = std::move(temp);
+  return true;
+}
 
+bool PendingFile::Commit(std::string* error) {
+  if (temp_.empty()) {
+    if (error) *error = "cannot replace '" + target_.string() + "': nothing prepared";
+    return false;
+  }
+  int err = InjectedFault(resolved_);
+  if (err == 0 && ::rename(temp_.c_str(), resolved_.c_str()) != 0) err = errno;
+  if (err != 0) {
+    SetError(error, "cannot replace", target_, err);
+    Discard();
+    return false;
+  }
+  temp_.clear();
   // The rename is only durable once the folder entry is on disk.
+  const std::filesystem::path folder =
+      resolved_.parent_path().empty() ? std::filesystem::path(".") : resolved_.parent_path();
   if (!SyncFolder(folder, error)) {
     if (error) *error = "file replaced but " + *error;
     return false;
   }
   return true;
+}
+
+bool WriteFileAtomic(const std::filesystem::path& target, std::string_view bytes,
+                     std::string* error) {
+  PendingFile file;
+  return file.Prepare(target, bytes, error) && file.Commit(error);
 }
 
 bool SyncFolder(const std::filesystem::path& folder, std::string* error) {
@@ -140,11 +271,53 @@ bool SyncFolder(const std::filesystem::path& folder, std::string* error) {
   return true;
 }
 
+bool IsAtomicTempName(std::string_view name) {
+  if (name.size() == kTempPrefix.size() + kTempHexDigits + kTempSuffix.size() &&
+      name.starts_with(kTempPrefix) && name.ends_with(kTempSuffix) &&
+      IsHex(name.substr(kTempPrefix.size(), kTempHexDigits))) {
+    return true;
+  }
+  // Earlier versions: "." + target name + ".tmp-" + decimal numbers joined
+  // by "-" (process, counter, random).
+  const size_t mark = name.rfind(".tmp-");
+  if (name.empty() || name.front() != '.' || mark == std::string_view::npos || mark < 2) return false;
+  std::string_view rest = name.substr(mark + 5);
+  for (;;) {
+    const size_t dash = rest.find('-');
+    if (!IsDigits(rest.substr(0, dash))) return false;
+    if (dash == std::string_view::npos) return true;
+    rest.remove_prefix(dash + 1);
+  }
+}
+
+size_t RemoveLeftoverTempFiles(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  size_t removed = 0;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                           ec),
+       end;
+       !ec && it != end; it.increment(ec)) {
+    std::error_code entryEc;
+    if (!it->is_regular_file(entryEc) || it->is_symlink(entryEc)) continue;
+    if (!IsAtomicTempName(it->path().filename().string())) continue;
+    if (fs::remove(it->path(), entryEc)) ++removed;
+  }
+  return removed;
+}
+
+void SetAtomicWriteFaultForTesting(AtomicWriteFault fault) {
+  std::lock_guard lock(g_faultMutex);
+  g_fault = std::move(fault);
+}
+
 bool ReadFileBytes(const std::filesystem::path& path, std::string* out, size_t maxBytes,
                    std::string* error, bool* missing) {
   out->clear();
   if (missing) *missing = false;
-  Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opened without blocking and looked at before anything is read: opening
+  // a FIFO for reading would otherwise wait for a writer that never comes.
+  Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) {
     if (missing) *missing = (errno == ENOENT || errno == ENOTDIR);
     SetError(error, "cannot open", path, errno);
@@ -159,6 +332,8 @@ bool ReadFileBytes(const std::filesystem::path& path, std::string* out, size_t m
     if (error) *error = "cannot read '" + path.string() + "': not a regular file";
     return false;
   }
+  const int flags = ::fcntl(file.get(), F_GETFL);
+  if (flags >= 0) ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
   auto tooLarge = [&] {
     out->clear();
     if (error) {
