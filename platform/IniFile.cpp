@@ -220,6 +220,28 @@ int32_t IniGetInt(const std::string& section, const std::string& key, int32_t de
   return static_cast<int32_t>(n);
 }
 
+int64_t IniIntValue(std::string_view v) {
+  while (!v.empty() && kAsciiBlanks.find(v.front()) != std::string_view::npos) v.remove_prefix(1);
+  bool negative = false;
+  if (!v.empty() && (v.front() == '+' || v.front() == '-')) {
+    negative = v.front() == '-';
+    v.remove_prefix(1);
+  }
+  constexpr uint64_t kBound = uint64_t{1} << 63;  // |INT64_MIN|
+  uint64_t n = 0;
+  for (char c : v) {
+    if (c < '0' || c > '9') break;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (n > (kBound - digit) / 10) {
+      n = kBound;
+      break;
+    }
+    n = n * 10 + digit;
+  }
+  if (negative) return n == kBound ? INT64_MIN : -static_cast<int64_t>(n);
+  return n >= kBound ? INT64_MAX : static_cast<int64_t>(n);
+}
+
 bool IniWriteString(const std::string& section, const std::string& key, const std::string& value,
                     const std::filesystem::path& file) {
   return IniWriteString(section, key, value, file, nullptr);
@@ -318,6 +340,14 @@ bool IniWriteString(const std::string& section, const std::string& key, const st
 bool IniWriteStrings(const std::string& section,
                      const std::vector<std::pair<std::string, std::string>>& keyValues,
                      const std::filesystem::path& file, std::string* error) {
+  std::vector<IniEntry> entries;
+  entries.reserve(keyValues.size());
+  for (const auto& [key, value] : keyValues) entries.push_back({section, key, value});
+  return IniWriteEntries(entries, file, error);
+}
+
+bool IniWriteEntries(const std::vector<IniEntry>& entries, const std::filesystem::path& file,
+                     std::string* error) {
   std::lock_guard lock(g_writeMutex);
   std::string bytes;
   bool missing = false;
@@ -327,10 +357,18 @@ bool IniWriteStrings(const std::string& section,
     if (error) *error = readError;
     return false;
   }
-  for (const auto& [key, value] : keyValues) {
-    if (!SetKeyInText(bytes, section, key, value, file, error)) return false;
+  for (const IniEntry& e : entries) {
+    if (!SetKeyInText(bytes, e.section, e.key, e.value, file, error)) return false;
   }
   return WriteFileAtomic(file, bytes, error);
+}
+
+std::optional<std::string> IniReadProblem(const std::filesystem::path& file) {
+  std::string bytes;
+  std::string error;
+  bool missing = false;
+  if (ReadFileBytes(file, &bytes, kMaxIniBytes, &error, &missing) || missing) return std::nullopt;
+  return error;
 }
 
 }  // namespace platform

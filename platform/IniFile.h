@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 #include <utility>
 
@@ -30,6 +32,11 @@ std::string IniGetString(const std::string& section, const std::string& key,
 int32_t IniGetInt(const std::string& section, const std::string& key, int32_t def,
                   const std::filesystem::path& file);
 
+// The number a value spells by IniGetInt's rules, not wrapped: what the file
+// says, held at the 64-bit bounds. Lets a reader tell a value beyond 32 bits
+// from the one IniGetInt wraps it to.
+int64_t IniIntValue(std::string_view value);
+
 // WritePrivateProfileString: creates the file, section or key as needed and
 // replaces the first matching key in place. false when the file could not be
 // written (the old file is then unchanged).
@@ -46,5 +53,22 @@ bool IniWriteString(const std::string& section, const std::string& key, const st
 bool IniWriteStrings(const std::string& section,
                      const std::vector<std::pair<std::string, std::string>>& keyValues,
                      const std::filesystem::path& file, std::string* error);
+
+struct IniEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+// Keys of any sections in one read and one atomic write, in order: all or
+// none, as above. One save of several sections is one replacement of the
+// file, so a crash leaves it all old or all new.
+bool IniWriteEntries(const std::vector<IniEntry>& entries, const std::filesystem::path& file,
+                     std::string* error);
+
+// Why a settings file that exists cannot be read (larger than settings files
+// may be, not a regular file, no permission): the readers above then answer
+// with their defaults as for a missing file, and the writers refuse it.
+// nullopt when the file is readable or simply missing.
+std::optional<std::string> IniReadProblem(const std::filesystem::path& file);
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/platform/Fifo.h"
 #include "tests/platform/ScratchDir.h"
 
 namespace platform {
@@ -205,6 +206,60 @@ TEST(IniFile, OversizedFileReadsAsMissingAndIsNeverReplaced) {
   std::string start(head.size(), '\0');
   in.read(start.data(), static_cast<std::streamsize>(start.size()));
   EXPECT_EQ(start, head);
+}
+
+// What the file says, for a reader that must tell a number beyond 32 bits
+// from the one IniGetInt wraps it to.
+TEST(IniIntValue, ReadsLikeIniGetIntWithoutWrapping) {
+  const struct {
+    const char* text;
+    int64_t value;
+  } cases[] = {
+      {"1000000000000", 1000000000000},
+      {"4294967297", 4294967297},
+      {"  -5x", -5},
+      {"+7", 7},
+      {"abc", 0},
+      {"", 0},
+      {"99999999999999999999", INT64_MAX},
+      {"-99999999999999999999", INT64_MIN},
+      {"-9223372036854775808", INT64_MIN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IniIntValue(c.text), c.value) << c.text;
+}
+
+TEST(IniFile, ReadProblemNamesWhatMakesAPresentFileUnreadable) {
+  ScratchDir dir;
+  WriteBytes(dir / "good.ini", "[A]\r\nk=1\r\n");
+  WriteBytes(dir / "huge.ini", "[A]\r\n");
+  ASSERT_EQ(::truncate((dir / "huge.ini").c_str(), 16 * 1024 * 1024 + 1), 0);
+  fs::create_directories(dir / "folder.ini");
+  testing_support::MakeFifo(dir / "fifo.ini");
+  const struct {
+    const char* name;
+    const char* reason;  // nullptr: no problem
+  } cases[] = {
+      {"good.ini", nullptr},
+      {"missing.ini", nullptr},
+      {"huge.ini", "larger than 16777216 bytes"},
+      {"folder.ini", "folder.ini"},
+      {"fifo.ini", "not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<std::string> problem;
+    ASSERT_TRUE(testing_support::ReturnsWithoutAWriter(
+        dir / c.name, [&] { problem = IniReadProblem(dir / c.name); }));
+    ASSERT_EQ(problem.has_value(), c.reason != nullptr);
+    if (problem) {
+      EXPECT_NE(problem->find(c.reason), std::string::npos) << *problem;
+      EXPECT_NE(problem->find((dir / c.name).string()), std::string::npos) << *problem;
+    }
+  }
+  // Readers take the FIFO as missing, writers refuse it and it stays.
+  EXPECT_EQ(IniGetString("A", "k", "d", dir / "fifo.ini"), "d");
+  EXPECT_FALSE(IniWriteString("A", "k", "2", dir / "fifo.ini"));
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo.ini"));
 }
 
 TEST(IniFile, ConcurrentWritersLoseNothingAndReadersNeverSeeAHalfFile) {
