@@ -16,11 +16,6 @@ namespace {
 fs::path BackupDir(const TestPaths& p) { return p.testDir / "test_file.bak"; }
 fs::path StagingDir(const TestPaths& p) { return p.testDir / "test_file.staging"; }
 
-// A file an atomic write was still writing (or left behind in a crash).
-bool IsWriteInProgress(const std::string& name) {
-  return !name.empty() && name.front() == '.' && name.find(".tmp-") != std::string::npos;
-}
-
 // Top-level regular files, sorted so packing is repeatable.
 bool ReadFolder(const fs::path& folder, std::vector<PackageRecord>* records, std::string* error) {
   std::error_code ec;
@@ -29,7 +24,10 @@ bool ReadFolder(const fs::path& folder, std::vector<PackageRecord>* records, std
        it.increment(ec)) {
     std::error_code typeEc;
     std::string name = it->path().filename().string();
-    if (it->is_regular_file(typeEc) && !IsWriteInProgress(name)) names.push_back(std::move(name));
+    // A file an atomic write is still writing (or left behind in a crash).
+    if (it->is_regular_file(typeEc) && !platform::IsAtomicTempName(name)) {
+      names.push_back(std::move(name));
+    }
   }
   if (ec) {
     if (error != nullptr) *error = folder.string() + ": " + ec.message();
@@ -67,13 +65,16 @@ bool UnpackTestPackage(const fs::path& pkg, const TestPaths& paths, std::string*
   std::string why;
   if (!DecodePackage(bytes, &records, &why)) return Fail(error, pkg.string() + ": " + why);
 
-  // The copy in the package folder first: when it fails, nothing changed.
+  // The copy for the package folder is written now but put in place only
+  // once the swap below has succeeded: a package refused on the way leaves
+  // the known-good copy of that name as it was.
   std::error_code ec;
-  const fs::path copy = paths.packageDir / pkg.filename();
-  if (!fs::equivalent(pkg, copy, ec) && !platform::WriteFileAtomic(copy, bytes, error)) {
+  const fs::path copyTarget = paths.packageDir / pkg.filename();
+  platform::PendingFile copy;
+  if (!fs::equivalent(pkg, copyTarget, ec) && !copy.Prepare(copyTarget, bytes, error)) {
     return false;
   }
-  if (records.empty()) return true;
+  if (records.empty()) return !copy.IsPrepared() || copy.Commit(error);
 
   const fs::path staging = StagingDir(paths);
   fs::remove_all(staging, ec);
@@ -119,6 +120,16 @@ bool UnpackTestPackage(const fs::path& pkg, const TestPaths& paths, std::string*
     std::error_code undo;
     if (hadFolder) fs::rename(backup, paths.testFileDir, undo);
     return abandon(why2);
+  }
+  std::string copyError;
+  if (copy.IsPrepared() && !copy.Commit(&copyError)) {
+    // The import fails as a whole: the new folder goes back to staging (and
+    // away), the old one comes back.
+    std::error_code undo;
+    fs::rename(paths.testFileDir, staging, undo);
+    if (undo) fs::remove_all(paths.testFileDir, undo);
+    if (hadFolder) fs::rename(backup, paths.testFileDir, undo);
+    return abandon(copyError);
   }
   fs::remove_all(backup, ec);
   return true;
@@ -172,14 +183,8 @@ std::string RecoverPackageSwap(const TestPaths& paths) {
     }
   }
   fs::remove_all(StagingDir(paths), ec);
-  // Half-written files of a crash: the complete old file is still in place.
-  for (const fs::path& dir : {paths.testFileDir, paths.packageDir, paths.resultDir}) {
-    for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator();
-         it.increment(ec)) {
-      std::error_code removeEc;
-      if (IsWriteInProgress(it->path().filename().string())) fs::remove(it->path(), removeEc);
-    }
-    ec.clear();
-  }
+  // Half-written files of a crash, anywhere below the test folder: the
+  // complete old file is still in place.
+  platform::RemoveLeftoverTempFiles(paths.testDir);
   return line;
 }

@@ -20,9 +20,10 @@ bool PackFolder(const std::filesystem::path& pkg, const std::filesystem::path& f
                 std::string* error);
 
 // Imports pkg into paths.testFileDir as above and keeps a copy of it in
-// paths.packageDir (unless it already is that file). An empty package
-// changes no file. false with the reason in *error leaves every file as it
-// was.
+// paths.packageDir (unless it already is that file). The copy is written
+// beside its place first and renamed into it only after the swap; when that
+// rename fails the swap is undone. An empty package changes no file but is
+// copied. false with the reason in *error leaves every file as it was.
 bool UnpackTestPackage(const std::filesystem::path& pkg, const TestPaths& paths,
                        std::string* error);
 
@@ -37,7 +38,7 @@ bool IsFolderChangedFromPackage(const std::filesystem::path& pkg,
 bool DeleteFolderFiles(const std::filesystem::path& folder);
 
 // At start: finishes or undoes a swap a power cut interrupted, removes a
-// staging folder left behind and the temporary files of interrupted writes
-// in the test, package and result folders. Returns a line for the log when it repaired
-// something, else "".
+// staging folder left behind and the temporary files of interrupted atomic
+// writes anywhere below the test folder. Returns a line for the log when it
+// repaired something, else "".
 std::string RecoverPackageSwap(const TestPaths& paths);

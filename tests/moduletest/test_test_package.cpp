@@ -11,6 +11,7 @@
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "tests/platform/ScratchDir.h"
+#include "tests/platform/WriteFault.h"
 
 namespace {
 
@@ -145,6 +146,57 @@ TEST_F(TestPackages, HostilePackagesAreRefusedAndChangeNothing) {
   EXPECT_FALSE(UnpackTestPackage(root_ / "missing.tp", paths_, nullptr));
 }
 
+// An import refused on the way (a full disk here) leaves the known-good copy
+// of that package name in the package folder as it was; so does a copy that
+// cannot be put in place at the end, which undoes the swap.
+TEST_F(TestPackages, ARefusedImportKeepsTheKnownGoodCopyAndTheSetup) {
+  using platform::testing_support::FailWritesIn;
+  using platform::testing_support::ScopedWriteFault;
+  const std::string knownGood = Record("a.bin", "good");
+  WriteBytes(paths_.packageDir / "line1.tp", knownGood);
+  WriteBytes(root_ / "usb" / "line1.tp", Record("a.bin", "other") + Record("b.cfg", "cfg"));
+  const auto setup = FolderFiles(paths_.testFileDir);
+  const fs::path staging = paths_.testDir / "test_file.staging";
+  for (const fs::path& failing : {staging, paths_.packageDir}) {
+    SCOPED_TRACE(failing.filename().string());
+    ScopedWriteFault fault(FailWritesIn(failing));
+    std::string error;
+    EXPECT_FALSE(UnpackTestPackage(root_ / "usb" / "line1.tp", paths_, &error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(paths_.packageDir / "line1.tp"), knownGood);
+    EXPECT_EQ(FolderFiles(paths_.packageDir).size(), 1u) << "no temporary copy left";
+    EXPECT_EQ(FolderFiles(paths_.testFileDir), setup);
+    EXPECT_FALSE(fs::exists(paths_.testDir / "test_file.bak"));
+    EXPECT_FALSE(fs::exists(staging));
+  }
+  // An empty package changes no file, but is copied all the same.
+  WriteBytes(root_ / "usb" / "line1.tp", "");
+  ASSERT_TRUE(UnpackTestPackage(root_ / "usb" / "line1.tp", paths_, nullptr));
+  EXPECT_EQ(ReadBytes(paths_.packageDir / "line1.tp"), "");
+  EXPECT_EQ(FolderFiles(paths_.testFileDir), setup);
+}
+
+// A file whose name fills a folder entry (255 bytes) is packed, imported and
+// exported like any other.
+TEST_F(TestPackages, TheLongestFileNameTravels) {
+  std::string name;
+  for (int i = 0; i < 83; ++i) name += "固";
+  name += "ab.bin";
+  ASSERT_EQ(name.size(), 255u);
+  ScratchDir src;
+  WriteBytes(src / name, "firmware");
+  std::string error;
+  ASSERT_TRUE(PackFolder(root_ / "long.tp", src.path(), &error)) << error;
+  ASSERT_TRUE(UnpackTestPackage(root_ / "long.tp", paths_, &error)) << error;
+  EXPECT_EQ(ReadBytes(paths_.testFileDir / name), "firmware");
+  ASSERT_TRUE(PackFolder(root_ / "again.tp", paths_.testFileDir, &error)) << error;
+  ScratchDir other;
+  TestPaths otherPaths = TestPaths::ForBase(other.path());
+  ASSERT_TRUE(CreateTestFolders(otherPaths, nullptr));
+  ASSERT_TRUE(UnpackTestPackage(root_ / "again.tp", otherPaths, &error)) << error;
+  EXPECT_EQ(ReadBytes(otherPaths.testFileDir / name), "firmware");
+}
+
 TEST_F(TestPackages, ChangeCheckIgnoresOrderAndSeesEdits) {
   WriteBytes(paths_.testFileDir / "a.cfg", "cfg");
   // Another order than the sorted one, and the test INI under another name.
@@ -172,10 +224,23 @@ TEST_F(TestPackages, InterruptedSwapIsRecoveredAtStart) {
   EXPECT_TRUE(RecoverPackageSwap(paths_).empty());
   EXPECT_EQ(ReadBytes(paths_.testFileDir / "RO911.bin"), "old firmware");
   EXPECT_FALSE(fs::exists(paths_.testDir / "test_file.bak"));
-  // A write a crash cut short leaves its temporary file; it goes too.
+  // A write a crash cut short leaves its temporary file, anywhere below the
+  // test folder; they go too, and only they.
+  const fs::path sampleSub = paths_.testDir / "test_sample" / "line2";
+  const std::string leftover = ".kst00001a2b0000000300c0ffee.tmp";
+  ASSERT_TRUE(platform::IsAtomicTempName(leftover));
+  for (const fs::path& dir : {paths_.resultDir, paths_.packageDir, sampleSub}) {
+    WriteBytes(dir / leftover, "half");
+  }
   WriteBytes(paths_.resultDir / ".1_OK.csv.tmp-12-3", "half");
+  WriteBytes(sampleSub / "sample_3.sd", "frames");
+  WriteBytes(sampleSub / ".hidden.tmp", "the operator's");
   RecoverPackageSwap(paths_);
-  EXPECT_FALSE(fs::exists(paths_.resultDir / ".1_OK.csv.tmp-12-3"));
+  EXPECT_TRUE(FolderFiles(paths_.resultDir).empty());
+  EXPECT_TRUE(FolderFiles(paths_.packageDir).empty());
+  EXPECT_EQ(FolderFiles(sampleSub), (std::map<std::string, std::string>{
+                                        {".hidden.tmp", "the operator's"},
+                                        {"sample_3.sd", "frames"}}));
 }
 
 class PackageExportTest : public TestPackages {
