@@ -1,6 +1,7 @@
 #include "moduletest/settings/TestSettings.h"
 
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "device/DecimalPrefix.h"
@@ -27,25 +28,17 @@ bool ReadFlag(const char* section, const char* key, bool def, const std::filesys
 
 const char* Flag(bool on) { return on ? "1" : "0"; }
 
-// Keys whose stored value differs from the wanted one.
-std::vector<std::pair<std::string, std::string>> Changed(
-    const std::string& section, const std::vector<std::pair<std::string, std::string>>& wanted,
-    const std::filesystem::path& ini) {
-  std::vector<std::pair<std::string, std::string>> changed;
-  for (const auto& [key, value] : wanted) {
-    if (platform::IniGetString(section, key, kMissing, ini) != value)
-      changed.emplace_back(key, value);
-  }
-  return changed;
-}
-
-bool WriteChanged(const std::string& section,
-                  const std::vector<std::pair<std::string, std::string>>& wanted,
-                  const std::filesystem::path& ini, std::string* error) {
+// The entries whose stored value differs from the wanted one, written in
+// one read-modify-write. An empty ini path (no test INI) writes nothing.
+bool WriteChanged(const std::vector<platform::IniEntry>& wanted, const std::filesystem::path& ini,
+                  std::string* error) {
   if (ini.empty()) return true;
-  const auto changed = Changed(section, wanted, ini);
+  std::vector<platform::IniEntry> changed;
+  for (const platform::IniEntry& e : wanted) {
+    if (platform::IniGetString(e.section, e.key, kMissing, ini) != e.value) changed.push_back(e);
+  }
   if (changed.empty()) return true;
-  return platform::IniWriteStrings(section, changed, ini, error);
+  return platform::IniWriteEntries(changed, ini, error);
 }
 
 }  // namespace
@@ -127,37 +120,34 @@ TestSettings LoadTestSettings(const std::filesystem::path& ini,
 }
 
 bool SaveTestSettings(const TestSettings& s, const std::filesystem::path& ini, std::string* error) {
-  std::vector<std::pair<std::string, std::string>> enable = {
-      {"UniformityTest", Flag(s.tests[kFlagUniformity])},
-      {"JitterTest", Flag(s.tests[kFlagJitter])},
-      {"AdjacentDeviationTest", Flag(s.tests[kFlagAdjacentDeviation])},
-      {"OffsetTest", Flag(s.tests[kFlagOffset])},
-      {"OpenShortTest", Flag(s.tests[kFlagOpenShort])},
-      {"ForceUpdate", Flag(s.mode == UpdateMode::ForceUpdate)},
-      {"VersionCheck", Flag(s.mode == UpdateMode::VersionCheck)},
-      {"SensorTest", Flag(s.mode == UpdateMode::TestOnly)},
-      {"DetectedDeviceAutoTest", Flag(s.autoTest)},
-      {"INT Tets", Flag(s.tests[kFlagInt])},
-      {"Sensor ID Test", Flag(s.tests[kFlagSensorId])},
-  };
-  for (int k = 0; k < kTestFileKinds; ++k) {
-    enable.emplace_back(kTestFileKeys[k].enableKey, Flag(s.fileEnabled[k]));
+  std::vector<platform::IniEntry> entries;
+  auto enable = [&](const char* key, bool on) { entries.push_back({kEnableSection, key, Flag(on)}); };
+  enable("UniformityTest", s.tests[kFlagUniformity]);
+  enable("JitterTest", s.tests[kFlagJitter]);
+  enable("AdjacentDeviationTest", s.tests[kFlagAdjacentDeviation]);
+  enable("OffsetTest", s.tests[kFlagOffset]);
+  enable("OpenShortTest", s.tests[kFlagOpenShort]);
+  enable("ForceUpdate", s.mode == UpdateMode::ForceUpdate);
+  enable("VersionCheck", s.mode == UpdateMode::VersionCheck);
+  enable("SensorTest", s.mode == UpdateMode::TestOnly);
+  enable("DetectedDeviceAutoTest", s.autoTest);
+  enable("INT Tets", s.tests[kFlagInt]);
+  enable("Sensor ID Test", s.tests[kFlagSensorId]);
+  for (int k = 0; k < kTestFileKinds; ++k) enable(kTestFileKeys[k].enableKey, s.fileEnabled[k]);
+  // The threshold section's keys, then the open/short section's.
+  for (const char* section : {kThresholdSection, kShortSection}) {
+    for (int f = 0; f < kNumericFieldCount; ++f) {
+      if (std::string_view(kNumericFieldKeys[f].section) == section) {
+        entries.push_back({section, kNumericFieldKeys[f].key, s.numbers[f]});
+      }
+    }
   }
-  std::vector<std::pair<std::string, std::string>> thresholds;
-  std::vector<std::pair<std::string, std::string>> shortTest;
-  for (int f = 0; f < kNumericFieldCount; ++f) {
-    auto& list =
-        std::string(kNumericFieldKeys[f].section) == kThresholdSection ? thresholds : shortTest;
-    list.emplace_back(kNumericFieldKeys[f].key, s.numbers[f]);
-  }
-  return WriteChanged(kEnableSection, enable, ini, error) &&
-         WriteChanged(kThresholdSection, thresholds, ini, error) &&
-         WriteChanged(kShortSection, shortTest, ini, error);
+  return WriteChanged(entries, ini, error);
 }
 
 bool WriteTestIniKey(const std::string& section, const std::string& key, const std::string& value,
                      const std::filesystem::path& ini, std::string* error) {
-  return WriteChanged(section, {{key, value}}, ini, error);
+  return WriteChanged({{section, key, value}}, ini, error);
 }
 
 int32_t NumericValue(const std::string& text) {

@@ -106,8 +106,9 @@ struct TestSettings {
 TestSettings LoadTestSettings(const std::filesystem::path& ini, std::vector<std::string>* warnings);
 
 // Writes the [Test Enable] flags and the nine numeric texts. Only keys whose
-// stored value differs are written, in one atomic write per section, so an
-// unchanged save leaves the file's bytes as they were.
+// stored value differs are written, all sections in one atomic write (a crash
+// leaves the file all old or all new), so an unchanged save leaves the
+// file's bytes as they were.
 bool SaveTestSettings(const TestSettings& settings, const std::filesystem::path& ini,
                       std::string* error);
 

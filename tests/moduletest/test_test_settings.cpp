@@ -7,6 +7,7 @@
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "tests/platform/ScratchDir.h"
+#include "tests/platform/WriteFault.h"
 #include "tests/views/RecordingLog.h"
 
 namespace {
@@ -101,6 +102,28 @@ TEST(TestSettingsTable, SaveWritesTheEnableFlagsAndThresholdsInTheirOrder) {
   TestSettings back = LoadTestSettings(dir / "test.ini", nullptr);
   back.autoTest = true;
   EXPECT_EQ(back, s);
+}
+
+// A save changing every section, stopped at any of its writes, leaves the
+// old settings or the new ones, never a mix.
+TEST(TestSettingsTable, SaveStoppedAtAnyWriteLeavesAllOldOrAllNew) {
+  ScratchDir dir;
+  const TestSettings old = LoadTestSettings(dir / "none.ini", nullptr);
+  TestSettings changed = old;
+  changed.tests[kFlagJitter] = false;
+  changed.numbers[kFieldMax] = "3000";
+  changed.numbers[kFieldCh2Ch] = "60";
+  for (int allowed = 0; allowed < 3; ++allowed) {
+    SCOPED_TRACE(allowed);
+    ASSERT_TRUE(SaveTestSettings(old, dir / "test.ini", nullptr));
+    {
+      platform::testing_support::ScopedWriteFault stop(
+          platform::testing_support::StopAfterWrites(allowed));
+      SaveTestSettings(changed, dir / "test.ini", nullptr);
+    }
+    const TestSettings after = LoadTestSettings(dir / "test.ini", nullptr);
+    EXPECT_TRUE(after == old || after == changed);
+  }
 }
 
 // A GBK file from a Chinese installation, with LF line ends and a comment:
