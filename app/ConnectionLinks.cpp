@@ -191,6 +191,8 @@ void ConnectionLinks::AddLog(const std::string& text, LogLevel level) {
   widgets_.log->AddLog(text, level);
 }
 
+void ConnectionLinks::LogLine(const std::string& text, LogLevel level) { AddLog(text, level); }
+
 CMyButton* ConnectionLinks::LampOf(Indicator lamp) const {
   return lamp == Indicator::Bridge ? widgets_.bridgeLamp : widgets_.touchIcLamp;
 }

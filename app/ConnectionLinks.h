@@ -123,6 +123,7 @@ class ConnectionLinks : public QObject,
 
   // IUserNotifier
   void MessageBox(const std::string& text) override;
+  void LogLine(const std::string& text, LogLevel level) override;
 
  signals:
   // The bridge or its programming device arrived (UI thread).

@@ -46,7 +46,9 @@
 #include "device/HidDevice.h"
 #include "device/PanelGeometry.h"
 #include "device/RegisterOps.h"
+#include "device/SettingsFileCheck.h"
 #include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "views/DataFormatStore.h"
 #include "programming/widgets/ConfigDlg.h"
@@ -284,12 +286,16 @@ QWidget* CKestranaDlg::BuildControlColumn() {
 bool CKestranaDlg::Initialize() {
   g_bDigitizerDisabled = false;
 
+  // Temporary files of writes a crash cut short: the complete old files are
+  // in place. The test folder's are removed by the test page's start.
+  platform::RemoveLeftoverTempFiles(platform::AppPaths::BaseDir() / "System");
   const std::filesystem::path settingsFile = AppSettingsFile();
   std::string error;
   if (!EnsureSettingsFile(settingsFile, &error)) {
     m_prompts.warn(kSettingsFailedText + QLatin1Char('\n') + Q(error));
     return false;
   }
+  ReportUnreadableSettingsFile(settingsFile, *m_log);
   // The bridge models decide which bridges may be opened.
   if (!LoadBridgeModels(settingsFile, &error)) m_log->AddLog(error, LOG_ERROR);
 

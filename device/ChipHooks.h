@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "device/LogSink.h"
+
 class IChipEvents {
  public:
   virtual ~IChipEvents() = default;
@@ -26,6 +28,11 @@ class IUserNotifier {
   // Shows text to the operator. May be called from worker threads; the caller
   // does not wait for an answer.
   virtual void MessageBox(const std::string& text) = 0;
+  // Adds a line to the log. Any thread. The default drops it.
+  virtual void LogLine(const std::string& text, LogLevel level) {
+    static_cast<void>(text);
+    static_cast<void>(level);
+  }
 };
 
 // nullptr restores the default (not ready, nothing notified).

@@ -15,6 +15,7 @@
 #include "device/HidDevice.h"
 #include "device/Latin1Text.h"
 #include "device/RegisterOps.h"
+#include "device/SettingsFileCheck.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
@@ -26,6 +27,7 @@ constexpr uint32_t kIdReadTimeoutMs = 100;
 
 constexpr const char* kChipIniFolder = "..\\System\\ChipIni\\";
 constexpr const char* kIniCreateFailedText = "ini文件创建失败！";
+constexpr const char* kChipIniNotAFileText = "芯片配置文件不是普通文件，不使用也不替换：";
 
 using Family = ChipIdFamily;
 
@@ -65,6 +67,14 @@ void NotifyChipChanged() {
   FindChipIni();
   FindChipScFile();
   ChipEvents().OnChipChanged();
+}
+
+// A chip INI that is there but cannot be read is said once (per state of
+// the file): the chip then runs on defaults.
+void ReportUnreadableChipIni(const std::filesystem::path& path) {
+  if (const std::optional<std::string> line = UnreadableSettingsLine(path)) {
+    UserNotifier().LogLine(*line, LOG_ERROR);
+  }
 }
 
 // A placeholder stands for no chip's profile, so even the same name found
@@ -203,13 +213,24 @@ void FindChipIni() {
   const auto matches = platform::AppPaths::FindFiles(folder + name + "_*.ini");
   if (!matches.empty()) {
     SetChipIniPath(matches.front());
+    ReportUnreadableChipIni(matches.front());
     return;
   }
   const std::filesystem::path path = platform::AppPaths::Resolve(folder + name + ".ini");
   SetChipIniPath(path);
   std::error_code ec;
   // An existing file holds the chip's saved settings: never truncate it.
-  if (std::filesystem::is_regular_file(path, ec)) return;
+  if (std::filesystem::is_regular_file(path, ec)) {
+    ReportUnreadableChipIni(path);
+    return;
+  }
+  if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    // A FIFO, a folder or a link to nothing in its place: not ours to
+    // replace. Readers take it as missing without waiting on it; writers
+    // refuse it.
+    UserNotifier().LogLine(kChipIniNotAFileText + path.string(), LOG_ERROR);
+    return;
+  }
   if (!platform::WriteFileAtomic(path, "")) UserNotifier().MessageBox(kIniCreateFailedText);
 }
 

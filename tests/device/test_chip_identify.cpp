@@ -3,6 +3,7 @@
 // the user interface.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <functional>
@@ -16,6 +17,8 @@
 #include "device/ChipHooks.h"
 #include "device/ChipIdentify.h"
 #include "platform/AppPaths.h"
+#include "device/SettingsFileCheck.h"
+#include "tests/platform/Fifo.h"
 #include "tests/platform/ScratchDir.h"
 
 namespace {
@@ -46,12 +49,23 @@ class RecordingNotifier : public IUserNotifier {
     std::lock_guard lock(mutex);
     texts.push_back(text);
   }
+  void LogLine(const std::string& text, LogLevel level) override {
+    std::lock_guard lock(mutex);
+    logLines.push_back(text);
+    logLevels.push_back(level);
+  }
   std::vector<std::string> Texts() {
     std::lock_guard lock(mutex);
     return texts;
   }
+  std::vector<std::string> LogLines() {
+    std::lock_guard lock(mutex);
+    return logLines;
+  }
   std::mutex mutex;
   std::vector<std::string> texts;
+  std::vector<std::string> logLines;
+  std::vector<LogLevel> logLevels;
 };
 
 class ChipIdentifyTest : public SimDeviceTest {
@@ -66,6 +80,8 @@ class ChipIdentifyTest : public SimDeviceTest {
     events_.changes = 0;
     events_.onChange = nullptr;
     notifier_.texts.clear();
+    notifier_.logLines.clear();
+    notifier_.logLevels.clear();
     SetChipEvents(&events_);
     SetUserNotifier(&notifier_);
   }
@@ -522,6 +538,47 @@ TEST_F(ChipIdentifyTest, ChipIniLookup) {
         c.message ? std::vector<std::string>{"ini文件创建失败！"} : std::vector<std::string>{};
     EXPECT_EQ(expectedTexts, notifier_.Texts());
   }
+}
+
+// Something other than a file at the chip INI's place (a FIFO, a link to
+// nothing) is refused with a line and never replaced; a chip INI too large
+// to read is said once, and again only once it has changed.
+TEST_F(ChipIdentifyTest, ChipIniThatCannotBeReadIsSaidAndNeverReplaced) {
+  namespace fs = std::filesystem;
+  const fs::path folder = Root() / "System/ChipIni";
+  platform::testing_support::MakeFifo(folder / "RO911.ini");
+  fs::create_symlink("../Shared/RO912.ini", folder / "RO912.ini");
+  for (const char* chip : {"RO911", "RO912"}) {
+    SCOPED_TRACE(chip);
+    notifier_.logLines.clear();
+    SetChipName(chip);
+    FindChipIni();
+    const fs::path path = folder / (std::string(chip) + ".ini");
+    EXPECT_EQ(GetChipIniPath(), path);
+    ASSERT_EQ(notifier_.LogLines().size(), 1u);
+    EXPECT_NE(notifier_.LogLines()[0].find(path.string()), std::string::npos)
+        << notifier_.LogLines()[0];
+    EXPECT_EQ(notifier_.logLevels.back(), LOG_ERROR);
+  }
+  EXPECT_TRUE(fs::is_fifo(folder / "RO911.ini"));
+  EXPECT_TRUE(fs::is_symlink(folder / "RO912.ini"));
+  EXPECT_FALSE(fs::exists(Root() / "System/Shared"));
+  EXPECT_TRUE(notifier_.Texts().empty());
+
+  const fs::path huge = folder / "RO913_line.ini";
+  WriteBytes(huge, "[Option]\r\nRawDataRows=20\r\n");
+  ASSERT_EQ(::truncate(huge.c_str(), 16 * 1024 * 1024 + 1), 0);
+  notifier_.logLines.clear();
+  SetChipName("RO913");
+  for (int lookup = 0; lookup < 2; ++lookup) FindChipIni();
+  ASSERT_EQ(notifier_.LogLines().size(), 1u) << "once per file";
+  EXPECT_EQ(notifier_.LogLines()[0].rfind(kUnreadableSettingsText, 0), 0u);
+  EXPECT_NE(notifier_.LogLines()[0].find(huge.string()), std::string::npos);
+  EXPECT_NE(notifier_.LogLines()[0].find("larger than"), std::string::npos);
+  ASSERT_EQ(::truncate(huge.c_str(), 16 * 1024 * 1024 + 2), 0);
+  FindChipIni();
+  EXPECT_EQ(notifier_.LogLines().size(), 2u) << "again once it changed";
+  EXPECT_EQ(fs::file_size(huge), 16u * 1024 * 1024 + 2);
 }
 
 TEST_F(ChipIdentifyTest, ScFileLookup) {
