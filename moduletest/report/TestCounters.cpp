@@ -1,10 +1,12 @@
 #include "moduletest/report/TestCounters.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "device/SettingsFileCheck.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -30,10 +32,15 @@ void TestCounters::AddRun(const TestItemStates& items, bool passed) {
   ++values[kCountTotal];
 }
 
+int64_t TestCounters::Good() const {
+  return std::max<int64_t>(0, int64_t{Shown(kCountTotal)} - Shown(kCountTotalFailed));
+}
+
 double TestCounters::YieldPercent() const {
-  const uint32_t total = values[kCountTotal];
-  if (total == 0) return 0.0;
-  return static_cast<double>(Good()) * 100.0 / static_cast<double>(total);
+  const int32_t total = Shown(kCountTotal);
+  if (total <= 0) return 0.0;
+  const double percent = static_cast<double>(Good()) * 100.0 / total;
+  return std::min(percent, 100.0);
 }
 
 std::string TestCounters::YieldText() const {
@@ -43,10 +50,13 @@ std::string TestCounters::YieldText() const {
 }
 
 TestCounters LoadTestCounters(const std::filesystem::path& countersFile,
-                              const std::filesystem::path& legacyIni) {
+                              const std::filesystem::path& legacyIni, ILogSink* log) {
   std::error_code ec;
-  const std::filesystem::path& source =
-      std::filesystem::is_regular_file(countersFile, ec) ? countersFile : legacyIni;
+  // Anything at the counters file's place is that file, even one that cannot
+  // be read: the older test.ini's counters are not these.
+  const bool exists = std::filesystem::exists(std::filesystem::symlink_status(countersFile, ec));
+  const std::filesystem::path& source = exists ? countersFile : legacyIni;
+  if (exists && log != nullptr) ReportUnreadableSettingsFile(countersFile, *log);
   TestCounters counters;
   if (source.empty()) return counters;
   for (int i = 0; i < kCounterCount; ++i) {
@@ -60,7 +70,7 @@ bool SaveTestCounters(const TestCounters& counters, const std::filesystem::path&
                       std::string* error) {
   std::vector<std::pair<std::string, std::string>> keys;
   for (int i = 0; i < kCounterCount; ++i) {
-    keys.emplace_back(kCounterKeys[i], std::to_string(counters.values[i]));
+    keys.emplace_back(kCounterKeys[i], std::to_string(counters.Shown(i)));
   }
   return platform::IniWriteStrings(kSection, keys, countersFile, error);
 }

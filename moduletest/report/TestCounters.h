@@ -11,6 +11,8 @@
 
 #include "moduletest/TestItem.h"
 
+class ILogSink;
+
 enum CounterIndex : int {
   kCountUniformity = 0,  // max/min failures (item 0)
   kCountJitter,          // item 1
@@ -33,8 +35,13 @@ struct TestCounters {
   // the total grows.
   void AddRun(const TestItemStates& items, bool passed);
   void Reset() { values.fill(0); }
-  uint32_t Good() const { return values[kCountTotal] - values[kCountTotalFailed]; }
-  // Percent of good modules; 0 without tests.
+  // A counter as the file holds it and the page shows it ("%d"): a
+  // hand-edited negative count stays negative.
+  int32_t Shown(int counter) const { return static_cast<int32_t>(values[counter]); }
+  // Total less failed, never below 0 (a hand-edited file may count more
+  // failures than tests).
+  int64_t Good() const;
+  // Percent of good modules, 0 to 100; 0 without tests.
   double YieldPercent() const;
   // Two decimals: 2 good of 3 is "66.67".
   std::string YieldText() const;
@@ -42,11 +49,13 @@ struct TestCounters {
 };
 
 // The counters file when it exists, else the [Test Report] section of an
-// older test.ini (legacyIni; read once: the next save creates the file).
+// older test.ini (legacyIni; read once: the next save creates the file). A
+// counters file that exists but cannot be read gives zeros and, once per
+// state of the file, a line in log (when given); saves keep refusing it.
 TestCounters LoadTestCounters(const std::filesystem::path& countersFile,
-                              const std::filesystem::path& legacyIni);
+                              const std::filesystem::path& legacyIni, ILogSink* log = nullptr);
 
-// All eight keys in one atomic write.
+// All eight keys in one atomic write, each as it is shown.
 bool SaveTestCounters(const TestCounters& counters, const std::filesystem::path& countersFile,
                       std::string* error);
 

@@ -159,7 +159,7 @@ CDlgTest::CDlgTest(IPrompts& prompts, ILogSink& log, QWidget* parent)
 
   LoadTestIniPath();
   LoadTestSettings();
-  m_counters = LoadTestCounters(m_paths.countersFile, m_paths.testIni);
+  m_counters = LoadTestCounters(m_paths.countersFile, m_paths.testIni, &m_log);
   ShowCounters();
 }
 
@@ -642,7 +642,7 @@ void CDlgTest::OnFileBoxClicked(int kind) {
 
 void CDlgTest::ShowCounters() {
   for (int c = 0; c < kCounterCount; ++c) {
-    m_counterLabels[c]->setText(QString::number(m_counters.values[c]));
+    m_counterLabels[c]->setText(QString::number(m_counters.Shown(c)));
   }
   m_good->setText(QString::number(m_counters.Good()));
   m_yield->setText(Q(m_counters.YieldText()));
@@ -767,8 +767,10 @@ void CDlgTest::OnRunDone(const TestRunOutcome& outcome) {
 void CDlgTest::FinishRun(const TestRunOutcome& outcome) {
   if (!m_running) return;
   for (size_t i = 0; i < kTestItemCount; ++i) m_items[i].state = outcome.items[i];
-  if (!m_runRequest.retest) UpdateStatistics(outcome.items, outcome.passed);
+  // The report first: a program stopped between the two writes leaves a
+  // module reported but not counted, never counted without its report.
   WriteTestResult(outcome);
+  if (!m_runRequest.retest) UpdateStatistics(outcome.items, outcome.passed);
   OnTestDone();
   m_running = false;
   for (CMyButton* b : {m_start, m_retest}) b->setEnabled(true);

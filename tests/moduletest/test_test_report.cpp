@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "moduletest/report/ResultIndex.h"
 #include "moduletest/report/TestCounters.h"
 #include "moduletest/report/TestReport.h"
+#include "device/SettingsFileCheck.h"
 #include "tests/platform/ScratchDir.h"
+#include "tests/views/RecordingLog.h"
 
 namespace {
 
@@ -145,6 +148,36 @@ TEST(TestCounterTable, YieldHasTwoTrueDecimals) {
   }
 }
 
+// A hand-edited counters file is taken as it stands, but the good count and
+// the yield stay what they can be.
+TEST(TestCounterTable, HandEditedCountsKeepGoodAndYieldInRange) {
+  struct Case {
+    const char* total;
+    const char* failed;
+    int64_t good;
+    const char* yield;
+  } cases[] = {
+      {"10", "12", 0, "0.00"}, {"10", "-5", 15, "100.00"}, {"-3", "0", 0, "0.00"},
+      {"-3", "-5", 2, "0.00"}, {"4", "1", 3, "75.00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.total) + "/" + c.failed);
+    ScratchDir dir;
+    const std::string text = std::string("[Test Report]\r\nTotalTestCnt=") + c.total +
+                             "\r\nTotalFailedCnt=" + c.failed + "\r\n";
+    WriteBytes(dir / "TestReport.ini", text);
+    const TestCounters counters = LoadTestCounters(dir / "TestReport.ini", dir / "test.ini");
+    EXPECT_EQ(counters.Good(), c.good);
+    EXPECT_EQ(counters.YieldText(), c.yield);
+    EXPECT_EQ(std::to_string(counters.Shown(kCountTotalFailed)), c.failed);
+    // Saved back as shown: the file keeps saying what it said.
+    ASSERT_TRUE(SaveTestCounters(counters, dir / "TestReport.ini", nullptr));
+    EXPECT_EQ(LoadTestCounters(dir / "TestReport.ini", dir / "test.ini"), counters);
+    EXPECT_NE(ReadBytes(dir / "TestReport.ini").find(std::string("TotalFailedCnt=") + c.failed),
+              std::string::npos);
+  }
+}
+
 TEST(TestCounterTable, FailedItemsAndVerdictCount) {
   TestItemStates items = AllItemsOff();
   items[kItemUpdate] = TEST_FAIL;
@@ -156,7 +189,7 @@ TEST(TestCounterTable, FailedItemsAndVerdictCount) {
   counters.AddRun(items, false);
   counters.AddRun(AllItemsOff(), true);
   EXPECT_EQ(counters.values, (std::array<uint32_t, kCounterCount>{1, 0, 0, 0, 1, 1, 2, 1}));
-  EXPECT_EQ(counters.Good(), 1u);
+  EXPECT_EQ(counters.Good(), 1);
 }
 
 TEST(TestCounterStore, CountersSurviveARestartAndAReset) {
@@ -187,6 +220,35 @@ TEST(TestCounterStore, AnOlderTestIniIsReadOnlyWhileTheCountersFileIsMissing) {
   ASSERT_TRUE(SaveTestCounters(counters, file, nullptr));
   EXPECT_EQ(LoadTestCounters(file, dir / "test.ini").values[kCountTotal], 10u);
   EXPECT_EQ(ReadBytes(dir / "test.ini"), "[Test Report]\r\nTotalTestCnt=9\r\nTotalFailedCnt=2\r\n");
+}
+
+// A counters file that is there but cannot be read: zeros, one line naming
+// the file and the reason (again only once the file has changed), and saves
+// keep refusing it.
+TEST(TestCounterStore, AnUnreadableCountersFileIsSaidOnceAndNeverReplaced) {
+  ScratchDir dir;
+  WriteBytes(dir / "test.ini", "[Test Report]\r\nTotalTestCnt=9\r\n");
+  const fs::path file = dir / "TestReport.ini";
+  WriteBytes(file, "[Test Report]\r\nTotalTestCnt=5\r\n");
+  ASSERT_EQ(::truncate(file.c_str(), 16 * 1024 * 1024 + 1), 0);
+  views_test::RecordingLog log;
+  EXPECT_EQ(LoadTestCounters(file, dir / "test.ini", &log), TestCounters{});
+  EXPECT_EQ(LoadTestCounters(file, dir / "test.ini", &log), TestCounters{});
+  ASSERT_EQ(log.Lines().size(), 1u);
+  const std::string line = log.Lines()[0];
+  EXPECT_EQ(line.rfind(kUnreadableSettingsText, 0), 0u) << line;
+  EXPECT_NE(line.find(file.string()), std::string::npos) << line;
+  EXPECT_NE(line.find("larger than"), std::string::npos) << line;
+  EXPECT_EQ(log.Levels(), std::vector<LogLevel>{LOG_ERROR});
+
+  TestCounters counters;
+  counters.values[kCountTotal] = 1;
+  EXPECT_FALSE(SaveTestCounters(counters, file, nullptr));
+  EXPECT_EQ(fs::file_size(file), 16u * 1024 * 1024 + 1);
+
+  ASSERT_EQ(::truncate(file.c_str(), 16 * 1024 * 1024 + 2), 0);
+  LoadTestCounters(file, dir / "test.ini", &log);
+  EXPECT_EQ(log.Lines().size(), 2u) << "a changed file is said again";
 }
 
 TEST(ResultIndexScan, Table) {

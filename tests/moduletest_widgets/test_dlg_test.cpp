@@ -19,6 +19,7 @@
 #include "platform/IniFile.h"
 #include "tests/device/ConfigTestUtil.h"
 #include "tests/platform/ScratchDir.h"
+#include "tests/platform/WriteFault.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
 #include "tests/views/RecordingLog.h"
@@ -373,7 +374,7 @@ TEST_F(TestPage, ADeviceArrivalStartsARunOnlyWhenAutomaticAndIdle) {
   EXPECT_EQ(runner_.requests.size(), 1u) << "an arrival during a run is dropped";
   runner_.last->OnRunDone(Outcome(true));
   ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return !page.IsRunning(); }));
-  EXPECT_EQ(page.Counters().Good(), 1u);
+  EXPECT_EQ(page.Counters().Good(), 1);
   // The window busy with an update: its arrivals start no test and leave
   // the Test ID the operator is typing alone.
   TypeTestId(QStringLiteral("1234567890"));
@@ -424,6 +425,29 @@ TEST_F(TestPage, CountersArePersistedRetestIsNotCountedAndResetIsKept) {
   page_.reset();
   SetTestIniPath({});
   EXPECT_EQ(Open().Counters(), TestCounters{});
+}
+
+// The program stopped after the first of a module's two writes (report,
+// counters): the module may go uncounted, but is never counted without its
+// report, which no later start can bring back.
+TEST_F(TestPage, AStopBetweenTheWritesNeverCountsAModuleWithoutItsReport) {
+  CDlgTest& page = Open();
+  page.OnBnClickedStartTest();
+  {
+    platform::testing_support::ScopedWriteFault stop(
+        platform::testing_support::StopAfterWrites(1));
+    page.OnRunDone(Outcome(true));
+  }
+  page_.reset();
+  SetTestIniPath({});
+  const fs::path results = root_ / "test" / "test_result";
+  const TestCounters counted = LoadTestCounters(results / "TestReport.ini", Ini());
+  size_t reports = 0;
+  for (const auto& entry : fs::directory_iterator(results)) {
+    if (entry.path().extension() == ".csv") ++reports;
+  }
+  EXPECT_EQ(reports, 1u);
+  EXPECT_LE(counted.values[kCountTotal], reports);
 }
 
 TEST_F(TestPage, AFailedReportWriteIsNeverReportedAsWritten) {
