@@ -242,8 +242,20 @@ bool SampleStore::OpenAt(int32_t index) {
 bool SampleStore::OpenForReading(const std::filesystem::path& path) {
   CloseFile();
   frameCounter_ = 0;
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return false;
+  // Opened without blocking and looked at first: a FIFO would otherwise hold
+  // this thread, and with it the store's lock the recording needs, until
+  // something writes into it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (log_) log_->AddLog("样本文件不是普通文件，不读取：" + path.string(), LOG_ERROR);
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  fd_ = fd;
   openPath_ = path;
   return true;
 }
@@ -254,8 +266,9 @@ void SampleStore::WarnIfPartial(int32_t frameLength) {
   const int64_t length = FileLength();
   if (length % frameLength == 0 || !log_) return;
   log_->AddLog("样本文件长度" + std::to_string(length) + "字节不是帧长" +
-                   std::to_string(frameLength) +
-                   "字节的整数倍，帧格式可能已改变，不完整的末帧不读取：" + openPath_.string(),
+                   std::to_string(frameLength) + "字节的整数倍（含" +
+                   std::to_string(length / frameLength) +
+                   "个完整帧），帧格式可能已改变，不完整的末帧不读取：" + openPath_.string(),
                LOG_ERROR);
 }
 

@@ -6,6 +6,7 @@
 
 #include "moduletest/samples/SampleStore.h"
 #include "tests/moduletest/samples/SampleFiles.h"
+#include "tests/platform/Fifo.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/views/RecordingLog.h"
@@ -177,9 +178,34 @@ TEST(SampleStore, PartialOrForeignFrameSizeWarnsOnceAndTheCutFrameReadsNothing) 
     EXPECT_EQ(frames, c.frames) << c.bytes.size();
     ASSERT_EQ(log.Lines().size(), c.warns ? 1u : 0u) << log.All();
     if (c.warns) {
-      EXPECT_NE(log.Lines()[0].find((dir / "s" / "sample_0.sd").string()), std::string::npos);
+      const std::string line = log.Lines()[0];
+      EXPECT_NE(line.find((dir / "s" / "sample_0.sd").string()), std::string::npos) << line;
+      EXPECT_NE(line.find("含" + std::to_string(c.frames) + "个完整帧"), std::string::npos)
+          << line;
     }
   }
+}
+
+// A FIFO imported as a sample file is refused with a line at once: the
+// store's lock, which the recording on the device thread needs, is never
+// held waiting for a writer.
+TEST(SampleStore, AFifoIsRefusedWithoutWaiting) {
+  ScratchDir dir;
+  const std::filesystem::path fifo = dir / "s" / "sample_9.sd";
+  platform::testing_support::MakeFifo(fifo);
+  WriteBytes(dir / "s" / "sample_10.sd", Frame16({7}));
+  SampleStore store(dir / "s");
+  views_test::RecordingLog log;
+  store.SetLog(&log);
+  store.SetNames({fifo, dir / "s" / "sample_10.sd"});
+  bool opened = true;
+  ASSERT_TRUE(platform::testing_support::ReturnsWithoutAWriter(fifo, [&] { opened = store.OpenNext(); }));
+  EXPECT_FALSE(opened);
+  EXPECT_FALSE(store.HasOpenFile());
+  ASSERT_EQ(log.Lines().size(), 1u);
+  EXPECT_NE(log.Lines()[0].find(fifo.string()), std::string::npos) << log.All();
+  ASSERT_TRUE(store.OpenNext());
+  EXPECT_EQ(Read(store, 2), Frame16({7}));
 }
 
 TEST(SampleStore, ListIndexAfterImportAndDeletes) {
