@@ -27,6 +27,7 @@ bool PointRecorder::Open(const std::filesystem::path& path, std::string* error) 
   }
   fd_ = fd;
   path_ = path;
+  whole_ = 0;
   return WriteAll(kHeader, error);
 }
 
@@ -60,11 +61,15 @@ bool PointRecorder::WriteAll(const std::string& bytes, std::string* error) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       SetError(error, "cannot write", path_, n < 0 ? errno : ENOSPC);
+      // The part of these lines that did get written goes: the file ends
+      // with the last whole line, as a reader cutting it into lines expects.
+      if (::ftruncate(fd_, whole_) != 0 && error) *error += " (the part written stays)";
       CloseLocked(nullptr);
       return false;
     }
     done += static_cast<size_t>(n);
   }
+  whole_ += static_cast<off_t>(bytes.size());
   return true;
 }
 

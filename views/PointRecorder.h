@@ -4,9 +4,12 @@
 //   slot,id,x,y,size       (chip coordinates)
 // The lines of a report are collected and written out completely before
 // Record returns, so whatever happens to the program afterwards, every line
-// that was recorded is in the file and no line is cut in half.
+// that was recorded is in the file; a write that fails or stops short (a
+// full disk) is cut back to the last whole line.
 //
 // Thread-safe: the UI thread opens and closes, the render thread records.
+
+#include <sys/types.h>
 
 #include <filesystem>
 #include <mutex>
@@ -41,5 +44,7 @@ class PointRecorder {
 
   mutable std::mutex mutex_;
   int fd_ = -1;
+  // Bytes of whole lines in the file: where a failed write is cut back to.
+  off_t whole_ = 0;
   std::filesystem::path path_;
 };

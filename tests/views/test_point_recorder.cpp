@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/platform/FileSizeLimit.h"
 #include "views/PointRecorder.h"
 
 namespace {
@@ -73,6 +74,31 @@ TEST_F(PointRecorderTest, FailuresAreReported) {
   EXPECT_FALSE(recorder.Open("/dev/full", &error));
   EXPECT_NE(std::string::npos, error.find("/dev/full"));
   EXPECT_FALSE(recorder.IsOpen());
+}
+
+// A disk that fills up inside a report's lines: the file is cut back to the
+// last whole line, so a reader never meets half a line.
+TEST_F(PointRecorderTest, AWriteCutShortKeepsOnlyWholeLines) {
+  const fs::path file = dir_ / "PointFile.csv";
+  const std::string header = PointRecorder::kHeader;
+  const std::string firstLine = "0,3,100,200,25\n";
+  SlotTable first{};
+  first[0] = {3, 100, 200, 25};
+  SlotTable second{};
+  second[0] = {3, 101, 201, 25};
+  second[1] = {4, 500, 600, 30};
+  PointRecorder recorder;
+  ASSERT_TRUE(recorder.Open(file));
+  std::string error;
+  {
+    platform::testing_support::FileSizeLimit limit(header.size() + firstLine.size() + 7);
+    ASSERT_TRUE(limit.IsSet());
+    ASSERT_TRUE(recorder.Record(first));
+    EXPECT_FALSE(recorder.Record(second, &error));
+  }
+  EXPECT_NE(std::string::npos, error.find("PointFile.csv")) << error;
+  EXPECT_FALSE(recorder.IsOpen());
+  EXPECT_EQ(header + firstLine, ReadAll(file));
 }
 
 }  // namespace
