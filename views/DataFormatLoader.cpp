@@ -1,5 +1,6 @@
 #include "views/DataFormatLoader.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr size_t kValueBufferChars = 260;
 constexpr char kLogPrefix[] = "[数据格式] ";
+// A default no stored value holds (and not a blank, which the reader would
+// trim away): it means "missing".
+constexpr const char* kMissing = "\x01";
 
 // The keys of one kind; a missing address key gives DefaultFormat's address.
 // The stylus borrows the raw width key (with its own default) and the
@@ -57,8 +61,20 @@ class Reader {
   uint16_t Address(const KindKeys& keys) const {
     return Address(keys.addrSection, keys.addrKey, DefaultFormat(keys.kind).address);
   }
-  int32_t Int(const char* section, const char* key, int32_t def) const {
-    return platform::IniGetInt(section, key, def, file_);
+  // A number as the file says it (not wrapped at 32 bits), with its text.
+  struct Number {
+    int64_t value;
+    std::string written;
+    // For a line: the value as read, or the file's own text when that is
+    // beyond 32 bits (wrapped, it would name a number nobody wrote).
+    std::string Shown() const {
+      return value >= INT32_MIN && value <= INT32_MAX ? std::to_string(value) : written;
+    }
+  };
+  Number Int(const char* section, const char* key, int32_t def) const {
+    const std::string text = platform::IniGetString(section, key, kMissing, file_);
+    if (text == kMissing) return {def, std::to_string(def)};
+    return {platform::IniIntValue(text), text};
   }
   void Log(const std::string& text) const {
     if (log_ != nullptr) log_->AddLog(kLogPrefix + text, LOG_ERROR);
@@ -69,28 +85,32 @@ class Reader {
   ILogSink* log_;
 };
 
+using Number = Reader::Number;
+
 // A count below 1 would leave the view without a grid.
-int32_t BoundedCount(const Reader& in, DataKind kind, const char* key, int32_t value, int32_t def) {
-  if (value >= 1) return value;
-  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + std::to_string(value) +
-         " 小于 1，改用 " + std::to_string(def));
+int32_t BoundedCount(const Reader& in, DataKind kind, const char* key, const Number& n,
+                     int32_t def) {
+  if (n.value >= 1 && n.value <= INT32_MAX) return static_cast<int32_t>(n.value);
+  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + n.Shown() +
+         (n.value < 1 ? " 小于 1" : " 超出 32 位整数范围") + "，改用 " + std::to_string(def));
   return def;
 }
 
-uint8_t BoundedUnit(const Reader& in, DataKind kind, const char* key, int32_t value, uint8_t def) {
-  if (value >= 1 && value <= 3) return static_cast<uint8_t>(value - 1);
-  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + std::to_string(value) +
+uint8_t BoundedUnit(const Reader& in, DataKind kind, const char* key, const Number& n,
+                    uint8_t def) {
+  if (n.value >= 1 && n.value <= 3) return static_cast<uint8_t>(n.value - 1);
+  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + n.Shown() +
          " 不是 1、2 或 3，改用 " + std::to_string(8 << def) + " 位");
   return def;
 }
 
 // The stored flags say the opposite of the field: 0 sets it, anything else
 // clears it.
-uint8_t InvertedFlag(const Reader& in, const char* key, int32_t value) {
-  if (value != 0 && value != 1) {
-    in.Log(std::string(key) + "=" + std::to_string(value) + " 不是 0 或 1，按 1 处理");
+uint8_t InvertedFlag(const Reader& in, const char* key, const Number& n) {
+  if (n.value != 0 && n.value != 1) {
+    in.Log(std::string(key) + "=" + n.Shown() + " 不是 0 或 1，按 1 处理");
   }
-  return value == 0 ? 1 : 0;
+  return n.value == 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -106,14 +126,14 @@ DataFormatSet ReadDataFormats(const std::filesystem::path& chipIni, ILogSink* lo
   set.syncFlagAddr = in.Address("BasicData", "SynFlagAddr", set.syncFlagAddr);
   set.Of(DataKind::Stylus).address = in.Address(kKeys[static_cast<size_t>(DataKind::Stylus)]);
 
-  const int32_t stylusLength = in.Int("Stylus", "DataLen", 144);
-  if (stylusLength < 0 || stylusLength > kStylusSlotBytes) {
-    const int32_t bounded = stylusLength < 0 ? 0 : kStylusSlotBytes;
-    in.Log("StylusData：DataLen=" + std::to_string(stylusLength) + " 超出 0.." +
+  const Number stylusLength = in.Int("Stylus", "DataLen", 144);
+  if (stylusLength.value < 0 || stylusLength.value > kStylusSlotBytes) {
+    const int32_t bounded = stylusLength.value < 0 ? 0 : kStylusSlotBytes;
+    in.Log("StylusData：DataLen=" + stylusLength.Shown() + " 超出 0.." +
            std::to_string(kStylusSlotBytes) + "，改用 " + std::to_string(bounded));
     set.stylusLength = bounded;
   } else {
-    set.stylusLength = stylusLength;
+    set.stylusLength = static_cast<int32_t>(stylusLength.value);
   }
 
   for (const KindKeys& k : kKeys) {
@@ -135,7 +155,7 @@ DataFormatSet ReadDataFormats(const std::filesystem::path& chipIni, ILogSink* lo
     set.Of(k.kind).isSigned = InvertedFlag(in, k.signedKey, in.Int("BasicData", k.signedKey, 1));
   }
   // One byte-order key serves every kind.
-  const int32_t bigEndian = in.Int("BasicData", "bBigEndian", 0);
+  const Number bigEndian = in.Int("BasicData", "bBigEndian", 0);
   const uint8_t littleEndian = InvertedFlag(in, "bBigEndian", bigEndian);
   for (const KindKeys& k : kKeys) set.Of(k.kind).littleEndian = littleEndian;
 
