@@ -116,9 +116,8 @@ int InjectedFault(const std::filesystem::path& target) {
 }
 
 bool IsHex(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-  });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 bool IsDigits(std::string_view s) {
@@ -280,7 +279,9 @@ bool IsAtomicTempName(std::string_view name) {
   // Earlier versions: "." + target name + ".tmp-" + decimal numbers joined
   // by "-" (process, counter, random).
   const size_t mark = name.rfind(".tmp-");
-  if (name.empty() || name.front() != '.' || mark == std::string_view::npos || mark < 2) return false;
+  if (name.empty() || name.front() != '.' || mark == std::string_view::npos || mark < 2) {
+    return false;
+  }
   std::string_view rest = name.substr(mark + 5);
   for (;;) {
     const size_t dash = rest.find('-');
@@ -294,8 +295,8 @@ size_t RemoveLeftoverTempFiles(const std::filesystem::path& folder) {
   namespace fs = std::filesystem;
   size_t removed = 0;
   std::error_code ec;
-  for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                           ec),
+  for (fs::recursive_directory_iterator
+           it(folder, fs::directory_options::skip_permission_denied, ec),
        end;
        !ec && it != end; it.increment(ec)) {
     std::error_code entryEc;

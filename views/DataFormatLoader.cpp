@@ -99,8 +99,8 @@ int32_t BoundedCount(const Reader& in, DataKind kind, const char* key, const Num
 uint8_t BoundedUnit(const Reader& in, DataKind kind, const char* key, const Number& n,
                     uint8_t def) {
   if (n.value >= 1 && n.value <= 3) return static_cast<uint8_t>(n.value - 1);
-  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + n.Shown() +
-         " 不是 1、2 或 3，改用 " + std::to_string(8 << def) + " 位");
+  in.Log(std::string(DataKindName(kind)) + "：" + key + "=" + n.Shown() + " 不是 1、2 或 3，改用 " +
+         std::to_string(8 << def) + " 位");
   return def;
 }
 

@@ -121,7 +121,9 @@ TestSettings LoadTestSettings(const std::filesystem::path& ini,
 
 bool SaveTestSettings(const TestSettings& s, const std::filesystem::path& ini, std::string* error) {
   std::vector<platform::IniEntry> entries;
-  auto enable = [&](const char* key, bool on) { entries.push_back({kEnableSection, key, Flag(on)}); };
+  auto enable = [&](const char* key, bool on) {
+    entries.push_back({kEnableSection, key, Flag(on)});
+  };
   enable("UniformityTest", s.tests[kFlagUniformity]);
   enable("JitterTest", s.tests[kFlagJitter]);
   enable("AdjacentDeviationTest", s.tests[kFlagAdjacentDeviation]);

@@ -16,8 +16,8 @@
 #include "SimDevice.h"
 #include "device/ChipHooks.h"
 #include "device/ChipIdentify.h"
-#include "platform/AppPaths.h"
 #include "device/SettingsFileCheck.h"
+#include "platform/AppPaths.h"
 #include "tests/platform/Fifo.h"
 #include "tests/platform/ScratchDir.h"
 

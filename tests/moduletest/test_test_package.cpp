@@ -238,9 +238,9 @@ TEST_F(TestPackages, InterruptedSwapIsRecoveredAtStart) {
   RecoverPackageSwap(paths_);
   EXPECT_TRUE(FolderFiles(paths_.resultDir).empty());
   EXPECT_TRUE(FolderFiles(paths_.packageDir).empty());
-  EXPECT_EQ(FolderFiles(sampleSub), (std::map<std::string, std::string>{
-                                        {".hidden.tmp", "the operator's"},
-                                        {"sample_3.sd", "frames"}}));
+  EXPECT_EQ(FolderFiles(sampleSub),
+            (std::map<std::string, std::string>{{".hidden.tmp", "the operator's"},
+                                                {"sample_3.sd", "frames"}}));
 }
 
 class PackageExportTest : public TestPackages {

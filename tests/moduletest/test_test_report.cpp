@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "device/SettingsFileCheck.h"
 #include "moduletest/report/ResultIndex.h"
 #include "moduletest/report/TestCounters.h"
 #include "moduletest/report/TestReport.h"
-#include "device/SettingsFileCheck.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/views/RecordingLog.h"
 

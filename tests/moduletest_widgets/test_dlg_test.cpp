@@ -434,8 +434,7 @@ TEST_F(TestPage, AStopBetweenTheWritesNeverCountsAModuleWithoutItsReport) {
   CDlgTest& page = Open();
   page.OnBnClickedStartTest();
   {
-    platform::testing_support::ScopedWriteFault stop(
-        platform::testing_support::StopAfterWrites(1));
+    platform::testing_support::ScopedWriteFault stop(platform::testing_support::StopAfterWrites(1));
     page.OnRunDone(Outcome(true));
   }
   page_.reset();

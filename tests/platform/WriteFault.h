@@ -15,7 +15,9 @@ namespace platform::testing_support {
 
 class ScopedWriteFault {
  public:
-  explicit ScopedWriteFault(AtomicWriteFault fault) { SetAtomicWriteFaultForTesting(std::move(fault)); }
+  explicit ScopedWriteFault(AtomicWriteFault fault) {
+    SetAtomicWriteFaultForTesting(std::move(fault));
+  }
   ~ScopedWriteFault() { SetAtomicWriteFaultForTesting({}); }
   ScopedWriteFault(const ScopedWriteFault&) = delete;
   ScopedWriteFault& operator=(const ScopedWriteFault&) = delete;

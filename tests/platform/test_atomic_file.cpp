@@ -39,7 +39,8 @@ void KillWriterBeforeRename(const fs::path& target, const std::string& bytes) {
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writer did not reach its rename";
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the writer did not reach its rename";
 }
 
 std::vector<std::string> Listing(const fs::path& dir) {

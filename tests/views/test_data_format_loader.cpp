@@ -110,8 +110,8 @@ TEST(ReadDataFormats, OutOfRangeValuesFallBackToTheKindDefaultWithALogLine) {
        "RawDataRows=1000000000000 超出 32 位整数范围，改用 30"},
       {"[Option]\nRawDataRows=4294967297\n", DataKind::Raw, Format(0x8B98, 30, 42, 1, 0, 1),
        "RawDataRows=4294967297"},
-      {"[BasicData]\nbBigEndian=4294967296\n", DataKind::Observe,
-       Format(0x81C0, 30, 42, 1, 0, 0), "bBigEndian=4294967296 不是 0 或 1"},
+      {"[BasicData]\nbBigEndian=4294967296\n", DataKind::Observe, Format(0x81C0, 30, 42, 1, 0, 0),
+       "bBigEndian=4294967296 不是 0 或 1"},
       // 100 x 100 x 2 bytes is far over one slot.
       {"[Option]\nRawDataRows=100\nRawDataCols=100\n", DataKind::Raw,
        Format(0x8B98, 30, 42, 1, 0, 1), "超过 7040"},

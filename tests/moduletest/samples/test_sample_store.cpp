@@ -180,8 +180,7 @@ TEST(SampleStore, PartialOrForeignFrameSizeWarnsOnceAndTheCutFrameReadsNothing) 
     if (c.warns) {
       const std::string line = log.Lines()[0];
       EXPECT_NE(line.find((dir / "s" / "sample_0.sd").string()), std::string::npos) << line;
-      EXPECT_NE(line.find("含" + std::to_string(c.frames) + "个完整帧"), std::string::npos)
-          << line;
+      EXPECT_NE(line.find("含" + std::to_string(c.frames) + "个完整帧"), std::string::npos) << line;
     }
   }
 }
@@ -199,7 +198,8 @@ TEST(SampleStore, AFifoIsRefusedWithoutWaiting) {
   store.SetLog(&log);
   store.SetNames({fifo, dir / "s" / "sample_10.sd"});
   bool opened = true;
-  ASSERT_TRUE(platform::testing_support::ReturnsWithoutAWriter(fifo, [&] { opened = store.OpenNext(); }));
+  ASSERT_TRUE(
+      platform::testing_support::ReturnsWithoutAWriter(fifo, [&] { opened = store.OpenNext(); }));
   EXPECT_FALSE(opened);
   EXPECT_FALSE(store.HasOpenFile());
   ASSERT_EQ(log.Lines().size(), 1u);
