@@ -27,9 +27,9 @@
 #include "platform/AtomicFile.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
-#include "tests/programming/HexText.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ std::filesystem::path WriteImageFile() {
   std::vector<uint8_t> image(kImageBytes);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 31 + (i >> 9));
   const std::filesystem::path path = std::filesystem::path(folder) / "bridge_v0111.hex";
-  if (!platform::WriteFileAtomic(path, hextest::ImageToHex(image))) return {};
+  if (!platform::WriteFileAtomic(path, sim::ImageToIntelHex(image))) return {};
   return path;
 }
 

@@ -16,9 +16,9 @@
 #include "device/ChipGlobals.h"
 #include "platform/AppPaths.h"
 #include "sim/SimHidBackend.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "sim/flash/FirmwareImages.h"
 #include "tests/platform/ScratchDir.h"
-#include "tests/programming/HexText.h"
 #include "tests/ui/FakePrompts.h"
 #include "ui/ControlIds.h"
 #include "ui/LogWindow.h"
@@ -46,7 +46,7 @@ inline QStringList LogLines(CMyRichEditCtrl& log) {
 inline void WriteBridgeImage(const fs::path& hex) {
   std::vector<uint8_t> image(600);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
-  WriteBytes(hex, hextest::ImageToHex(image));
+  WriteBytes(hex, sim::ImageToIntelHex(image));
 }
 
 // The files of a whole update on the program's simulated bridge: a bridge

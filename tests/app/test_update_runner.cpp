@@ -32,7 +32,6 @@
 #include "app/NetConnectDlg.h"
 #include "device/net/RemoteLink.h"
 #include "tests/platform/ScratchDir.h"
-#include "tests/programming/HexText.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"
 #include "ui/ControlIds.h"

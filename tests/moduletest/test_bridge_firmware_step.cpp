@@ -12,9 +12,9 @@
 #include "device/HidDevice.h"
 #include "device/RegisterOps.h"
 #include "programming/Ch55xProtocol.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "tests/moduletest/ModuleRig.h"
 #include "tests/programming/Ch55xRig.h"
-#include "tests/programming/HexText.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ class BridgeStepTest : public ModuleRig {
     const std::vector<uint8_t> image(3000, 0x5A);
     const std::filesystem::path path = Root() / "test" / fileName;
     std::filesystem::create_directories(path.parent_path());
-    platform::testing_support::WriteBytes(path, hextest::ImageToHex(image));
+    platform::testing_support::WriteBytes(path, sim::ImageToIntelHex(image));
     image_ = image;
     RunSettings s;
     s.testOnly = false;

@@ -15,9 +15,9 @@
 #include "programming/McuImageFile.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/programming/Ch55xRig.h"
-#include "tests/programming/HexText.h"
 
 namespace {
 
@@ -247,7 +247,7 @@ TEST(Ch55xUsb, BinEctPairSplitFromHexBurnsTheSameBytes) {
   platform::testing_support::ScratchDir dir;
   std::vector<uint8_t> image = Pattern(9000, 5);
   std::fill(image.begin() + 300, image.begin() + 700, uint8_t{0});  // a gap in the HEX
-  std::string hex = hextest::ImageToHex(image);
+  std::string hex = sim::ImageToIntelHex(image);
   platform::testing_support::WriteBytes(dir / "bridge.hex", hex);
 
   Ch55xRig fromHex;

@@ -11,15 +11,15 @@
 
 #include "device/UserMessageError.h"
 #include "programming/IntelHex.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "tests/platform/ScratchDir.h"
-#include "tests/programming/HexText.h"
 
 namespace {
 
-using hextest::Eof;
-using hextest::Record;
 using platform::testing_support::ScratchDir;
 using platform::testing_support::WriteBytes;
+using sim::HexEndOfFile;
+using sim::HexRecord;
 
 const std::string kCrlf = "\r\n";
 const std::string kFormat(kHexFormatErrorText);
@@ -40,49 +40,50 @@ struct HexCase {
 };
 
 std::vector<HexCase> Cases() {
-  const std::string d1 = Record(0x00, 0x0000, {0x02, 0x00, 0x33});
-  const std::string d2 = Record(0x00, 0x0010, {0xAA, 0xBB});
+  const std::string d1 = HexRecord(0x00, 0x0000, {0x02, 0x00, 0x33});
+  const std::string d2 = HexRecord(0x00, 0x0010, {0xAA, 0xBB});
+  const std::string eof = HexEndOfFile();
   return {
-      {"TwoDataRecordsCrlf", Lines({d1, d2, Eof()}), 0x12,
+      {"TwoDataRecordsCrlf", Lines({d1, d2, eof}), 0x12,
        {{0, 0x02}, {2, 0x33}, {3, 0x00}, {0x10, 0xAA}, {0x11, 0xBB}}},
-      {"LowerCaseDigits", Lines({":0300000002a03328", Eof()}), 3, {{1, 0xA0}, {2, 0x33}}},
-      {"LfOnlyNoFinalLineEnd", d1 + "\n" + d2 + "\n" + Eof(), 0x12, {{0x10, 0xAA}}},
-      {"BytesAfterEofIgnored", Lines({d1, Eof()}) + "garbage", 3, {{0, 0x02}}},
-      {"LaterRecordWins", Lines({d1, Record(0x00, 0x0001, {0x77}), Eof()}), 3, {{1, 0x77}}},
+      {"LowerCaseDigits", Lines({":0300000002a03328", eof}), 3, {{1, 0xA0}, {2, 0x33}}},
+      {"LfOnlyNoFinalLineEnd", d1 + "\n" + d2 + "\n" + eof, 0x12, {{0x10, 0xAA}}},
+      {"BytesAfterEofIgnored", Lines({d1, eof}) + "garbage", 3, {{0, 0x02}}},
+      {"LaterRecordWins", Lines({d1, HexRecord(0x00, 0x0001, {0x77}), eof}), 3, {{1, 0x77}}},
       {"StartRecordsIgnored",
-       Lines({Record(0x03, 0, {0, 0, 0x12, 0x34}), Record(0x05, 0, {0, 0, 0, 0}), d1, Eof()}),
+       Lines({HexRecord(0x03, 0, {0, 0, 0x12, 0x34}), HexRecord(0x05, 0, {0, 0, 0, 0}), d1, eof}),
        3, {{0, 0x02}}},
-      {"SegmentAddress", Lines({Record(0x02, 0, {0x10, 0x00}), d2, Eof()}), 0x10012,
+      {"SegmentAddress", Lines({HexRecord(0x02, 0, {0x10, 0x00}), d2, eof}), 0x10012,
        {{0x10010, 0xAA}, {0x10, 0x00}}},
-      {"LinearAddressShortFile", Lines({Record(0x04, 0, {0x00, 0x01}), d2, Eof()}), 0x10012,
+      {"LinearAddressShortFile", Lines({HexRecord(0x04, 0, {0x00, 0x01}), d2, eof}), 0x10012,
        {{0x10010, 0xAA}, {0x10011, 0xBB}}},
       {"ImageEndsAtCapacity",
-       Lines({Record(0x04, 0, {0x00, 0x01}), Record(0x00, 0xFFFF, {0x5A}), Eof()}), 0x20000,
+       Lines({HexRecord(0x04, 0, {0x00, 0x01}), HexRecord(0x00, 0xFFFF, {0x5A}), eof}), 0x20000,
        {{0x1FFFF, 0x5A}}},
-      {"LengthFivePadded", Lines({Record(0x00, 0, {1, 2, 3, 4, 5}), Eof()}), 5,
+      {"LengthFivePadded", Lines({HexRecord(0x00, 0, {1, 2, 3, 4, 5}), eof}), 5,
        {{4, 5}, {5, 0}, {6, 0}, {7, 0}}},
       {"EmptyText", "", std::nullopt, {}, kFormat},
-      {"ChecksumOffByOne", Lines({Record(0x00, 0, {1, 2}, 1), Eof()}), std::nullopt, {}, kFormat},
-      {"FirstCharNotColon", Lines({" " + d1, Eof()}), std::nullopt, {}, kFormat},
-      {"BlankLineBetweenRecords", Lines({d1, "", Eof()}), std::nullopt, {}, kFormat},
-      {"CrOnlyLineEnd", d1 + "\r" + Eof(), std::nullopt, {}, kFormat},
-      {"TruncatedLastRecord", d1 + kCrlf + Eof().substr(0, 9), std::nullopt, {}, kFormat},
+      {"ChecksumOffByOne", Lines({HexRecord(0x00, 0, {1, 2}, 1), eof}), std::nullopt, {}, kFormat},
+      {"FirstCharNotColon", Lines({" " + d1, eof}), std::nullopt, {}, kFormat},
+      {"BlankLineBetweenRecords", Lines({d1, "", eof}), std::nullopt, {}, kFormat},
+      {"CrOnlyLineEnd", d1 + "\r" + eof, std::nullopt, {}, kFormat},
+      {"TruncatedLastRecord", d1 + kCrlf + eof.substr(0, 9), std::nullopt, {}, kFormat},
       {"NoEofRecord", Lines({d1, d2}), std::nullopt, {}, kFormat},
-      {"UnknownType06", Lines({Record(0x06, 0, {}), Eof()}), std::nullopt, {}, kFormat},
-      {"NonHexInData", Lines({":03000000020G3378", Eof()}), std::nullopt, {}, kFormat},
-      {"NonHexInCount", Lines({":0x000000020033", Eof()}), std::nullopt, {}, kFormat},
-      {"Type04CountOne", Lines({Record(0x04, 0, {0x01}), Eof()}), std::nullopt, {}, kFormat},
-      {"Type04CountThree", Lines({Record(0x04, 0, {0, 1, 0}), Eof()}), std::nullopt, {}, kFormat},
-      {"Type02CountOne", Lines({Record(0x02, 0, {0x10}), Eof()}), std::nullopt, {}, kFormat},
-      {"Type03CountTwo", Lines({Record(0x03, 0, {0, 0}), Eof()}), std::nullopt, {}, kFormat},
-      {"Type05CountFive", Lines({Record(0x05, 0, {0, 0, 0, 0, 0}), Eof()}), std::nullopt, {},
+      {"UnknownType06", Lines({HexRecord(0x06, 0, {}), eof}), std::nullopt, {}, kFormat},
+      {"NonHexInData", Lines({":03000000020G3378", eof}), std::nullopt, {}, kFormat},
+      {"NonHexInCount", Lines({":0x000000020033", eof}), std::nullopt, {}, kFormat},
+      {"Type04CountOne", Lines({HexRecord(0x04, 0, {0x01}), eof}), std::nullopt, {}, kFormat},
+      {"Type04CountThree", Lines({HexRecord(0x04, 0, {0, 1, 0}), eof}), std::nullopt, {}, kFormat},
+      {"Type02CountOne", Lines({HexRecord(0x02, 0, {0x10}), eof}), std::nullopt, {}, kFormat},
+      {"Type03CountTwo", Lines({HexRecord(0x03, 0, {0, 0}), eof}), std::nullopt, {}, kFormat},
+      {"Type05CountFive", Lines({HexRecord(0x05, 0, {0, 0, 0, 0, 0}), eof}), std::nullopt, {},
        kFormat},
       {"ImageEndPastCapacity",
-       Lines({Record(0x04, 0, {0x00, 0x01}), Record(0x00, 0xFFFF, {1, 2}), Eof()}), std::nullopt,
-       {}, kTooLarge},
+       Lines({HexRecord(0x04, 0, {0x00, 0x01}), HexRecord(0x00, 0xFFFF, {1, 2}), eof}),
+       std::nullopt, {}, kTooLarge},
       {"HighLinearAddressDoesNotWrap",
-       Lines({Record(0x04, 0, {0xFF, 0xFF}), Record(0x02, 0, {0xFF, 0xFF}),
-              Record(0x00, 0xFFFF, {1}), Eof()}),
+       Lines({HexRecord(0x04, 0, {0xFF, 0xFF}), HexRecord(0x02, 0, {0xFF, 0xFF}),
+              HexRecord(0x00, 0xFFFF, {1}), eof}),
        std::nullopt, {}, kTooLarge},
   };
 }
@@ -135,7 +136,7 @@ TEST(IntelHex, FileRefusals) {
 
 TEST(IntelHex, ReadsFile) {
   ScratchDir dir;
-  WriteBytes(dir / "fw.hex", Lines({Record(0x00, 0x0004, {9, 8, 7}), Eof()}));
+  WriteBytes(dir / "fw.hex", Lines({HexRecord(0x00, 0x0004, {9, 8, 7}), HexEndOfFile()}));
   const HexImage image = ReadHexFile(dir / "fw.hex");
   EXPECT_EQ(image.length, 7u);
   EXPECT_EQ(image.bytes, (std::vector<uint8_t>{0, 0, 0, 0, 9, 8, 7, 0}));

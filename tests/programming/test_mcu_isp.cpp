@@ -15,9 +15,9 @@
 #include "programming/IntelHex.h"
 #include "programming/McuImageFile.h"
 #include "programming/McuIsp.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/programming/FakeMcuIspBackend.h"
-#include "tests/programming/HexText.h"
 
 namespace {
 
@@ -180,7 +180,7 @@ TEST(McuIsp, NothingLoadedProgramsNothing) {
 
 TEST(McuIsp, LoadAndProgramNeedsAnEnumeratedDevice) {
   ScratchDir dir;
-  WriteBytes(dir / "fw.hex", hextest::ImageToHex(Pattern(100, 9)));
+  WriteBytes(dir / "fw.hex", sim::ImageToIntelHex(Pattern(100, 9)));
   FakeMcuIspBackend backend;
   backend.presentType = 0x54;
   CMcuIsp isp(backend);
@@ -198,8 +198,8 @@ TEST(McuIsp, LoadAndProgramNeedsAnEnumeratedDevice) {
 // Source() before it programs) must not take another caller's image for it.
 TEST(McuIsp, LoadAndProgramDropsTheRecordedSource) {
   ScratchDir dir;
-  WriteBytes(dir / "held_v0101.hex", hextest::ImageToHex(Pattern(80, 1)));
-  WriteBytes(dir / "other_v0202.hex", hextest::ImageToHex(Pattern(90, 2)));
+  WriteBytes(dir / "held_v0101.hex", sim::ImageToIntelHex(Pattern(80, 1)));
+  WriteBytes(dir / "other_v0202.hex", sim::ImageToIntelHex(Pattern(90, 2)));
   struct Case {
     const char* name;
     const char* programmed;
@@ -229,7 +229,7 @@ TEST(McuIsp, LoadAndProgramDropsTheRecordedSource) {
 TEST(McuIsp, LoadHexFile) {
   ScratchDir dir;
   const auto path = dir / "bridge.dir" / "V64er_v0207.HEX";
-  WriteBytes(path, hextest::ImageToHex(Pattern(0x1005, 2)));
+  WriteBytes(path, sim::ImageToIntelHex(Pattern(0x1005, 2)));
   FakeMcuIspBackend backend;
   CMcuIsp isp(backend);
   ASSERT_TRUE(isp.LoadHexFile(path));
@@ -250,7 +250,7 @@ TEST(McuIsp, LoadBinaryWithItsPair) {
   FakeMcuIspBackend backend;
   CMcuIsp isp(backend);
   // A HEX image first: none of its bytes may survive into the binary's image.
-  WriteBytes(dir / "old.hex", hextest::ImageToHex(Pattern(4000, 0x99)));
+  WriteBytes(dir / "old.hex", sim::ImageToIntelHex(Pattern(4000, 0x99)));
   ASSERT_TRUE(isp.LoadHexFile(dir / "old.hex"));
 
   ASSERT_TRUE(isp.LoadHexFile(dir / "x_v0102.bin"));
@@ -289,7 +289,7 @@ TEST(McuIsp, LoadRefusals) {
   WriteBytes(dir / "big.ect", std::string(kMcuHeaderSize, '\0'));
   WriteBytes(dir / "fits.bin", std::string(kMcuImageCapacity - kMcuHeaderSize, 'x'));
   WriteBytes(dir / "fits.ect", std::string(kMcuHeaderSize, '\0'));
-  WriteBytes(dir / "big.hex", hextest::ImageToHex(Pattern(kMcuImageCapacity + 1, 0)));
+  WriteBytes(dir / "big.hex", sim::ImageToIntelHex(Pattern(kMcuImageCapacity + 1, 0)));
   WriteBytes(dir / "fits.ECT", std::string(kMcuHeaderSize, '\0'));
   WriteBytes(dir / "raw.img", "abc");
   WriteBytes(dir / "raw.ect", std::string(kMcuHeaderSize, '\0'));

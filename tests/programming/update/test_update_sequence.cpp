@@ -19,9 +19,9 @@
 #include "programming/update/HexSideFiles.h"
 #include "programming/update/RemoteLinkOps.h"
 #include "programming/update/UpdateSequence.h"
+#include "sim/ch55x/IntelHexWriter.h"
 #include "tests/programming/Ch55xRig.h"
 #include "tests/programming/FwTestRig.h"
-#include "tests/programming/HexText.h"
 #include "tests/platform/WorkingDirScope.h"
 #include "sim/relay/SimRelayServer.h"
 
@@ -41,7 +41,7 @@ std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
 // The whole bench: bootloader, chip, files and what the run was told.
 struct SequenceRig {
   SequenceRig() : bridgeImage(Pattern(4000, 3)), loaderRig(LoaderConfig(), false), fw(sim::ChipFamily::RU9) {
-    plan.bridgePath = WriteText("v64er.hex", hextest::ImageToHex(bridgeImage));
+    plan.bridgePath = WriteText("v64er.hex", sim::ImageToIntelHex(bridgeImage));
     plan.touchPath = WriteFile(fw.dir, "fw.bin", sim::MakeDe9Firmware(sim::kDe9LengthMinimal, De9Identity(0x1234)));
     plan.configPath = WriteText("cfg.cfg", "x");
   }
@@ -281,7 +281,7 @@ TEST(UpdateSequence, ABridgePathWithoutItsFullFolderIsRefused) {
     SequenceRig rig;
     const std::filesystem::path work = rig.fw.dir / "work";
     for (const char* file : {"v64er.hex", "fw/v64er.hex"}) {
-      rig.WriteText(std::string("work/") + file, hextest::ImageToHex(rig.bridgeImage));
+      rig.WriteText(std::string("work/") + file, sim::ImageToIntelHex(rig.bridgeImage));
     }
     platform::testing_support::WriteBytes(work / "v64er.bin", std::string(400, '\x5A'));
     platform::testing_support::WorkingDirScope inWork(work);
