@@ -5,42 +5,26 @@
 
 #include "platform/HidrawBackend.h"
 
-#include "sim/DataPlane.h"
-#include "sim/module/SimModule.h"
+#include "sim/ProgramBridge.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
-#include "sim/flash/SimChipDe9.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
-#include "sim/noise/NoiseArea.h"
 
 sim::ModuleProfile SimulatedModule(const char* moduleEnv) {
   const char* name = moduleEnv == nullptr || *moduleEnv == '\0' ? "good" : moduleEnv;
-  std::optional<sim::ModuleProfile> profile = sim::ModuleProfile::Named(name, sim::ChipFamily::RU9);
+  std::optional<sim::ModuleProfile> profile = sim::ProgramModule(name);
   if (!profile) {
     std::fprintf(stderr, "KESTRANA_SIM_MODULE: no profile \"%s\"; the simulated module is good\n",
                  name);
-    profile = sim::ModuleProfile::Named("good", sim::ChipFamily::RU9);
+    profile = sim::ProgramModule("good");
   }
-  // The size the staged chip INI gives, and the demo's moving contacts.
-  profile->rows = 30;
-  profile->cols = 42;
-  profile->touches = true;
   return *profile;
 }
 
 std::shared_ptr<sim::SimBridge> MakeSimulatedBridge(const char* moduleEnv,
                                                     std::shared_ptr<sim::SimClock> clock) {
-  auto bridge = sim::MakeDefaultBridge(sim::ChipFamily::RU9, std::move(clock));
-  // Flash and loader, so that a firmware update runs as on a real chip.
-  sim::AddDe9Personality(bridge->Chip());
-  // A touch module: panel frames, touches and pen data for the data views
-  // and the demo, its configuration, INT line, sensor id and open/short
-  // program for the module test; a fault profile by name.
-  const sim::SimModule module = sim::AddSimModule(bridge, SimulatedModule(moduleEnv));
-  // Noise per scan frequency and the hopping items for the noise view.
-  sim::AddNoiseArea(bridge->Chip(), sim::NoiseAreaConfig::For(sim::ChipFamily::RU9), module.plane);
-  return bridge;
+  return sim::MakeProgramBridge(SimulatedModule(moduleEnv), std::move(clock));
 }
 
 std::shared_ptr<platform::IHidBackend> MakeDeviceBackend(const char* deviceEnv,
@@ -81,7 +65,7 @@ std::unique_ptr<platform::IUsbBackend> MakeUsbBackend(
   auto usb = std::make_unique<sim::SimCh55xUsbBackend>();
   for (size_t i = 0; i < simulated->BridgeCount(); ++i) {
     sim::Ch55xConfig config;
-    config.applicationRelease = static_cast<uint16_t>(simulated->Bridge(i)->Config().bcdDevice + 1);
+    config.applicationRelease = sim::ReleaseAfterBurn(*simulated->Bridge(i));
     auto loader = usb->AddLoader(std::make_shared<sim::SimCh55xBootloader>(config));
     loader->SetTraceEnabled(false);
     sim::ConnectBootloader(simulated->Bridge(i), loader);
