@@ -12,14 +12,12 @@
 #include <vector>
 
 #include "app/KestranaDlg.h"
-#include "device/Config.h"
 #include "device/ChipGlobals.h"
 #include "platform/AppPaths.h"
 #include "sim/SimHidBackend.h"
-#include "sim/ch55x/IntelHexWriter.h"
-#include "sim/flash/FirmwareImages.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/ui/FakePrompts.h"
+#include "tools/simdemo/SimDemoFiles.h"
 #include "ui/ControlIds.h"
 #include "ui/LogWindow.h"
 #include "ui/MyEditBrowseCtrl.h"
@@ -42,39 +40,48 @@ inline QStringList LogLines(CMyRichEditCtrl& log) {
   return lines;
 }
 
-// A small bridge firmware image in hex text at `hex`.
-inline void WriteBridgeImage(const fs::path& hex) {
-  std::vector<uint8_t> image(600);
-  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
-  WriteBytes(hex, sim::ImageToIntelHex(image));
+// The demonstration files staged for the program's simulated bridge, in `dir`.
+inline simdemo::DemoSet WriteDemoFiles(const fs::path& dir) {
+  const simdemo::DemoSet demo = simdemo::MakeDemoSet();
+  std::string error;
+  EXPECT_TRUE(simdemo::WriteDemoSet(demo, dir, &error)) << error;
+  return demo;
 }
 
-// The files of a whole update on the program's simulated bridge: a bridge
-// image, the RO9110V firmware at 1061 and the chip's own configuration block
-// (read from the chip in force) under a newer version byte.
+// A bridge firmware image (the demonstration one) in hex text at `hex`.
+inline void WriteBridgeImage(const fs::path& hex) {
+  WriteBytes(hex, simdemo::MakeDemoSet().Of(simdemo::DemoRole::BridgeHex).bytes);
+}
+
+// The files of a whole update on the program's simulated bridge, from the
+// demonstration set: its bridge image, the touch firmware one version above
+// the chip's and the chip's own configuration block under the next version.
 struct UpdateFiles {
   fs::path bridge;
   fs::path firmware;
   fs::path config;
-  uint8_t configVersion = 0;
 };
+inline UpdateFiles UpdateFilesOf(const simdemo::DemoSet& demo, const fs::path& dir) {
+  return {dir / demo.Of(simdemo::DemoRole::BridgeHex).name,
+          dir / demo.Of(simdemo::DemoRole::TouchFirmware).name,
+          dir / demo.Of(simdemo::DemoRole::ProductionConfig).name};
+}
 inline UpdateFiles WriteUpdateFiles(const fs::path& dir) {
-  UpdateFiles files{dir / "v64er_v0102.hex", dir / "RO9110V_1061.bin", dir / "RO9110V_line.cfg"};
-  WriteBridgeImage(files.bridge);
-  const std::vector<uint8_t> image =
-      sim::MakeDe9Firmware(sim::kDe9LengthFull, {"9110V", 0x1061, "9111", 0x1061});
-  WriteBytes(files.firmware, std::string(image.begin(), image.end()));
-  CConfig block;
-  block.ReadConfig();
-  files.configVersion = static_cast<uint8_t>(block.Block()[0] + 1);
-  block.Block()[0] = files.configVersion;
-  block.WriteCfgFile(files.config);
-  return files;
+  return UpdateFilesOf(WriteDemoFiles(dir), dir);
 }
 
-// Ticks the update panel's steps whose path is given, with that path, and
-// clears the others.
-inline void ChooseUpdateSteps(QWidget& window, const UpdateFiles& files) {
+// Picks `path` through the field's browse button, as the operator does; a
+// question of the field's type or chip check fails the test (FakePrompts).
+inline void BrowseTo(FakePrompts& prompts, CMyEditBrowseCtrl& edit, const fs::path& path) {
+  prompts.openResults.push_back(QString::fromStdString(path.string()));
+  edit.OnBrowse();
+  EXPECT_EQ(edit.text().toStdString(), path.string());
+}
+
+// Ticks the update panel's steps whose path is given, with that path (picked
+// through the browse button when `browse` is given), and clears the others.
+inline void ChooseUpdateSteps(QWidget& window, const UpdateFiles& files,
+                              FakePrompts* browse = nullptr) {
   const struct {
     QString box;
     QString edit;
@@ -88,7 +95,12 @@ inline void ChooseUpdateSteps(QWidget& window, const UpdateFiles& files) {
     ASSERT_NE(box, nullptr);
     ASSERT_NE(edit, nullptr);
     box->setChecked(!step.path.empty());
-    if (!step.path.empty()) edit->setText(QString::fromStdString(step.path.string()));
+    if (step.path.empty()) continue;
+    if (browse != nullptr) {
+      BrowseTo(*browse, *edit, step.path);
+    } else {
+      edit->setText(QString::fromStdString(step.path.string()));
+    }
   }
 }
 
@@ -130,7 +142,7 @@ class WindowRig : public ::testing::Test {
   // Only the bridge step, on a small image.
   fs::path ChooseBridgeImage() {
     UpdateFiles files;
-    files.bridge = root_.path() / "v64er_v0102.hex";
+    files.bridge = root_.path() / simdemo::MakeDemoSet().Of(simdemo::DemoRole::BridgeHex).name;
     WriteBridgeImage(files.bridge);
     ChooseUpdateSteps(*window_, files);
     return files.bridge;

@@ -896,10 +896,11 @@ TEST_F(Screenshot, TestPageAfterAnNgRunWithItsShortLines) {
 }
 
 TEST_F(Screenshot, UpdatePanelAfterASuccessfulUpdate) {
-  // The program's own simulated bridge: bridge, firmware and configuration.
+  // The program's own simulated bridge: bridge, firmware and configuration
+  // from the demonstration files the run script stages for it.
   CKestranaDlg* w = Open("good");
   if (w == nullptr) GTEST_SKIP() << "KESTRANA_SCREENSHOT_DIR not set";
-  window_test::ChooseUpdateSteps(*w, window_test::WriteUpdateFiles(root_.path()));
+  window_test::ChooseUpdateSteps(*w, window_test::WriteUpdateFiles(root_.path() / "sim-demo"));
   w->Panels().Toggle(0);
   QSignalSpy finished(&w->Updates(), &UpdateRunner::Finished);
   Control<QPushButton>(CONTROL_NAME(IDC_UPDATE))->click();

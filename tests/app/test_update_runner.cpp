@@ -12,6 +12,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "device/ConnectionStatus.h"
 #include "device/HidDevice.h"
 #include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/HotplugMonitor.h"
 #include "platform/IniFile.h"
 #include "sim/SimHidBackend.h"
@@ -81,7 +83,9 @@ TEST_F(UpdatePanel, UpdateReflashesTheBridgeWhichComesBackWithItsNewRelease) {
   int sideFiles = 0;
   for (const auto& entry : fs::directory_iterator(root_.path())) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind(QString::asprintf("v64er_v0102_%04x_", release).toStdString(), 0) == 0) ++sideFiles;
+    if (name.rfind(hex.stem().string() + QString::asprintf("_%04x_", release).toStdString(), 0) == 0) {
+      ++sideFiles;
+    }
   }
   EXPECT_EQ(sideFiles, 2);
 }
@@ -229,9 +233,11 @@ TEST_F(UpdatePanel, EnableBoxesAndExistingPathsAreStored) {
   EXPECT_EQ(platform::IniGetString("UPDATE", "duviv path", "", ini), fw.string());
 }
 
-// All three steps from the panel on the program's own simulated bridge: the
-// window's hooks reach the bootloader, the touch chip's firmware engine and
-// the configuration burn, and each step is verified on what came back.
+// All three steps from the panel on the program's own simulated bridge, with
+// the demonstration files staged for it, each picked through its browse
+// button: the window's hooks reach the bootloader, the touch chip's firmware
+// engine and the configuration burn, and each step is verified on what came
+// back.
 class FullUpdate : public WindowRig {
  protected:
   std::shared_ptr<sim::SimBridge> MakeBridge() override {
@@ -239,11 +245,24 @@ class FullUpdate : public WindowRig {
   }
 };
 
-TEST_F(FullUpdate, BridgeFirmwareAndConfigurationAreBurntAndVerified) {
-  const UpdateFiles files = WriteUpdateFiles(root_.path());
-  const uint8_t version = files.configVersion;
-  ChooseUpdateSteps(*window_, files);
-  const uint16_t release = g_pBridgeDevice.load()->GetAttributes().version;
+// Names and contents of the files in `dir`.
+std::map<std::string, std::string> FolderContents(const fs::path& dir) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::string bytes;
+    EXPECT_TRUE(platform::ReadFileBytes(entry.path(), &bytes, size_t{1} << 20)) << entry.path();
+    contents[entry.path().filename().string()] = bytes;
+  }
+  return contents;
+}
+
+TEST_F(FullUpdate, TheDemonstrationFilesAreBurntAndVerified) {
+  const fs::path dir = root_.path() / "sim-demo";
+  const simdemo::DemoSet demo = WriteDemoFiles(dir);
+  const auto staged = FolderContents(dir);
+  // The browse fields' chip check compares with the identified chip.
+  ASSERT_TRUE(qttest::ProcessEventsUntil([] { return GetChipName() == "RO9110V"; }));
+  ChooseUpdateSteps(*window_, UpdateFilesOf(demo, dir), &prompts_);
 
   QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
   Control<QPushButton>(CONTROL_NAME(IDC_UPDATE))->click();
@@ -251,18 +270,25 @@ TEST_F(FullUpdate, BridgeFirmwareAndConfigurationAreBurntAndVerified) {
   const QStringList lines = LogLines(window_->Log());
   ASSERT_TRUE(finished.at(0).at(0).toBool()) << lines.join('\n').toStdString();
   for (const QString& line :
-       {QString::asprintf("K%x_%04x烧录成功", g_pBridgeDevice.load()->ModelKey(), release + 1),
-        QStringLiteral("[VAzezu]烧录完成"), QStringLiteral("RO9110V_1061 烧录成功"),
-        QString::asprintf("Config_%d校验通过", version)}) {
+       {QString::asprintf("K%x_%04x烧录成功", g_pBridgeDevice.load()->ModelKey(), demo.bridgeRelease),
+        QStringLiteral("[VAzezu]烧录完成"),
+        QString::fromStdString(demo.chipNameVersion) + QStringLiteral(" 烧录成功"),
+        QString::asprintf("Config_%d校验通过", demo.configVersion)}) {
     EXPECT_TRUE(lines.contains(line)) << line.toStdString() << "\n" << lines.join('\n').toStdString();
   }
   EXPECT_TRUE(lines.last().startsWith(QStringLiteral("烧录时间:"))) << lines.last().toStdString();
   // The lamps name what was burnt.
-  EXPECT_EQ(Control<CMyButton>(CONTROL_NAME(IDC_TOUCHIC_LAMP))->text(), QStringLiteral("RO9110V_1061"));
-  EXPECT_TRUE(Control<CMyButton>(CONTROL_NAME(IDC_BRIDGE_LAMP))->text().endsWith(QString::asprintf("_%04x", release + 1)));
+  EXPECT_EQ(Control<CMyButton>(CONTROL_NAME(IDC_TOUCHIC_LAMP))->text(),
+            QString::fromStdString(demo.chipNameVersion));
+  EXPECT_TRUE(Control<CMyButton>(CONTROL_NAME(IDC_BRIDGE_LAMP))
+                  ->text()
+                  .endsWith(QString::asprintf("_%04x", demo.bridgeRelease)));
   CConfig chip;
   chip.ReadConfig();
-  EXPECT_EQ(chip.Block()[0], version);
+  EXPECT_EQ(chip.Block()[0], demo.configVersion);
+  // The pair the burnt HEX image leaves beside itself is the staged one, as
+  // it was: the image's version is the release the bridge came back with.
+  EXPECT_EQ(FolderContents(dir), staged);
 }
 
 // The relay server of the settings is one on the loopback address that the

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <string>
 
@@ -28,10 +30,11 @@ class WindowModuleRun : public WindowRig {
   // Force update with only the bridge image ticked, every test item on.
   void BeforeStart() override {
     WriteBytes(root_.path() / "System" / "ShortFw.bin", std::string(kShortFirmwareBytes, '\0'));
-    WriteBridgeImage(root_.path() / "test" / "test_file" / "v64er_v0102.hex");
+    const std::string image = simdemo::MakeDemoSet().Of(simdemo::DemoRole::BridgeHex).name;
+    WriteBridgeImage(root_.path() / "test" / "test_file" / image);
     WriteBytes(root_.path() / "test" / "test_file" / "test.ini",
                "[Test Enable]\r\nSensorTest=0\r\nForceUpdate=1\r\nV64er.bin=1\r\n"
-               "[Test File]\r\nD6oro_BIN=..\\test\\test_file\\v64er_v0102.hex\r\n");
+               "[Test File]\r\nD6oro_BIN=..\\test\\test_file\\" + image + "\r\n");
   }
   // The program's own simulated bridge, in virtual time.
   std::shared_ptr<sim::SimBridge> MakeBridge() override {
@@ -107,6 +110,73 @@ TEST_F(WindowModuleRun, AfterAFailedBurnTheUpdatePanelBurnsTheBridge) {
   EXPECT_FALSE(Saw(QStringLiteral("[V64er]USB 连接异常"))) << Log();
   EXPECT_EQ(Loader().Ends(), 1u);
   EXPECT_EQ(Release(), before + 1);
+}
+
+// The module test's version check with the four demonstration files staged
+// for the program's simulated bridge, picked through the page's fields: the
+// first run brings the bridge, the touch firmware and the configuration up
+// to the files and takes the test configuration; the second finds all three
+// current and burns nothing.
+class DemoModuleRun : public WindowModuleRun {
+ protected:
+  void BeforeStart() override {
+    WriteBytes(root_.path() / "System" / "ShortFw.bin", std::string(kShortFirmwareBytes, '\0'));
+  }
+  // Ticks each file's box and picks the demonstration file in its field.
+  void ChooseDemoFiles(const simdemo::DemoSet& demo, const fs::path& dir) {
+    const struct {
+      QString box;
+      QString edit;
+      simdemo::DemoRole role;
+    } fields[] = {
+        {CONTROL_NAME(IDC_TEST_CONFIG_FILE_BOX), CONTROL_NAME(IDC_TEST_CONFIG_FILE_PATH),
+         simdemo::DemoRole::ProductionConfig},
+        {CONTROL_NAME(IDC_TEST_FIRMWARE_FILE_BOX), CONTROL_NAME(IDC_TEST_FIRMWARE_FILE_PATH),
+         simdemo::DemoRole::TouchFirmware},
+        {CONTROL_NAME(IDC_TEST_BRIDGE_FILE_BOX), CONTROL_NAME(IDC_TEST_BRIDGE_FILE_PATH),
+         simdemo::DemoRole::BridgeBin},
+        {CONTROL_NAME(IDC_TEST_TEST_CONFIG_FILE_BOX), CONTROL_NAME(IDC_TEST_TEST_CONFIG_FILE_PATH),
+         simdemo::DemoRole::TestConfig},
+    };
+    for (const auto& field : fields) {
+      auto* box = Control<QCheckBox>(field.box);
+      ASSERT_NE(box, nullptr);
+      if (!box->isChecked()) box->click();
+      BrowseTo(prompts_, *Control<CMyEditBrowseCtrl>(field.edit), dir / demo.Of(field.role).name);
+    }
+  }
+};
+
+TEST_F(DemoModuleRun, TheFirstRunBringsAllUpToTheFilesAndTheSecondBurnsNothing) {
+  const fs::path dir = root_.path() / "sim-demo";
+  const simdemo::DemoSet demo = WriteDemoFiles(dir);
+  // The fields' chip check compares with the identified chip.
+  ASSERT_TRUE(qttest::ProcessEventsUntil([] { return GetChipName() == "RO9110V"; }));
+  Control<QRadioButton>(CONTROL_NAME(IDC_TEST_VERSION_CHECK))->click();
+  ChooseDemoFiles(demo, dir);
+
+  RunFromThePage();
+  for (const char* line : {"[V64er]芯片中固件与测试固件版本不相同",
+                           "[VAzezu]Touch芯片中固件版本与量产固件版本不一致", "[VAzezu]升级成功",
+                           "[Config]芯片中配置与测试文档中配置不同，开始升级配置",
+                           "[Config]升级成功", "OK"}) {
+    EXPECT_TRUE(Saw(QString::fromUtf8(line))) << line << "\n" << Log();
+  }
+  EXPECT_TRUE(Saw(QString::asprintf("[V64er]烧录成功，当前版本为：%04X", demo.bridgeRelease))) << Log();
+  // The test configuration was taken (same version as the production one).
+  EXPECT_FALSE(Saw(QStringLiteral("导入测试配置失败")));
+  EXPECT_FALSE(Saw(QStringLiteral("测试配置版本号与量产配置版本号不同，取消下载")));
+  EXPECT_EQ(Loader().Ends(), 1u);
+  EXPECT_EQ(Release(), demo.bridgeRelease);
+
+  RunFromThePage();
+  EXPECT_TRUE(Saw(QStringLiteral("OK"))) << Log();
+  EXPECT_FALSE(Saw(QStringLiteral("NG")));
+  for (const char* line : {"[V64er]芯片中固件与测试固件版本不相同", "[VAzezu]开始升级固件",
+                           "[Config]芯片中配置与测试文档中配置不同，开始升级配置"}) {
+    EXPECT_FALSE(Saw(QString::fromUtf8(line))) << line << "\n" << Log();
+  }
+  EXPECT_EQ(Loader().Ends(), 1u) << "the bridge already runs the image";
 }
 
 // The open/short program runs from the chip memory that the firmware
