@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD=${1:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD" --parallel "$(nproc)" --target kestrana
+cmake --build "$BUILD" --parallel "$(nproc)" --target kestrana kestrana_simdemo
 
 # The staged tree: bin/kestrana next to System/, test/ and doc/. Shipped files
 # never replace staged ones, so settings changed in the program survive.
@@ -59,6 +59,16 @@ if [ "$KESTRANA_DEVICE" = sim ]; then
   [ -e "$SHORT_FW" ] || head -c 5848 /dev/zero > "$SHORT_FW"
 elif [ -e "$SHORT_FW" ] && cmp -s "$SHORT_FW" <(head -c 5848 /dev/zero); then
   rm -f "$SHORT_FW"
+fi
+# The demonstration files for the simulated bridge (touch firmware, bridge
+# images, configurations; see the README) are made afresh for it into
+# sim-demo/; on a real bridge the folder is removed, since its patterns would
+# leave a real bridge or chip without working firmware.
+DEMO="$STAGE/sim-demo"
+if [ "$KESTRANA_DEVICE" = sim ]; then
+  "$BUILD/tools/simdemo/kestrana_simdemo" "$DEMO" > /dev/null
+else
+  rm -rf "$DEMO"
 fi
 echo "run: starting $STAGE/bin/kestrana on the $([ "$KESTRANA_DEVICE" = sim ] && echo simulated || echo real) bridge"
 exec "$STAGE/bin/kestrana"
