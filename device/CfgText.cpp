@@ -14,14 +14,25 @@ CfgParseResult ParseCfgText(std::string_view fileBytes) {
   if (zero != std::string_view::npos) fileBytes = fileBytes.substr(0, zero);
   const std::string text = platform::DecodeText(fileBytes).text;
 
+  // Tokens are counted to the end, so that a caller can tell how many
+  // values a file holds beyond what the block takes.
+  size_t tokens = 0;
   std::string_view rest = text;
-  while (!rest.empty() && result.bytes.size() < kCfgBlockMaxBytes) {
+  while (!rest.empty()) {
     const size_t comma = rest.find(',');
     const std::string_view token = rest.substr(0, comma);
     rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
     if (token.empty()) continue;
-    result.bytes.push_back(static_cast<uint8_t>(HexStrToWord(std::string(Utf8Suffix(token, 2)))));
+    ++tokens;
+    const std::string_view counted = Utf8Suffix(token, 2);
+    if (counted.find_first_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+      result.values = tokens;
+    }
+    if (result.bytes.size() < kCfgBlockMaxBytes) {
+      result.bytes.push_back(static_cast<uint8_t>(HexStrToWord(std::string(counted))));
+    }
   }
+  if (result.bytes.size() > result.values) result.bytes.resize(result.values);
   result.ok = true;
   return result;
 }

@@ -24,6 +24,8 @@ struct CfgParseResult {
   // file with fewer tokens than the block gives fewer values: the caller
   // leaves the remaining block bytes as they are.
   std::vector<uint8_t> bytes;
+  // How many values the text holds, those past kCfgBlockMaxBytes included.
+  size_t values = 0;
 };
 
 // Reads a ".cfg" file's bytes. The text ends at the first zero byte and is
@@ -31,7 +33,9 @@ struct CfgParseResult {
 // GBK). Tokens are the runs between commas, empty runs skipped; of a token
 // only its last two characters count, parsed as hexadecimal with every other
 // character skipped ("0x1f", "1F", "ab1f" -> 0x1F; "7" -> 0x07;
-// "\r\n0x34" -> 0x34; " " -> 0x00). Fails only for input over
+// "\r\n0x34" -> 0x34; " " -> 0x00). Tokens at the end whose counted
+// characters hold no hexadecimal digit (the line break after the last comma
+// of an edited file) are not values. Fails only for input over
 // kCfgFileMaxBytes.
 CfgParseResult ParseCfgText(std::string_view fileBytes);
 

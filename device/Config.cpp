@@ -99,15 +99,16 @@ void CConfig::ReadChannelCounts() {
   drvMaxNum_ = count("DrvMaxNum");
 }
 
-void CConfig::ReadChannelLists() {
-  if (IniInt("Channel", "MapDisable") != 0) return;
-  auto fill = [](std::vector<int32_t>& list, const std::string& text) {
-    list.clear();
+std::optional<CConfig::ChannelLists> CConfig::ReadChannelLists() {
+  if (IniInt("Channel", "MapDisable") != 0) return std::nullopt;
+  auto list = [](const std::string& text) {
+    std::vector<int32_t> numbers;
     for (const std::string& piece : SplitByComma(text))
-      list.push_back(DecimalPrefix(piece, kIntLimit));
+      numbers.push_back(DecimalPrefix(piece, kIntLimit));
+    return numbers;
   };
-  fill(driveChannels_, Ini("Channel", "DrvMap", "0", kMapKeyBuffer));
-  fill(senseChannels_, Ini("Channel", "SenMap", "0", kMapKeyBuffer));
+  return ChannelLists{list(Ini("Channel", "DrvMap", "0", kMapKeyBuffer)),
+                      list(Ini("Channel", "SenMap", "0", kMapKeyBuffer))};
 }
 
 void CConfig::RequireValidLength(int length) {
@@ -149,14 +150,24 @@ void CConfig::ComputeChecksum() {
 
 void CConfig::ReadConfig() {
   const Layout layout = ReadLayoutKeys();
-  cfgAddr_ = layout.cfgAddr;
-  cfgLength_ = layout.cfgLength;
-  RequireValidLength(cfgLength_);
-  ReadChannelLists();
-  if (ReadChipRegs(g_pBridgeDevice.load(), cfgAddr_, block_.data(),
-                   static_cast<uint32_t>(cfgLength_), kReadTimeoutMs) == 0) {
+  RequireValidLength(layout.cfgLength);
+  std::optional<ChannelLists> lists = ReadChannelLists();
+  // A failed read fills its buffer with the bridge's fill bytes: they must
+  // never become the block that a later save or send writes out.
+  std::array<uint8_t, kBlockBytes> read{};
+  const auto length = static_cast<size_t>(layout.cfgLength);
+  if (ReadChipRegs(g_pBridgeDevice.load(), layout.cfgAddr, read.data(),
+                   static_cast<uint32_t>(length), kReadTimeoutMs) == 0) {
     throw ConfigError(std::string(kCfgReadFailedText));
   }
+  std::copy_n(read.begin(), length, block_.begin());
+  cfgAddr_ = layout.cfgAddr;
+  cfgLength_ = layout.cfgLength;
+  if (lists) {
+    driveChannels_ = std::move(lists->drive);
+    senseChannels_ = std::move(lists->sense);
+  }
+  filled_ = true;
   RefreshItemValues();
 }
 
@@ -165,9 +176,14 @@ std::recursive_mutex& ConfigSendMutex() {
   return mutex;
 }
 
-void CConfig::SendConfig() {
-  std::lock_guard sending(ConfigSendMutex());
+void CConfig::RequireSendable() const {
   RequireValidLength(cfgLength_);
+  if (!filled_) throw ConfigError(std::string(kCfgReadFailedText));
+}
+
+void CConfig::SendConfig() {
+  RequireSendable();
+  std::lock_guard sending(ConfigSendMutex());
   ApplyItemValues();
 
   IStreamControl& stream = StreamControl();
@@ -213,6 +229,7 @@ void CConfig::SendConfig() {
 }
 
 void CConfig::SendWithChecksum() {
+  RequireSendable();
   ComputeChecksum();
   SendConfig();
 }

@@ -45,8 +45,8 @@ class CConfig {
   struct WithItems {};
 
   // Reads the base, length, channel counts and map positions from the chip
-  // INI. The block starts zero-filled; the item list and the channel lists
-  // start empty.
+  // INI. The block starts zero-filled and unfilled (see IsFilled); the item
+  // list and the channel lists start empty.
   CConfig();
   // The same, then loads the chip's item description (GetScFilePath()); a
   // failed load leaves the object without items.
@@ -61,6 +61,12 @@ class CConfig {
   uint16_t CfgAddr() const { return cfgAddr_; }
   // As read from the INI; checked by the operations that use it.
   int CfgLength() const { return cfgLength_; }
+  // Whether the block holds a configuration: a read of the chip succeeded,
+  // or a ".cfg" file gave every byte (a shorter one counts only over a block
+  // that was filled already). An unfilled block is never sent or written to
+  // a file: SendConfig, SendWithChecksum, WriteCfgFile and ExportCfgFile
+  // throw "读取配置出错！请检查USB或I2C连接是否正常" before anything else.
+  bool IsFilled() const { return filled_; }
 
   // Writes the checksum bytes of the current family (ConfigFamilyIsDe7):
   //   DE7:   byte 2 = -(b0+b1), byte 212 = -(b0..b211), byte L-1 = -(b213..bL-2)
@@ -69,8 +75,10 @@ class CConfig {
   void ComputeChecksum();
 
   // Reads CFGAddr and CfgLength again, the channel lists (unless [Channel]
-  // "MapDisable" is set), then the block from the chip, and refreshes the
-  // item values. Throws "读取配置出错！请检查USB或I2C连接是否正常".
+  // "MapDisable" is set), then the block from the chip into a buffer of its
+  // own. Only a read that succeeded is adopted, with the address, length and
+  // lists it used, and refreshes the item values; a failed one changes
+  // nothing. Throws "读取配置出错！请检查USB或I2C连接是否正常".
   void ReadConfig();
   // Stores the item values into the block (with its checksum) and writes it
   // to the chip with the family's hand-shake. A data page that was streaming
@@ -154,10 +162,20 @@ class CConfig {
   // throws "创建cfg文件失败，请重新检查文件名字及位置是否正确" when it
   // cannot be written.
   bool ExportCfgFile(ICfgPathChooser& chooser);
+  // How much of the block a ".cfg" file must give.
+  enum class CfgFileFit {
+    // Any number of values: they go over the block's first bytes, the rest
+    // stays (the editor loads over a block read from the chip).
+    kOverBlock,
+    // Exactly CfgLength values, for a file that is burnt as it is; any other
+    // count is refused with CfgFileLengthText before the block changes.
+    kWholeBlock,
+  };
   // Fills the block from a ".cfg" file: the path, else the first file its
   // name matches as a pattern. Reads CFGAddr and CfgLength again, refreshes
   // the items and records the file. Throws "Open config file failed".
-  void LoadCfgFile(const std::filesystem::path& pathOrPattern);
+  void LoadCfgFile(const std::filesystem::path& pathOrPattern,
+                   CfgFileFit fit = CfgFileFit::kOverBlock);
   const std::filesystem::path& LoadedFile() const { return loadedFile_; }
   std::optional<std::filesystem::file_time_type> LoadedFileTime() const { return loadedFileTime_; }
 
@@ -183,8 +201,16 @@ class CConfig {
   static Layout ReadLayoutKeys();
   // Throws when length does not fit the block or the current family.
   static void RequireValidLength(int length);
+  // Throws when the length is invalid (its text) or the block holds no
+  // configuration (the read failure's text): what may not be sent or saved.
+  void RequireSendable() const;
   void ReadChannelCounts();
-  void ReadChannelLists();
+  struct ChannelLists {
+    std::vector<int32_t> drive;
+    std::vector<int32_t> sense;
+  };
+  // [Channel] "DrvMap" and "SenMap"; nothing while "MapDisable" is set.
+  static std::optional<ChannelLists> ReadChannelLists();
   std::optional<size_t> MapOffset(int startOffset, int entries) const;
   void ReverseMap(std::optional<size_t> offset, int entries);
 
@@ -212,6 +238,7 @@ class CConfig {
   int senseMapStart_ = 0;
   std::filesystem::path loadedFile_;
   std::optional<std::filesystem::file_time_type> loadedFileTime_;
+  bool filled_ = false;
   SleepFn sleep_;
 };
 
@@ -226,3 +253,7 @@ std::string ProposedCfgFileName(const std::string& chipName, std::time_t now);
 
 // The ".cfg" file of the chip's block backup.
 std::filesystem::path CfgBackupPath(const std::string& chipName);
+
+// The refusal of a ".cfg" file that is to be burnt whole but holds another
+// number of values: names the file, its count and the length expected.
+std::string CfgFileLengthText(const std::filesystem::path& file, size_t values, int length);

@@ -52,7 +52,13 @@ std::filesystem::path CfgBackupPath(const std::string& chipName) {
   return platform::AppPaths::Resolve(std::string(kBackupFolder) + chipName + "_Back.cfg");
 }
 
+std::string CfgFileLengthText(const std::filesystem::path& file, size_t values, int length) {
+  return "配置文件" + file.filename().string() + "有" + std::to_string(values) +
+         "个数据，与芯片配置长度" + std::to_string(length) + "不符，不烧录";
+}
+
 void CConfig::WriteCfgFile(const std::filesystem::path& path) {
+  RequireSendable();
   ComputeChecksum();
   const std::string text =
       FormatCfgText(std::span<const uint8_t>(block_.data(), static_cast<size_t>(cfgLength_)),
@@ -62,6 +68,7 @@ void CConfig::WriteCfgFile(const std::filesystem::path& path) {
 }
 
 bool CConfig::ExportCfgFile(ICfgPathChooser& chooser) {
+  RequireSendable();
   ComputeChecksum();
   std::optional<std::filesystem::path> path =
       chooser.ChooseSavePath(ProposedCfgFileName(GetChipName(), std::time(nullptr)), kCfgFilter);
@@ -75,7 +82,7 @@ bool CConfig::ExportCfgFile(ICfgPathChooser& chooser) {
   return true;
 }
 
-void CConfig::LoadCfgFile(const std::filesystem::path& pathOrPattern) {
+void CConfig::LoadCfgFile(const std::filesystem::path& pathOrPattern, CfgFileFit fit) {
   // The layout the file is read into is checked before the file is touched.
   const Layout layout = ReadLayoutKeys();
   RequireValidLength(layout.cfgLength);
@@ -93,10 +100,16 @@ void CConfig::LoadCfgFile(const std::filesystem::path& pathOrPattern) {
   if (!read) throw ConfigError(std::string(kCfgOpenFailedText));
   const CfgParseResult parsed = ParseCfgText(bytes);
   if (!parsed.ok) throw ConfigError(parsed.error);
+  const auto length = static_cast<size_t>(layout.cfgLength);
+  if (fit == CfgFileFit::kWholeBlock && parsed.values != length) {
+    throw ConfigError(CfgFileLengthText(opened, parsed.values, layout.cfgLength));
+  }
 
   std::copy(parsed.bytes.begin(), parsed.bytes.end(), block_.begin());
   cfgAddr_ = layout.cfgAddr;
   cfgLength_ = layout.cfgLength;
+  // Bytes a short file leaves are the chip's own only over a filled block.
+  filled_ = filled_ || parsed.bytes.size() >= length;
   RefreshItemValues();
   loadedFile_ = opened;
   std::error_code ec;

@@ -11,7 +11,8 @@ bool HeldConfig::Holds(const std::filesystem::path& path) const {
 void HeldConfig::Load(const std::filesystem::path& path) {
   held_.reset();
   const auto before = FileStamp::Of(path);
-  config_->LoadCfgFile(path);
+  // The file is burnt as it is: only a file of the whole block is taken.
+  config_->LoadCfgFile(path, CConfig::CfgFileFit::kWholeBlock);
   held_ = before;
 }
 

@@ -20,8 +20,8 @@ class HeldConfig {
   CConfig& Config() { return *config_; }
   // Whether the object holds exactly this file as it is on disk now.
   bool Holds(const std::filesystem::path& path) const;
-  // Loads the file (CConfig::LoadCfgFile); throws its ConfigError, after
-  // which the object holds nothing.
+  // Loads the file (CConfig::LoadCfgFile), which must give the whole block;
+  // throws its ConfigError, after which the object holds nothing.
   void Load(const std::filesystem::path& path);
   // Forgets the file and starts a fresh object (the chip family changed).
   void Reset();

@@ -6,8 +6,12 @@
 std::unique_ptr<ConfigBurnOps> MakeConfigBurn() {
   auto config = std::make_shared<CConfig>();
   auto ops = std::make_unique<ConfigBurnOps>();
-  ops->loadAndSend = [config](const std::filesystem::path& path) {
-    config->LoadCfgFile(path);
+  // The file goes into a fresh block: bytes it does not give would be
+  // burnt as zeros, so only a file of the whole block is taken.
+  ops->load = [config](const std::filesystem::path& path) {
+    config->LoadCfgFile(path, CConfig::CfgFileFit::kWholeBlock);
+  };
+  ops->send = [config] {
     StopDataStream();
     config->SendWithChecksum();
   };

@@ -198,8 +198,9 @@ bool CUpdateSequence::ConfigStep(const UpdatePlan& plan, std::unique_ptr<ConfigB
   }
   try {
     config = hooks_.makeConfig();
+    config->load(plan.configPath);
     Log("[CONFIG]烧录配置", LOG_BUSY);
-    config->loadAndSend(plan.configPath);
+    config->send();
     return true;
   } catch (const UserMessageError& e) {
     Log(e.what(), LOG_ERROR);

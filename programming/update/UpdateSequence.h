@@ -33,9 +33,11 @@ struct UpdatePlan {
 // The configuration burn and its check on the chip; the window's default is
 // made from CConfig (MakeConfigBurn).
 struct ConfigBurnOps {
-  // Loads the file for the current chip and sends the block with its
-  // checksum; throws UserMessageError with the operator's text.
-  std::function<void(const std::filesystem::path&)> loadAndSend;
+  // Loads the file for the current chip; a file that does not give the
+  // whole block is refused. Then sends the block with its checksum. Both
+  // throw UserMessageError with the operator's text.
+  std::function<void(const std::filesystem::path&)> load;
+  std::function<void()> send;
   // Compares the chip's block with the file's (the chip reset first).
   std::function<bool()> compare;
   // Byte 0 of the file's block: its version.

@@ -21,6 +21,7 @@
 #include "app/KestranaDlg.h"
 #include "app/PageSwitcher.h"
 #include "app/UpdateRunner.h"
+#include "device/CfgText.h"
 #include "device/ChipGlobals.h"
 #include "device/Config.h"
 #include "device/ConnectionStatus.h"
@@ -231,6 +232,33 @@ TEST_F(UpdatePanel, EnableBoxesAndExistingPathsAreStored) {
   WriteBytes(fw, "x");
   edit->setText(QString::fromStdString(fw.string()));
   EXPECT_EQ(platform::IniGetString("UPDATE", "duviv path", "", ini), fw.string());
+}
+
+// A configuration file with fewer values than the chip's block would leave
+// the rest of a fresh block to be burnt as zeros: it is refused before
+// anything is written, in one line, and the run fails.
+TEST_F(UpdatePanel, AConfigurationFileOfTheWrongLengthIsNeverBurnt) {
+  CConfig chip;
+  chip.ReadConfig();
+  const std::vector<uint8_t> before(chip.Block().begin(), chip.Block().begin() + chip.CfgLength());
+  UpdateFiles files;
+  files.config = root_.path() / "short.cfg";
+  WriteBytes(files.config,
+             FormatCfgText(std::span<const uint8_t>(before.data(), 100), CfgTextEnding::kComma));
+  ChooseUpdateSteps(*window_, files);
+
+  QSignalSpy finished(&window_->Updates(), &UpdateRunner::Finished);
+  Control<QPushButton>(CONTROL_NAME(IDC_UPDATE))->click();
+  ASSERT_TRUE(qttest::ProcessEventsUntil([&] { return finished.count() == 1; }));
+  const QStringList lines = LogLines(window_->Log());
+  EXPECT_FALSE(finished.at(0).at(0).toBool()) << lines.join('\n').toStdString();
+  EXPECT_TRUE(lines.contains(QString::fromStdString(CfgFileLengthText(files.config, 100, 186))))
+      << lines.join('\n').toStdString();
+  EXPECT_FALSE(lines.contains(QStringLiteral("[CONFIG]烧录配置")));
+  EXPECT_FALSE(lines.contains(QStringLiteral("校验配置")));
+  CConfig after;
+  after.ReadConfig();
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.Block().begin()));
 }
 
 // All three steps from the panel on the program's own simulated bridge, with

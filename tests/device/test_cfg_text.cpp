@@ -24,6 +24,7 @@ TEST_P(CfgParseTable, TokensGiveBytes) {
   const CfgParseResult result = ParseCfgText(GetParam().text);
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(result.bytes, GetParam().expected);
+  EXPECT_EQ(result.values, GetParam().expected.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -38,6 +39,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"blank token is zero", "0x01, ,0x02,", {0x01, 0x00, 0x02}},
                       ParseCase{"bad digits are skipped", "0xzz,0xg1,", {0x00, 0x01}},
                       ParseCase{"last token without comma", "0x12,0x34", {0x12, 0x34}},
+                      ParseCase{"line break after the last comma is no value",
+                                "0x12,0x34,\r\n",
+                                {0x12, 0x34}},
+                      ParseCase{"trailing tokens without digits are no values",
+                                "0x12,\r\n, ,zz",
+                                {0x12}},
+                      ParseCase{"a digit after blanks keeps them",
+                                "0x12, ,\r\n7",
+                                {0x12, 0x00, 0x07}},
                       ParseCase{"text ends at the first zero byte",
                                 std::string("0x01,0x02,\0"
                                             "0x03,",
@@ -61,6 +71,9 @@ TEST(CfgText, TokensPastTheBlockAreIgnored) {
   ASSERT_TRUE(result.ok);
   ASSERT_EQ(result.bytes.size(), kCfgBlockMaxBytes);
   EXPECT_EQ(result.bytes[1023], 0xF1);  // 1023 % 16 == 15
+  // They are counted all the same.
+  EXPECT_EQ(result.values, 1100u);
+  EXPECT_EQ(ParseCfgText(text + "\r\n").values, 1100u);
 }
 
 TEST(CfgText, FilesOverOneMebibyteAreRefused) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "ConfigTestUtil.h"
 #include "device/CfgPathChooser.h"
+#include "device/CfgText.h"
 
 namespace {
 
@@ -171,16 +173,83 @@ TEST_F(ConfigBlockTest, ReadConfigFillsTheBlockAndTheChannelLists) {
   EXPECT_THAT(cfg.DriveChannels(), ElementsAre(5));
 }
 
-TEST_F(ConfigBlockTest, ReadConfigFailureIsThrown) {
-  ConnectChip(ChipFamily::RU9);
-  Bridge().SetSilent(true);
-  CConfig cfg;
+void ExpectReadFailure(const std::function<void()>& op) {
   try {
-    cfg.ReadConfig();
+    op();
     ADD_FAILURE() << "no error";
   } catch (const ConfigError& e) {
     EXPECT_EQ(std::string(kCfgReadFailedText), e.what());
   }
+}
+
+// A failed read leaves the block with the address, length and channel lists
+// of the last good one: the bridge's fill bytes never reach a file or the
+// chip.
+TEST_F(ConfigBlockTest, AFailedReadChangesNothingThatIsSavedOrSentLater) {
+  const std::vector<uint8_t> stored = WithValidSums(ChipFamily::RU9, PatternBlock(186));
+  WriteChipIni(std::string(kRu9ChipIni) + "[Channel]\r\nDrvMap=3,1\r\n");
+  ConnectChip(ChipFamily::RU9, stored);
+  CConfig cfg;
+  cfg.ReadConfig();
+
+  // The settings now name another layout, and the cable is loose.
+  WriteChipIni("[Cfg]\r\nCFGAddr=0x8050\r\nCfgLength=200\r\n[Channel]\r\nDrvMap=9\r\n");
+  Bridge().SetSilent(true);
+  ExpectReadFailure([&] { cfg.ReadConfig(); });
+  EXPECT_EQ(0x8047, cfg.CfgAddr());
+  EXPECT_EQ(186, cfg.CfgLength());
+  EXPECT_THAT(cfg.DriveChannels(), ElementsAre(3, 1));
+  EXPECT_TRUE(std::equal(stored.begin(), stored.end(), cfg.Block().begin()));
+
+  Bridge().SetSilent(false);
+  const std::filesystem::path file = Root() / "saved.cfg";
+  cfg.WriteCfgFile(file);
+  WriteChipIni(kRu9ChipIni);
+  CConfig saved;
+  saved.LoadCfgFile(file);
+  EXPECT_TRUE(std::equal(stored.begin(), stored.end() - 1, saved.Block().begin()));
+  cfg.SendConfig();
+  EXPECT_EQ(stored, Personality().StoredConfig());
+}
+
+// A block no read or file has filled holds no configuration: its send or
+// save is refused with the read failure's text, not burnt as zeros.
+TEST_F(ConfigBlockTest, ABlockNeverFilledIsNeitherSentNorSaved) {
+  const std::vector<uint8_t> stored = WithValidSums(ChipFamily::RU9, PatternBlock(186));
+  ConnectChip(ChipFamily::RU9, stored);
+  Bridge().SetSilent(true);
+  CConfig cfg;
+  ExpectReadFailure([&] { cfg.ReadConfig(); });
+  EXPECT_FALSE(cfg.IsFilled());
+  Bridge().SetSilent(false);
+  Bridge().Trace().Clear();
+
+  const std::filesystem::path file = Root() / "out.cfg";
+  CancelChooser chooser;
+  ExpectReadFailure([&] { cfg.SendConfig(); });
+  ExpectReadFailure([&] { cfg.SendWithChecksum(); });
+  ExpectReadFailure([&] { cfg.WriteCfgFile(file); });
+  ExpectReadFailure([&] { cfg.ExportCfgFile(chooser); });
+  EXPECT_EQ(0, chooser.asked);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_TRUE(Sent().empty());
+
+  // A short file leaves bytes nobody read: still nothing to send.
+  platform::testing_support::WriteBytes(Root() / "short.cfg", "0x01,0x02,");
+  cfg.LoadCfgFile(Root() / "short.cfg");
+  EXPECT_FALSE(cfg.IsFilled());
+  ExpectReadFailure([&] { cfg.SendConfig(); });
+  EXPECT_TRUE(Sent().empty());
+  // A whole block from a file is one.
+  platform::testing_support::WriteBytes(Root() / "whole.cfg",
+                                        FormatCfgText(stored, CfgTextEnding::kComma));
+  cfg.LoadCfgFile(Root() / "whole.cfg");
+  EXPECT_TRUE(cfg.IsFilled());
+  cfg.SendConfig();
+  EXPECT_EQ(1u, Personality().TakenCount());
+  // And a short file over a filled block keeps it filled.
+  cfg.LoadCfgFile(Root() / "short.cfg");
+  EXPECT_TRUE(cfg.IsFilled());
 }
 
 // --- Comparison with the chip ---

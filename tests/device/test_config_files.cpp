@@ -49,9 +49,9 @@ std::string OneItemSc() {
 class ConfigFilesTest : public ConfigTest {};
 
 TEST_F(ConfigFilesTest, WrittenAndExportedFilesLoadBackTheSameBlock) {
-  const std::vector<uint8_t> bytes = PatternBlock(186);
+  ConnectChip(ChipFamily::RU9, PatternBlock(186));
   CConfig cfg;
-  std::copy(bytes.begin(), bytes.end(), cfg.Block().begin());
+  cfg.ReadConfig();
   const std::filesystem::path written = Root() / "written.cfg";
   const std::filesystem::path exported = Root() / "exported.cfg";
   cfg.WriteCfgFile(written);
@@ -84,7 +84,9 @@ TEST_F(ConfigFilesTest, ExportProposesChipAndTimeAndKeepsCancelAndFailuresApart)
   t.tm_isdst = -1;
   EXPECT_EQ("RO911_20210303140509.cfg", ProposedCfgFileName("RO911", std::mktime(&t)));
 
+  ConnectChip(ChipFamily::RU9);
   CConfig cfg;
+  cfg.ReadConfig();
   ScriptedChooser cancel(std::nullopt);
   EXPECT_FALSE(cfg.ExportCfgFile(cancel));
   EXPECT_EQ(0u, cancel.proposed.find("RO911_"));
@@ -179,6 +181,47 @@ TEST_F(ConfigFilesTest, ItemDescriptionsReplaceTheItemsAndSetTheBase) {
     EXPECT_EQ((Root() / "bad.ui").string() + "文件不是指定的ui文件", e.what());
   }
   EXPECT_TRUE(cfg.Items().empty());
+}
+
+// A file that is burnt as it is must give the whole block: bytes it lacks
+// would go out as whatever the block held.
+TEST_F(ConfigFilesTest, AWholeBlockLoadTakesOnlyAFileOfTheBlocksLength) {
+  const std::vector<uint8_t> block = PatternBlock(186);
+  const std::string text = FormatCfgText(block, CfgTextEnding::kComma);
+  const std::string first100 =
+      FormatCfgText(std::span<const uint8_t>(block.data(), 100), CfgTextEnding::kComma);
+  struct Case {
+    const char* name;
+    std::string text;
+    size_t refusedCount;  // 0: taken
+  } cases[] = {
+      {"exported", text, 0},
+      {"written, with its zero byte", FormatCfgText(block, CfgTextEnding::kCommaAndZero), 0},
+      {"line break after the last comma", text + "\r\n", 0},
+      {"blank tokens after the block", text + " ,\r\n, ", 0},
+      {"100 values", first100, 100},
+      {"100 values and a line break", first100 + "\r\n", 100},
+      {"one value more", text + "0x00,", 187},
+      {"a value after blank tokens", text + " , ,7", 189},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path file = Root() / "line.cfg";
+    WriteBytes(file, c.text);
+    CConfig cfg;
+    try {
+      cfg.LoadCfgFile(file, CConfig::CfgFileFit::kWholeBlock);
+      EXPECT_EQ(0u, c.refusedCount);
+      EXPECT_TRUE(std::equal(block.begin(), block.end(), cfg.Block().begin()));
+      EXPECT_TRUE(cfg.IsFilled());
+    } catch (const ConfigError& e) {
+      EXPECT_EQ(CfgFileLengthText(file, c.refusedCount, 186), e.what());
+      EXPECT_NE(std::string(e.what()).find("line.cfg"), std::string::npos);
+      EXPECT_EQ(0, cfg.Block()[0]);
+      EXPECT_FALSE(cfg.IsFilled());
+      EXPECT_TRUE(cfg.LoadedFile().empty());
+    }
+  }
 }
 
 TEST_F(ConfigFilesTest, BackupHoldsTheChipsBlockAndRestoreSendsItBack) {

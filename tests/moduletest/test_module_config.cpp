@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ModuleRig.h"
+#include "device/CfgText.h"
 #include "device/Config.h"
 #include "device/RequestQueue.h"
 #include "sim/flash/FirmwareImages.h"
@@ -303,15 +304,54 @@ TEST_F(ModuleConfigTest, TouchFirmwareThatIsMissingOrNoFirmwareFailsTheUpdate) {
 
 namespace {
 
-TEST_F(ModuleConfigTest, TestConfigurationWithoutTheChipsVersionIsNotDownloaded) {
-  PlugNamed("good");
-  RunSettings settings = VersionMode();
-  settings.useTestConfig = true;
-  settings.testConfigPath = Root() / "test" / "Test.cfg";
-  platform::testing_support::WriteBytes(settings.testConfigPath, "no configuration here");
-  Run(settings);
-  EXPECT_TRUE(sink_.Has("测试配置版本号与量产配置版本号不同，取消下载", LOG_ERROR));
-  EXPECT_EQ(0u, Personality().TakenCount());
+// A production or test configuration file that does not give the chip's
+// whole block is a failed load: nothing of it is burnt, and the line names
+// the file, its count and the length.
+TEST_F(ModuleConfigTest, AConfigurationFileOfTheWrongLengthIsNeverBurnt) {
+  struct Case {
+    const char* name;
+    bool production;
+    std::string text;
+    size_t values;
+  };
+  const std::vector<uint8_t> first100(100, 0x41);
+  const std::string whole = FormatCfgText(std::vector<uint8_t>(kRu9Length, 0x41),
+                                          CfgTextEnding::kComma);
+  const Case cases[] = {
+      {"short production file", true, FormatCfgText(first100, CfgTextEnding::kComma), 100},
+      {"long production file", true, whole + "0x41,", kRu9Length + 1},
+      {"short test file", false, FormatCfgText(first100, CfgTextEnding::kCommaAndZero), 100},
+      {"no configuration at all", false, "no configuration here", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlugNamed("good");
+    RunSettings settings = VersionMode();
+    const std::filesystem::path file = Root() / "test" / (c.production ? "VAzezu.cfg" : "Test.cfg");
+    platform::testing_support::WriteBytes(file, c.text);
+    if (c.production) {
+      settings.forceUpdate = true;
+      settings.useProductionConfig = true;
+      settings.productionConfigPath = file;
+    } else {
+      settings.useTestConfig = true;
+      settings.testConfigPath = file;
+    }
+    const RunResult result = Run(settings);
+    EXPECT_TRUE(sink_.Has(CfgFileLengthText(file, c.values, kRu9Length) + ": " + file.string(),
+                          LOG_ERROR))
+        << testing::PrintToString(sink_.Texts());
+    if (c.production) {
+      EXPECT_EQ(TEST_FAIL, result.items[kItemUpdate]);
+      EXPECT_TRUE(sink_.Has("[Config]升级失败", LOG_ERROR));
+    } else {
+      EXPECT_TRUE(sink_.Has("导入测试配置失败", LOG_ERROR));
+      EXPECT_EQ(0u, Personality().TakenCount());
+    }
+    EXPECT_EQ(flashBefore_, Flash());
+    TearDown();
+    SetUp();
+  }
 }
 
 TEST_F(ModuleConfigTest, TestConfigurationFileIsReadAgainWhenItChanges) {

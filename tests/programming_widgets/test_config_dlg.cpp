@@ -51,9 +51,11 @@ class ConfigDlgTest : public ConfigTest {
     ConfigTest::TearDown();
   }
 
-  // The editor on a chip holding a valid stored block.
-  CConfigDlg& Open() {
+  // The editor on a chip holding a valid stored block; beforeLoad runs once
+  // the chip is there, before the editor loads its items and reads.
+  CConfigDlg& Open(const std::function<void()>& beforeLoad = nullptr) {
     ConnectChip(ChipFamily::RU9, WithValidSums(ChipFamily::RU9, PatternBlock(186)));
+    if (beforeLoad) beforeLoad();
     ConfigDlgHost host;
     host.readPanelGeometry = [this] {
       ++geometryReads_;
@@ -232,6 +234,58 @@ TEST_F(ConfigDlgTest, ReadThenSaveThenLoadGivesTheSameBlock) {
   EXPECT_EQ(QStringLiteral("saved.cfg"), configFile->text());
   EXPECT_EQ(file, dlg_->Config().LoadedFile());
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('|').toStdString();
+}
+
+const QString kReadFailed = QString::fromUtf8(kCfgReadFailedText.data(),
+                                               static_cast<qsizetype>(kCfgReadFailedText.size()));
+
+// "Read Cfg" on a loose cable: the message, and the block behind the grid is
+// the one read before, so a save and a send once the cable is back carry the
+// chip's bytes with the edit, never the failed read's fill.
+TEST_F(ConfigDlgTest, AFailedReadLeavesTheBlockThatSaveAndSendUse) {
+  Open();
+  const std::vector<uint8_t> chip = ChipBlock();
+  ItemNamed("Screen_Touch_Level").value = "77";  // block byte 12
+  Bridge().SetSilent(true);
+  Button(CONTROL_NAME(IDC_CFG_READ))->click();
+  EXPECT_EQ(QStringList{kReadFailed}, prompts_.warnings);
+  EXPECT_EQ("77", ItemNamed("Screen_Touch_Level").value) << "the grid keeps its values";
+  Bridge().SetSilent(false);
+
+  const fs::path file = Root() / "saved.cfg";
+  prompts_.saveResults.push_back(QString::fromStdString(file.string()));
+  Button(CONTROL_NAME(IDC_CFG_SAVE))->click();
+  Button(CONTROL_NAME(IDC_CFG_SEND))->click();
+  EXPECT_EQ(QStringList{kReadFailed}, prompts_.warnings);
+
+  std::vector<uint8_t> wanted = chip;
+  wanted[12] = 77;
+  CConfig saved;
+  saved.LoadCfgFile(file);
+  // All but the checksum and the fresh flag, which the save sets anew.
+  EXPECT_TRUE(std::equal(wanted.begin(), wanted.end() - 2, saved.Block().begin()));
+  EXPECT_EQ(1u, Personality().TakenCount());
+  EXPECT_TRUE(std::equal(wanted.begin(), wanted.end() - 2, ChipBlock().begin()));
+}
+
+// An editor whose first read failed holds no block: its send and save are
+// refused with the read failure's text, and neither the chip nor a file is
+// written.
+TEST_F(ConfigDlgTest, AFreshEditorWhoseFirstReadFailedRefusesSendAndSave) {
+  Open([this] { Bridge().SetSilent(true); });
+  EXPECT_EQ(QStringList{kReadFailed}, prompts_.warnings);
+  Bridge().SetSilent(false);
+  const std::vector<uint8_t> chip = ChipBlock();
+
+  const fs::path file = Root() / "saved.cfg";
+  prompts_.saveResults.push_back(QString::fromStdString(file.string()));
+  Button(CONTROL_NAME(IDC_CFG_SEND))->click();
+  Button(CONTROL_NAME(IDC_CFG_SAVE))->click();
+  EXPECT_EQ((QStringList{kReadFailed, kReadFailed, kReadFailed}), prompts_.warnings);
+  EXPECT_TRUE(prompts_.saveCalls.empty()) << "no file is asked for";
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(0u, Personality().TakenCount());
+  EXPECT_EQ(chip, ChipBlock());
 }
 
 TEST_F(ConfigDlgTest, SendIsTakenByTheChipWhileTheWaitingDialogStands) {

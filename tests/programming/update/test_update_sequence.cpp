@@ -94,7 +94,8 @@ struct SequenceRig {
     h.chipNameVersion = [this] { return chipVersionSeen.empty() ? GetChipNameVersion() : chipVersionSeen; };
     h.makeConfig = [this] {
       auto ops = std::make_unique<ConfigBurnOps>();
-      ops->loadAndSend = [this](const std::filesystem::path&) {
+      ops->load = [](const std::filesystem::path&) {};
+      ops->send = [this] {
         if (configRefused) throw UserMessageError("发送配置失败！请检查USB或I2C连接是否正常");
         ++configSends;
       };
