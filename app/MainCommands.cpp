@@ -39,9 +39,23 @@ void MainCommands::InstallShortcuts() {
   bind(QKeySequence(Qt::Key_F1), [this] { OnHelp(); });
 }
 
+std::string AxisCommandName(AxisSwap swap) {
+  switch (swap) {
+    case AxisSwap::X2X: return "X<->X";
+    case AxisSwap::Y2Y: return "Y<->Y";
+    case AxisSwap::X2Y: return "X<->Y";
+  }
+  return {};
+}
+
+std::string AxisUnchangedLine(AxisSwap swap, const std::string& missing) {
+  return "[" + AxisCommandName(swap) + "]" + missing + "，未发送配置";
+}
+
 void MainCommands::SwapAxes(AxisSwap swap) {
   if (host_.isBusy && host_.isBusy()) return;
   QString failure;
+  std::string missing;
   if (host_.links != nullptr) host_.links->BeginExclusive();
   try {
     RunWithWaiting(host_.window, [&] {
@@ -49,11 +63,12 @@ void MainCommands::SwapAxes(AxisSwap swap) {
         CConfig config(CConfig::WithItems{});
         config.ReadConfig();
         switch (swap) {
-          case AxisSwap::X2X: config.ApplyX2X(); break;
-          case AxisSwap::Y2Y: config.ApplyY2Y(); break;
-          case AxisSwap::X2Y: config.ApplyX2Y(); break;
+          case AxisSwap::X2X: missing = config.ApplyX2X(); break;
+          case AxisSwap::Y2Y: missing = config.ApplyY2Y(); break;
+          case AxisSwap::X2Y: missing = config.ApplyX2Y(); break;
         }
-        config.SendConfig();
+        // An unchanged block is not written again.
+        if (missing.empty()) config.SendConfig();
       } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
       }
@@ -62,6 +77,9 @@ void MainCommands::SwapAxes(AxisSwap swap) {
     if (failure.isEmpty()) failure = QString::fromUtf8(e.what());
   }
   if (host_.links != nullptr) host_.links->EndExclusive();
+  if (!missing.empty() && host_.log != nullptr) {
+    host_.log->AddLog(AxisUnchangedLine(swap, missing), LOG_ERROR);
+  }
   if (!failure.isEmpty() && host_.prompts != nullptr) host_.prompts->warn(failure);
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 class ConnectionLinks;
 class ILogSink;
@@ -16,6 +17,12 @@ inline constexpr const char* kHelpFileText = "..\\doc\\Zudazivir使用说明v1.2
 inline constexpr const char* kVersionLine = "V1.40.0D@2020-09-04";
 
 enum class AxisSwap { X2X, Y2Y, X2Y };
+
+// The button's caption: "X<->X", "Y<->Y" or "X<->Y".
+std::string AxisCommandName(AxisSwap swap);
+// The line of a command that found nothing to change:
+// "[X<->Y]找不到配置项X2Y，未发送配置".
+std::string AxisUnchangedLine(AxisSwap swap, const std::string& missing);
 
 class MainCommands : public QObject {
   Q_OBJECT
@@ -40,7 +47,8 @@ class MainCommands : public QObject {
   // pop-up windows).
   void InstallShortcuts();
   // Reads the chip's configuration, swaps the axes and sends it back; a
-  // failure is shown with its text and nothing is sent.
+  // failure is shown with its text and nothing is sent. A command that
+  // changed nothing sends nothing and logs AxisUnchangedLine.
   void SwapAxes(AxisSwap swap);
   void OnLogo();
   void OnHelp();

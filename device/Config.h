@@ -127,10 +127,12 @@ class CConfig {
   // Axis commands. X2Y toggles the item of key "X2Y". X2X and Y2Y toggle
   // their items on the DE7 family; on others they reverse the drive (sense)
   // map in the block up to its last entry that is not 0xFF, then refresh the
-  // items. A missing item changes nothing.
-  void ApplyX2Y();
-  void ApplyX2X();
-  void ApplyY2Y();
+  // items. A command that finds nothing to change changes nothing and says
+  // what was missing ("找不到配置项X2Y", "芯片INI缺少DrvMaxNum", ...); the
+  // text is empty when the configuration changed.
+  [[nodiscard]] std::string ApplyX2Y();
+  [[nodiscard]] std::string ApplyX2X();
+  [[nodiscard]] std::string ApplyY2Y();
 
   // --- Channels ---
   // The four counts as read from the chip INI, each held to 0..kBlockBytes.
@@ -212,7 +214,14 @@ class CConfig {
   // [Channel] "DrvMap" and "SenMap"; nothing while "MapDisable" is set.
   static std::optional<ChannelLists> ReadChannelLists();
   std::optional<size_t> MapOffset(int startOffset, int entries) const;
-  void ReverseMap(std::optional<size_t> offset, int entries);
+  // The map of an axis ("DrvMaxNum"/"DrvStartAddr" and its name in the
+  // operator's words).
+  struct MapKeys {
+    const char* countKey;
+    const char* startKey;
+    const char* name;
+  };
+  std::string ReverseMap(std::optional<size_t> offset, int entries, const MapKeys& keys);
 
   const CfgItem* FindItemByKey(const std::string& key) const;
   CfgItem* FindItemByKey(const std::string& key);
@@ -221,7 +230,7 @@ class CConfig {
   std::string ItemText(const CfgItem& item, size_t offset, bool de7) const;
   ItemWrite PlanItemWrite(const CfgItem& item, size_t offset, bool de7) const;
   int ItemNumber(const CfgItem& item) const;
-  void ToggleItem(const std::string& key);
+  std::string ToggleItem(const std::string& key);
 
   std::array<uint8_t, kBlockBytes> block_{};
   uint16_t cfgAddr_ = 0x8047;

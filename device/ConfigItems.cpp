@@ -233,39 +233,38 @@ void CConfig::SetItemValue(const std::string& key, int value) {
   item->value = CfgNumberText(*item, value);
 }
 
-void CConfig::ToggleItem(const std::string& key) {
+std::string CConfig::ToggleItem(const std::string& key) {
   CfgItem* item = FindItemByKey(key);
-  if (item == nullptr) return;
+  if (item == nullptr) return "找不到配置项" + key;
   const int v = ItemNumber(*item);
   SetItemValue(key, 1 - v);
+  return {};
 }
 
-void CConfig::ApplyX2Y() { ToggleItem("X2Y"); }
+std::string CConfig::ApplyX2Y() { return ToggleItem("X2Y"); }
 
-void CConfig::ReverseMap(std::optional<size_t> offset, int entries) {
-  if (!offset) return;
+std::string CConfig::ReverseMap(std::optional<size_t> offset, int entries, const MapKeys& keys) {
+  if (entries == 0) return std::string("芯片INI缺少") + keys.countKey;
+  if (!offset) {
+    return std::string(keys.name) + "超出配置块(" + keys.startKey + "/" + keys.countKey + ")";
+  }
   uint8_t* map = block_.data() + *offset;
   int last = entries - 1;
   while (last >= 0 && map[last] == kUnusedMapEntry) --last;
-  if (last < 1) return;
+  if (last < 1) return std::string(keys.name) + "中的通道少于两个";
   std::reverse(map, map + last + 1);
   RefreshItemValues();
+  return {};
 }
 
-void CConfig::ApplyX2X() {
-  if (ConfigFamilyIsDe7()) {
-    ToggleItem("X2X");
-    return;
-  }
+std::string CConfig::ApplyX2X() {
+  if (ConfigFamilyIsDe7()) return ToggleItem("X2X");
   ReadChannelCounts();
-  ReverseMap(DriveMapOffset(), drvMaxNum_);
+  return ReverseMap(DriveMapOffset(), drvMaxNum_, {"DrvMaxNum", "DrvStartAddr", "驱动通道表"});
 }
 
-void CConfig::ApplyY2Y() {
-  if (ConfigFamilyIsDe7()) {
-    ToggleItem("Y2Y");
-    return;
-  }
+std::string CConfig::ApplyY2Y() {
+  if (ConfigFamilyIsDe7()) return ToggleItem("Y2Y");
   ReadChannelCounts();
-  ReverseMap(SenseMapOffset(), senMaxNum_);
+  return ReverseMap(SenseMapOffset(), senMaxNum_, {"SenMaxNum", "SenStartAddr", "感应通道表"});
 }

@@ -131,7 +131,7 @@ TEST_F(MainCommandsTest, EachAxisButtonTurnsItsOwnAxis) {
   } cases[] = {
       {CONTROL_NAME(IDC_AXIS_X2X), false, true},
       {CONTROL_NAME(IDC_AXIS_Y2Y), true, false},
-      // This chip's items have no axis swap: the block goes back as it was.
+      // The swap toggles the chip's "X2Y" item: neither map moves.
       {CONTROL_NAME(IDC_AXIS_X2Y), false, false},
   };
   for (const Case& c : cases) {
@@ -148,6 +148,46 @@ TEST_F(MainCommandsTest, EachAxisButtonTurnsItsOwnAxis) {
     const std::vector<uint8_t> driveAfter = bridge_->Chip().Read(kDriveMap, kDriveEntries, 15);
     EXPECT_EQ(senseAfter, c.senseReversed ? std::vector<uint8_t>(sense.rbegin(), sense.rend()) : sense);
     EXPECT_EQ(driveAfter, c.driveReversed ? std::vector<uint8_t>(drive.rbegin(), drive.rend()) : drive);
+  }
+}
+
+// A command that finds nothing to change writes nothing to the chip and
+// says, in one line, which command and what was missing.
+TEST_F(MainCommandsTest, AnAxisCommandThatChangesNothingSendsNothingAndSaysWhy) {
+  const fs::path chipIni = root_.path() / "System/ChipIni/RO9110V.ini";
+  const std::string shippedIni = platform::testing_support::ReadBytes(chipIni);
+  auto without = [&](const std::string& key) {
+    std::string text = shippedIni;
+    const size_t at = text.find(key + "=");
+    text.erase(at, text.find('\n', at) + 1 - at);
+    return text;
+  };
+  // The swap's key names a bit no item of the chip's item file holds.
+  std::string noSwapItem = shippedIni;
+  noSwapItem.insert(noSwapItem.find("[Cfg]") + 5, "\nX2Y=9000,0");
+  struct Case {
+    QString button;
+    std::string ini;
+    QString line;
+  } cases[] = {
+      {CONTROL_NAME(IDC_AXIS_X2Y), noSwapItem, QStringLiteral("[X<->Y]找不到配置项X2Y，未发送配置")},
+      {CONTROL_NAME(IDC_AXIS_X2X), without("DrvMaxNum"),
+       QStringLiteral("[X<->X]芯片INI缺少DrvMaxNum，未发送配置")},
+      {CONTROL_NAME(IDC_AXIS_Y2Y), without("SenMaxNum"),
+       QStringLiteral("[Y<->Y]芯片INI缺少SenMaxNum，未发送配置")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button.toStdString());
+    WriteBytes(chipIni, c.ini);
+
+    bridge_->Chip().ClearAccessLog();
+    Control<QPushButton>(c.button)->click();
+    EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('\n').toStdString();
+    EXPECT_EQ(LogLines(window_->Log()).last(), c.line);
+    for (const sim::ChipAccess& a : bridge_->Chip().AccessLog()) {
+      EXPECT_FALSE(a.op == sim::AccessOp::Write && a.address >= 0x8047 && a.address < 0x8047 + 186)
+          << "a write at " << std::hex << a.address;
+    }
   }
 }
 

@@ -43,38 +43,46 @@ TEST_F(ConfigAxisTest, MirroringReversesTheMapInTheChip) {
   cfg.ReadConfig();
   EXPECT_EQ("0", cfg.Items()[0].value);  // chip channel 3 is position 0
 
-  cfg.ApplyX2X();
+  EXPECT_EQ("", cfg.ApplyX2X());
   EXPECT_EQ("2", cfg.Items()[0].value);
   cfg.SendConfig();
   EXPECT_THAT(ChipBytes(kDriveMap, 5), ElementsAre(2, 1, 3, 0xFF, 0xFF));
   EXPECT_EQ(1u, Personality().TakenCount());
 
-  cfg.ApplyY2Y();
+  EXPECT_EQ("", cfg.ApplyY2Y());
   cfg.SendConfig();
   EXPECT_THAT(ChipBytes(kSenseMap, 4), ElementsAre(6, 7, 8, 9));
   EXPECT_THAT(ChipBytes(kDriveMap, 5), ElementsAre(2, 1, 3, 0xFF, 0xFF));
 }
 
+// A map that cannot be turned stays as it is, and the command says why.
 TEST_F(ConfigAxisTest, MapsWithFewerThanTwoEntriesOrOutsideTheBlockStayAsTheyAre) {
   struct Case {
     const char* name;
     const char* channel;
     std::vector<uint8_t> drive;
+    const char* missing;
   } cases[] = {
-      {"one entry", "[Channel]\r\nDrvMaxNum=4\r\n", {7, 0xFF, 0xFF, 0xFF}},
-      {"all unused", "[Channel]\r\nDrvMaxNum=3\r\n", {0xFF, 0xFF, 0xFF}},
-      {"no entries", "[Channel]\r\nDrvMaxNum=0\r\n", {1, 2}},
-      {"map past the block", "[Channel]\r\nDrvMaxNum=900\r\n", {1, 2}},
-      {"count past any block", "[Channel]\r\nDrvMaxNum=2147483647\r\n", {1, 2}},
+      {"one entry", "[Channel]\r\nDrvMaxNum=4\r\n", {7, 0xFF, 0xFF, 0xFF}, "驱动通道表中的通道少于两个"},
+      {"all unused", "[Channel]\r\nDrvMaxNum=3\r\n", {0xFF, 0xFF, 0xFF}, "驱动通道表中的通道少于两个"},
+      {"no entries", "[Channel]\r\nDrvMaxNum=0\r\n", {1, 2}, "芯片INI缺少DrvMaxNum"},
+      {"no count at all", "", {1, 2}, "芯片INI缺少DrvMaxNum"},
+      {"map past the block", "[Channel]\r\nDrvMaxNum=900\r\n", {1, 2},
+       "驱动通道表超出配置块(DrvStartAddr/DrvMaxNum)"},
+      {"count past any block", "[Channel]\r\nDrvMaxNum=2147483647\r\n", {1, 2},
+       "驱动通道表超出配置块(DrvStartAddr/DrvMaxNum)"},
   };
   for (const Case& c : cases) {
     WriteChipIni(std::string(kRu9ChipIni) + c.channel);
     CConfig cfg;
     std::copy(c.drive.begin(), c.drive.end(), cfg.Block().begin() + kDriveMap);
     const std::vector<uint8_t> before(cfg.Block().begin(), cfg.Block().end());
-    cfg.ApplyX2X();
+    EXPECT_EQ(c.missing, cfg.ApplyX2X()) << c.name;
     EXPECT_TRUE(std::equal(before.begin(), before.end(), cfg.Block().begin())) << c.name;
   }
+  WriteChipIni(kRu9ChipIni);
+  CConfig cfg;
+  EXPECT_EQ("芯片INI缺少SenMaxNum", cfg.ApplyY2Y());
 }
 
 TEST_F(ConfigAxisTest, OutlandishChannelCountsAreHeldToTheBlock) {
@@ -119,14 +127,14 @@ TEST_F(ConfigAxisTest, SwapAndDe7MirrorsToggleTheirItems) {
   }
   cfg.ReadConfig();
 
-  cfg.ApplyX2Y();
-  cfg.ApplyX2X();
-  cfg.ApplyY2Y();  // no item named Y2Y: nothing changes
+  EXPECT_EQ("", cfg.ApplyX2Y());
+  EXPECT_EQ("", cfg.ApplyX2X());
+  EXPECT_EQ("找不到配置项Y2Y", cfg.ApplyY2Y());  // no item named Y2Y: nothing changes
   cfg.SendConfig();
   EXPECT_EQ(0x02, ChipBlock()[0x10] & 0x03);
   EXPECT_EQ(1u, Personality().TakenCount());
 
-  cfg.ApplyX2Y();
+  EXPECT_EQ("", cfg.ApplyX2Y());
   cfg.SendConfig();
   EXPECT_EQ(0x03, ChipBlock()[0x10] & 0x03);
 }
