@@ -116,8 +116,6 @@ bool PageSwitcher::StopPageStream(int page) {
 void PageSwitcher::RestartPageStream(int page) {
   UiBridge::call([this, page] {
     CDataLayout* layout = DataLayout(page);
-    if (layout == nullptr) return;
-    layout->SetStopped(false);
-    layout->RequestFrame();
+    if (layout != nullptr) layout->ResumeStream();
   });
 }

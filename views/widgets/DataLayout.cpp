@@ -60,6 +60,11 @@ void CDataLayout::StartStream() {
   RequestFrame();
 }
 
+void CDataLayout::ResumeStream() {
+  SetStopped(false);
+  RequestFrame();
+}
+
 void CDataLayout::StopStream() {
   SetStopped(true);
   StopDataStream();

@@ -31,6 +31,11 @@ void CRawDataLayout::StartStream() {
   CDataLayout::StartStream();
 }
 
+void CRawDataLayout::ResumeStream() {
+  ResetStatistics();
+  CDataLayout::ResumeStream();
+}
+
 void CRawDataLayout::ResetStatistics() { Raw().ResetStatistics(); }
 
 void CRawDataLayout::SetSingleFrameStats(bool single, bool failFlags) {

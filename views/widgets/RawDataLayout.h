@@ -28,8 +28,10 @@ class CRawDataLayout : public CDataLayout {
   CRawDataLayout(DataFormatStore& store, ILogSink* log, RawFrameStack& stack, NodeArrays& nodes,
                  std::mutex& nodesLock, QWidget* parent = nullptr);
 
-  // Forgets the stacked frames first: a new stream starts new statistics.
+  // Forget the stacked frames first: a new stream starts new statistics, and
+  // frames read under a configuration sent since must not mix with them.
   void StartStream() override;
+  void ResumeStream() override;
   void ResetStatistics();
   // See RawGridRenderer::SetSingleFrameStats.
   void SetSingleFrameStats(bool single, bool failFlags);
