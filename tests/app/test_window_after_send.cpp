@@ -1,20 +1,27 @@
 // What the window shows after a configuration send: the raw view's
-// statistics start afresh.
+// statistics start afresh, and the data-options dialog that stood open
+// meanwhile does not put back the panel the chip had before.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
 #include <atomic>
 #include <mutex>
 #include <vector>
 
+#include "programming/widgets/ConfigDlg.h"
 #include "sim/ConfigBehaviour.h"
 #include "sim/DataPlane.h"
 #include "tests/app/WindowRig.h"
 #include "tests/ui/QtTestUtil.h"
+#include "views/DataFormatStore.h"
 #include "views/RawStatistics.h"
 #include "views/ValueDecode.h"
+#include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
+#include "platform/IniFile.h"
 
 namespace {
 
@@ -81,6 +88,56 @@ TEST_F(RawViewAfterSend, TheRestartAfterASendStartsTheStatisticsAfresh) {
     EXPECT_EQ(stack.At(slot)[0], kAfterSend) << slot;
   }
   EXPECT_EQ(GetNodeArrays().NodeJitter[0], 0) << "no step between the two configurations";
+}
+
+// The open data-options dialog, found among the top-level windows.
+COptionDlg* OpenOptionDlg() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dlg = qobject_cast<COptionDlg*>(widget);
+    if (dlg != nullptr && dlg->isVisible()) return dlg;
+  }
+  return nullptr;
+}
+
+class OptionsAfterSend : public WindowRig {};
+
+// The panel read after an editor send (20 rows, 10 columns) while the
+// dialog stands open: closing it keeps that panel in every field the user
+// did not touch, and what the user typed still counts.
+TEST_F(OptionsAfterSend, ClosingTheDialogKeepsThePanelReadWhileItWasOpen) {
+  Control<QPushButton>(CONTROL_NAME(IDC_OPTIONS))->click();
+  COptionDlg* options = OpenOptionDlg();
+  ASSERT_NE(options, nullptr);
+  const DataFormat shown = GetDataFormatStore().Format(DataKind::Raw);
+  ASSERT_NE(shown.rows, 20);
+  ASSERT_NE(shown.cols, 10);
+  auto* diffRows = options->findChild<QComboBox*>(CONTROL_NAME(IDC_OPT_DIFF_ROWS));
+  ASSERT_NE(diffRows, nullptr);
+  diffRows->setEditText(QStringLiteral("12"));
+
+  // Two driving groups of 5 channels, sensing nibbles 10 + 10.
+  bridge_->Chip().PokeRange(0x8062, {5, 5, 0xAA});
+  Control<QPushButton>(CONTROL_NAME(IDC_CONFIG))->click();
+  CConfigDlg* editor = window_->ConfigDlg();
+  ASSERT_NE(editor, nullptr);
+  editor->findChild<QPushButton*>(CONTROL_NAME(IDC_CFG_SEND))->click();
+  ASSERT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join('\n').toStdString();
+  ASSERT_EQ(GetDataFormatStore().Format(DataKind::Raw).rows, 20);
+  ASSERT_EQ(GetDataFormatStore().Format(DataKind::Raw).cols, 10);
+  editor->close();
+
+  options->close();
+  EXPECT_FALSE(options->isVisible());
+  const DataFormat raw = GetDataFormatStore().Format(DataKind::Raw);
+  const DataFormat diff = GetDataFormatStore().Format(DataKind::Diff);
+  EXPECT_EQ(raw.rows, 20);
+  EXPECT_EQ(raw.cols, 10);
+  EXPECT_EQ(diff.rows, 12) << "the edited field";
+  EXPECT_EQ(diff.cols, 10);
+  const fs::path ini = options->ChipIniPath();
+  EXPECT_EQ(platform::IniGetString("Option", "RawDataRows", "", ini), "20");
+  EXPECT_EQ(platform::IniGetString("Option", "RawDataCols", "", ini), "10");
+  EXPECT_EQ(platform::IniGetString("Option", "DiffDataRows", "", ini), "12");
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ uint8_t Selection(const QComboBox* combo) {
   return static_cast<uint8_t>(std::max(0, combo->currentIndex()));
 }
 
-std::string Text(const QComboBox* combo) { return combo->currentText().toStdString(); }
+QString AddressText(uint16_t address) { return QString::number(address, 16); }
 
 }  // namespace
 
@@ -188,9 +188,13 @@ void COptionDlg::ShowSelections() {
   for (DataKind kind : kAllDataKinds) {
     const DataFormat& f = set.Of(kind);
     KindRow& row = Row(kind);
+    ShownRow& shown = shown_[static_cast<size_t>(kind)];
     Select(row.isSigned, f.isSigned);
     Select(row.bit, f.unit);
     Select(row.endian, f.littleEndian);
+    shown.isSigned = Selection(row.isSigned);
+    shown.bit = Selection(row.bit);
+    shown.endian = Selection(row.endian);
   }
 }
 
@@ -199,9 +203,13 @@ void COptionDlg::OnBnClickedCancel() {
   for (DataKind kind : kAllDataKinds) {
     const DataFormat& f = set.Of(kind);
     KindRow& row = Row(kind);
-    row.address->setEditText(QString::number(f.address, 16));
-    row.rows->setEditText(QString::number(f.rows));
-    row.cols->setEditText(QString::number(f.cols));
+    ShownRow& shown = shown_[static_cast<size_t>(kind)];
+    shown.address = AddressText(f.address);
+    shown.rows = QString::number(f.rows);
+    shown.cols = QString::number(f.cols);
+    row.address->setEditText(shown.address);
+    row.rows->setEditText(shown.rows);
+    row.cols->setEditText(shown.cols);
   }
 }
 
@@ -211,17 +219,29 @@ COptionDlg::ApplyResult COptionDlg::OnBnClickedApply() {
   };
   std::array<Texts, kDataKindCount> texts;
   std::array<DataFormat, kDataKindCount> formats = store_.Snapshot().set.formats;
+  // An unedited field takes the format in force: the panel may have been
+  // read again since the dialog was filled.
+  auto text = [](const QComboBox* field, const QString& shown, const QString& inForce) {
+    return (field->currentText() == shown ? inForce : field->currentText()).toStdString();
+  };
+  auto choice = [](const QComboBox* field, uint8_t shown, uint8_t inForce) {
+    const uint8_t chosen = Selection(field);
+    return chosen == shown ? inForce : chosen;
+  };
   for (DataKind kind : kAllDataKinds) {
     const size_t i = static_cast<size_t>(kind);
     const KindRow& row = Row(kind);
-    texts[i] = {Text(row.address), Text(row.rows), Text(row.cols)};
+    const ShownRow& shown = shown_[i];
     DataFormat& f = formats[i];
+    texts[i] = {text(row.address, shown.address, AddressText(f.address)),
+                text(row.rows, shown.rows, QString::number(f.rows)),
+                text(row.cols, shown.cols, QString::number(f.cols))};
     f.address = HexStrToWord(texts[i].address);
     f.rows = ParseCount(texts[i].rows);
     f.cols = ParseCount(texts[i].cols);
-    f.unit = Selection(row.bit);
-    f.isSigned = Selection(row.isSigned);
-    f.littleEndian = Selection(row.endian);
+    f.unit = choice(row.bit, shown.bit, f.unit);
+    f.isSigned = choice(row.isSigned, shown.isSigned, f.isSigned);
+    f.littleEndian = choice(row.endian, shown.endian, f.littleEndian);
   }
 
   // All four or none: a view must never be handed a grid its buffers cannot
@@ -256,7 +276,10 @@ COptionDlg::ApplyResult COptionDlg::OnBnClickedApply() {
     }
   }
   // One write for the whole record: never half of it on disk.
-  return WriteOptions(record) ? ApplyResult::Saved : ApplyResult::WriteFailed;
+  const bool written = WriteOptions(record);
+  OnBnClickedCancel();
+  ShowSelections();
+  return written ? ApplyResult::Saved : ApplyResult::WriteFailed;
 }
 
 // The choice stands even when the bridge refused it (the failure is logged):

@@ -14,6 +14,11 @@
 //
 // Modeless; neither Apply nor Cancel closes it. Closing it from its title bar
 // applies first and stays open when the apply is refused.
+//
+// The formats may change while it is open (a panel geometry read after a
+// send or an update). A field that still shows what the dialog put in it
+// was not edited: an apply takes the format in force for it, never the value
+// shown when the dialog was filled.
 
 #include <QDialog>
 #include <array>
@@ -48,8 +53,9 @@ class COptionDlg : public QDialog {
   // dialog.
   COptionDlg(DataFormatStore& store, IPrompts& prompts, ILogSink* log, QWidget* parent = nullptr);
 
-  // "Aplly": takes every field in, stores the formats and writes the
-  // "Option" record.
+  // "Aplly": takes every edited field in, the formats in force for the
+  // others, stores the formats and writes the "Option" record; the fields
+  // then show what was stored.
   ApplyResult OnBnClickedApply();
   // "Cancel": shows the stored addresses, rows and columns again (the list
   // selections stay as they are). The main window calls it before showing
@@ -74,6 +80,12 @@ class COptionDlg : public QDialog {
     QComboBox* endian = nullptr;
   };
 
+  // What the dialog last put into a row's fields.
+  struct ShownRow {
+    QString address, rows, cols;
+    uint8_t isSigned = 0, bit = 0, endian = 0;
+  };
+
   void BuildControls();
   void ShowSelections();
   bool WriteOption(const char* key, const std::string& value);
@@ -85,5 +97,6 @@ class COptionDlg : public QDialog {
   ILogSink* log_;
   std::filesystem::path chipIni_;
   std::array<KindRow, kDataKindCount> rows_{};
+  std::array<ShownRow, kDataKindCount> shown_{};
   QCheckBox* disableDigitizer_ = nullptr;
 };
