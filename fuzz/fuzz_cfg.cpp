@@ -17,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (parsed.bytes.size() > kCfgBlockMaxBytes) std::abort();
+  // Every byte taken is a value; values past the block are only counted.
+  if (parsed.values < parsed.bytes.size()) std::abort();
+  if (parsed.values > parsed.bytes.size() && parsed.bytes.size() != kCfgBlockMaxBytes) std::abort();
   for (CfgTextEnding ending : {CfgTextEnding::kComma, CfgTextEnding::kCommaAndZero}) {
     const CfgParseResult again = ParseCfgText(FormatCfgText(parsed.bytes, ending));
     if (!again.ok || again.bytes != parsed.bytes) std::abort();
