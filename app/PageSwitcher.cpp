@@ -116,6 +116,8 @@ bool PageSwitcher::StopPageStream(int page) {
 void PageSwitcher::RestartPageStream(int page) {
   UiBridge::call([this, page] {
     CDataLayout* layout = DataLayout(page);
-    if (layout != nullptr) layout->ResumeStream();
+    if (layout == nullptr) return;
+    layout->SetStopped(false);
+    layout->RequestFrame();
   });
 }

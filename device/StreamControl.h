@@ -31,8 +31,7 @@ class IStreamControl {
   // callers only one owns the restart.
   virtual bool StopPageStream(int page) = 0;
   // The caller has started the chip's frames again after StopPageStream:
-  // clears the page's stopped mark and asks its view for the next frame; the
-  // raw view first forgets its stacked frames, as its page button does.
+  // clears the page's stopped mark and asks its view for the next frame.
   virtual void RestartPageStream(int page) = 0;
 };
 

@@ -60,11 +60,6 @@ void CDataLayout::StartStream() {
   RequestFrame();
 }
 
-void CDataLayout::ResumeStream() {
-  SetStopped(false);
-  RequestFrame();
-}
-
 void CDataLayout::StopStream() {
   SetStopped(true);
   StopDataStream();

@@ -51,9 +51,6 @@ class CDataLayout : public QWidget {
   // the chain), stops the chip's stream and ends the render thread. The last
   // picture stays.
   void StopStream();
-  // The restart after a configuration send, once the caller has started the
-  // chip's stream again: clears the stopped mark and asks for the next frame.
-  virtual void ResumeStream();
   // A new read chain with the kind's current format; nothing while stopped.
   void RequestFrame();
   void SetStopped(bool stopped);

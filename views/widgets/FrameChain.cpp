@@ -79,6 +79,7 @@ void FrameChain::OnCompleted(CHidRequest& request, const DataFormat& format) {
   FramePayload payload;
   payload.bytes.assign(request.buffer, request.buffer + request.length);
   payload.format = format;
+  payload.chain = request.tag;
   ClearSyncFlagAsync();
   // The next read is queued before this frame is drawn.
   Push(request.tag);

@@ -12,4 +12,7 @@
 struct FramePayload {
   std::vector<uint8_t> bytes;
   DataFormat format;
+  // The read chain the frame came from (FrameChain's generation; 0 for a
+  // frame from no stream). Every start or restart of a stream is a new chain.
+  uint32_t chain = 0;
 };

@@ -31,11 +31,6 @@ void CRawDataLayout::StartStream() {
   CDataLayout::StartStream();
 }
 
-void CRawDataLayout::ResumeStream() {
-  ResetStatistics();
-  CDataLayout::ResumeStream();
-}
-
 void CRawDataLayout::ResetStatistics() { Raw().ResetStatistics(); }
 
 void CRawDataLayout::SetSingleFrameStats(bool single, bool failFlags) {

@@ -28,10 +28,8 @@ class CRawDataLayout : public CDataLayout {
   CRawDataLayout(DataFormatStore& store, ILogSink* log, RawFrameStack& stack, NodeArrays& nodes,
                  std::mutex& nodesLock, QWidget* parent = nullptr);
 
-  // Forget the stacked frames first: a new stream starts new statistics, and
-  // frames read under a configuration sent since must not mix with them.
+  // Forgets the stacked frames first: a new stream starts new statistics.
   void StartStream() override;
-  void ResumeStream() override;
   void ResetStatistics();
   // See RawGridRenderer::SetSingleFrameStats.
   void SetSingleFrameStats(bool single, bool failFlags);

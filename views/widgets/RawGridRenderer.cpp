@@ -92,7 +92,11 @@ void RawGridRenderer::FormatChanged() {
 
 void RawGridRenderer::TakeValues(const FramePayload& frame, std::vector<int32_t>& values) {
   std::lock_guard lock(nodesLock_);
-  if (single_) stack_.Reset();
+  // A stream started or restarted since the last frame (a page button, the
+  // restart after a configuration send) starts new statistics: frames read
+  // before it, even one still waiting to be drawn, never mix with its own.
+  if (single_ || frame.chain != chain_) stack_.Reset();
+  chain_ = frame.chain;
   framesBefore_ = stack_.Count();
   const RawFrameResult result =
       AddRawFrame(stack_, nodes_, frame.bytes.data(), frame.bytes.size(), frame.format);

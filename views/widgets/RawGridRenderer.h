@@ -73,6 +73,7 @@ class RawGridRenderer : public GridRenderer {
   std::vector<int32_t> reference_;
   RawPanelStats stats_;
   size_t framesBefore_ = 0;
+  uint32_t chain_ = 0;  // the read chain of the last frame taken
   std::array<uint16_t, NodeArrays::kNodes> failFlags_{};
   int overlayPixelSize_ = 0;  // found at zoom 1.0, kept at other zooms
 };
