@@ -9,6 +9,7 @@
 #include <numeric>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ConfigTestUtil.h"
@@ -113,6 +114,18 @@ class CancelChooser : public ICfgPathChooser {
   int asked = 0;
 };
 
+// The operation throws exactly this operator text.
+void ExpectRefused(const std::function<void()>& op, std::string_view text) {
+  try {
+    op();
+    ADD_FAILURE() << "not refused";
+  } catch (const ConfigError& e) {
+    EXPECT_EQ(text, e.what());
+  }
+}
+
+void ExpectReadFailure(const std::function<void()>& op) { ExpectRefused(op, kCfgReadFailedText); }
+
 TEST_F(ConfigBlockTest, InvalidLengthIsRefusedBeforeAnyTraffic) {
   struct Case {
     ChipFamily family;
@@ -134,14 +147,7 @@ TEST_F(ConfigBlockTest, InvalidLengthIsRefusedBeforeAnyTraffic) {
     platform::testing_support::WriteBytes(Root() / "in.cfg", "0x11,0x22,");
 
     CConfig cfg;
-    auto expectRefused = [&](auto op) {
-      try {
-        op();
-        ADD_FAILURE() << "not refused";
-      } catch (const ConfigError& e) {
-        EXPECT_EQ(text, e.what());
-      }
-    };
+    auto expectRefused = [&](const std::function<void()>& op) { ExpectRefused(op, text); };
     expectRefused([&] { cfg.ComputeChecksum(); });
     expectRefused([&] { cfg.ReadConfig(); });
     expectRefused([&] { cfg.SendConfig(); });
@@ -171,15 +177,6 @@ TEST_F(ConfigBlockTest, ReadConfigFillsTheBlockAndTheChannelLists) {
   cfg.DriveChannels() = {5};
   cfg.ReadConfig();
   EXPECT_THAT(cfg.DriveChannels(), ElementsAre(5));
-}
-
-void ExpectReadFailure(const std::function<void()>& op) {
-  try {
-    op();
-    ADD_FAILURE() << "no error";
-  } catch (const ConfigError& e) {
-    EXPECT_EQ(std::string(kCfgReadFailedText), e.what());
-  }
 }
 
 // A failed read leaves the block with the address, length and channel lists
