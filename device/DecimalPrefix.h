@@ -8,3 +8,8 @@
 // other character; no digits give 0. A magnitude above limit (at most
 // 0x7FFFFFFF) gives +-limit rather than a wrapped value.
 int DecimalPrefix(std::string_view text, int limit);
+
+// The same, kept inside low..high (low <= 0 <= high): a value beyond them
+// gives the bound it passed, so a list written with "%d" reads back whole,
+// the lowest int included.
+int DecimalPrefix(std::string_view text, int low, int high);

@@ -13,7 +13,9 @@ NodeList ParseNodeList(std::string_view text) {
   while (!text.empty()) {
     ++list.count;
     if (list.values.size() < kMaxRawNodes) {
-      list.values.push_back(DecimalPrefix(text, std::numeric_limits<int32_t>::max()));
+      // Any value the sampling tools write reads back, the lowest one too.
+      list.values.push_back(DecimalPrefix(text, std::numeric_limits<int32_t>::min(),
+                                          std::numeric_limits<int32_t>::max()));
     }
     const size_t comma = text.find(',');
     if (comma == std::string_view::npos) break;

@@ -14,8 +14,9 @@
 
 class ILogSink;
 
-// Leading decimal number of each comma-separated piece, signs allowed; a
-// trailing comma ends the list. Every piece is counted, but at most
+// Leading decimal number of each comma-separated piece, signs allowed, a
+// value beyond 32 bits held at the nearer end; a trailing comma ends the
+// list. Every piece is counted, but at most
 // kMaxRawNodes values are kept.
 struct NodeList {
   std::vector<int32_t> values;

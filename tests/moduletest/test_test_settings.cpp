@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "moduletest/settings/NodeThresholds.h"
@@ -227,6 +228,9 @@ TEST(NodeLists, ParseTable) {
     std::vector<int32_t> values;
   } cases[] = {
       {"1,2,3", {1, 2, 3}}, {"1,2,3,", {1, 2, 3}}, {"-4, 5 ,x", {-4, 5, 0}}, {"", {}}, {"7", {7}},
+      // Both ends of 32 bits, and beyond them.
+      {"-2147483648,2147483647,-99999999999,99999999999,",
+       {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX}},
   };
   for (const Case& c : cases) {
     const NodeList list = ParseNodeList(c.text);

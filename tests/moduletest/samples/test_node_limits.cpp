@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,26 @@ TEST(NodeLimits, RatioExamplesAndNegativeAverages) {
   none.format = Format16(1, 2);
   none.sums = {0, 0};
   EXPECT_TRUE(ComputeNodeLimits(none, {}).max.empty());
+}
+
+TEST(NodeLimits, LimitsHeldAtTheEndsOf32BitsReadBackAsSaved) {
+  // A signed 32-bit panel whose widened averages leave 32 bits both ways.
+  SampleSums sums;
+  sums.format = Format16(1, 2, true);
+  sums.format.unit = 2;
+  sums.frames = 1;
+  sums.sums = {-300000000, 300000000};
+  AdjustRatios ratios;
+  ratios.maxRatio = 1000;
+  const NodeLimitArrays limits = ComputeNodeLimits(sums, ratios);
+  ASSERT_EQ(limits.max, (std::vector<int32_t>{INT32_MIN, INT32_MAX}));
+
+  ScratchDir dir;
+  ASSERT_TRUE(SaveNodeLimits(dir / "test.ini", limits, nullptr));
+  NodeArrays nodes;
+  ASSERT_TRUE(LoadNodeThresholds(dir / "test.ini", 1, 2, {}, nodes, nullptr));
+  EXPECT_EQ(nodes.NodeMaxLimit[0], INT32_MIN);
+  EXPECT_EQ(nodes.NodeMaxLimit[1], INT32_MAX);
 }
 
 TEST(NodeLimits, SampleTimesPerFileUnreadableFilesAndUnusableFormats) {
