@@ -7,23 +7,10 @@
 
 #include "fuzz/seeds/Seeds.h"
 #include "moduletest/package/PackageCodec.h"
-#include "platform/AtomicFile.h"
 
 namespace fuzzseeds {
 
 namespace {
-
-constexpr size_t kMaxFixtureBytes = 64 * 1024;
-
-std::string ReadFixture(const std::string& name) {
-  const std::string path = std::string(KESTRANA_SOURCE_DIR) + "/tests/data/config/" + name;
-  std::string bytes;
-  std::string error;
-  if (!platform::ReadFileBytes(path, &bytes, kMaxFixtureBytes, &error)) {
-    throw std::runtime_error(error);
-  }
-  return bytes;
-}
 
 std::vector<uint8_t> Encode(const std::vector<PackageRecord>& records) {
   std::string bytes;
@@ -36,8 +23,8 @@ std::vector<uint8_t> Encode(const std::vector<PackageRecord>& records) {
 
 TargetSeeds PackageSeeds() {
   const PackageRecord ini{"test.ini", "[Test ID]\r\nMin id=5\r\nMax id=99\r\n"};
-  const PackageRecord cfg{"RO9110V_demo.cfg", ReadFixture("RO9110V_demo.cfg")};
-  const PackageRecord ui{"RO7387Z_demo.ui", ReadFixture("RO7387Z_demo.ui")};
+  const PackageRecord cfg{"RO9110V_demo.cfg", ReadSourceFile("tests/data/config/RO9110V_demo.cfg")};
+  const PackageRecord ui{"RO7387Z_demo.ui", ReadSourceFile("tests/data/config/RO7387Z_demo.ui")};
   // A name beyond ASCII and an empty file.
   const PackageRecord notes{"固件说明.txt", ""};
 

@@ -23,6 +23,11 @@ class ProviderInput {
     while (count < 8 && (range >> (8 * count)) > 0) ++count;
     for (unsigned i = count; i-- > 0;) back_.push_back(static_cast<uint8_t>(offset >> (8 * i)));
   }
+  // What ConsumeIntegral<int32_t>() returns next: the offset from the
+  // range's start.
+  void Int32(int32_t value) {
+    Integer(0, UINT32_MAX, static_cast<uint64_t>(int64_t{value} - INT32_MIN));
+  }
   std::vector<uint8_t> Build() const {
     std::vector<uint8_t> out = front_;
     out.insert(out.end(), back_.rbegin(), back_.rend());

@@ -27,10 +27,20 @@ TargetSeeds RemoteLinkSeeds();
 TargetSeeds ShortRecordSeeds();
 TargetSeeds TcpLinkReplySeeds();
 TargetSeeds PackageSeeds();
+TargetSeeds SampleFileSeeds();
+TargetSeeds NodeThresholdSeeds();
+TargetSeeds FrameDecodeSeeds();
+TargetSeeds TouchReportSeeds();
+TargetSeeds ChipIdentifySeeds();
+TargetSeeds BootloaderAnswerSeeds();
 
 std::vector<TargetSeeds> AllGeneratedSeeds();
 
 // Little-endian appends shared by the builders.
 void AppendLe32(std::vector<uint8_t>& out, uint32_t value);
+
+// A file of the source tree (a test fixture, a shipped settings file), by its
+// path from the tree's root; throws when it cannot be read.
+std::string ReadSourceFile(const std::string& relativePath);
 
 }  // namespace fuzzseeds
