@@ -6,8 +6,8 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

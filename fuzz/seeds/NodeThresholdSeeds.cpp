@@ -43,11 +43,8 @@ TargetSeeds NodeThresholdSeeds() {
   small.cols = 8;
   small.isSigned = 1;
   small.littleEndian = 0;
-  AdjustRatios wide;
-  wide.maxRatio = 1000;
-  wide.minRatio = 100;
-  wide.adjacentMin = 0;
-  const std::string smallLimits = NodeLimitsIni({RecordSampleFile(small, 0, 3)}, small, wide);
+  const std::string smallLimits =
+      NodeLimitsIni({RecordSampleFile(small, 0, 3)}, small, WidestRatios());
   const Fallbacks globals{3000, 1000, 30};
 
   TargetSeeds t{"fuzz_node_thresholds", {}};

@@ -67,11 +67,6 @@ TargetSeeds SampleFileSeeds() {
 
   std::vector<uint8_t> cut = RecordSampleFile(u16, 0, 3);
   cut.resize(cut.size() - 100);
-  AdjustRatios wide;
-  wide.maxRatio = 1000;
-  wide.minRatio = 100;
-  wide.adjacentRatio = 1000;
-  wide.adjacentMin = 0;
   AdjustRatios twoPerFile;
   twoPerFile.sampleTimes = 2;
 
@@ -79,7 +74,7 @@ TargetSeeds SampleFileSeeds() {
   t.seeds.push_back(Make("ru9_u16_three_frames", {RecordSampleFile(ru9, 0, 3)}, ru9));
   t.seeds.push_back(Make("u8_five_frames", {RecordSampleFile(u8, 10, 5)}, u8));
   t.seeds.push_back(Make("s16_big_endian", {RecordSampleFile(s16be, 20, 4)}, s16be));
-  t.seeds.push_back(Make("s32_wide_ratios", {RecordSampleFile(s32, 30, 3)}, s32, wide));
+  t.seeds.push_back(Make("s32_wide_ratios", {RecordSampleFile(s32, 30, 3)}, s32, WidestRatios()));
   t.seeds.push_back(Make("u32_big_endian", {RecordSampleFile(u32be, 40, 3)}, u32be));
   t.seeds.push_back(Make("last_frame_cut", {cut}, u16));
   t.seeds.push_back(

@@ -51,6 +51,15 @@ std::vector<uint8_t> RecordSampleFile(const DataFormat& raw, uint64_t firstFrame
   return ReadBack(path);
 }
 
+AdjustRatios WidestRatios() {
+  AdjustRatios r;
+  r.maxRatio = 1000;
+  r.minRatio = 100;
+  r.adjacentRatio = 1000;
+  r.adjacentMin = 0;
+  return r;
+}
+
 std::string NodeLimitsIni(const std::vector<std::vector<uint8_t>>& files, const DataFormat& raw,
                           const AdjustRatios& ratios) {
   fuzz::ScratchFolder scratch;
