@@ -33,8 +33,8 @@ void ExpectSameFlash(const std::vector<uint8_t>& burnt, const std::vector<uint8_
 // blank one, and compares what each holds.
 template <typename Personality>
 void ExpectInstallMatchesBurn(sim::ChipFamily family, const std::vector<uint8_t>& file) {
+  const std::vector<uint8_t> powerOn = IdBlock(sim::SimChip(sim::SimChipConfig::For(family)));
   Rig<Personality> target(family);  // its engine stays unused
-  const std::vector<uint8_t> powerOn = IdBlock(target.chip);
   target.chip.Reset();
   EXPECT_EQ(powerOn, IdBlock(target.chip)) << "blank flash";
 
@@ -62,6 +62,18 @@ TEST(FlashInstall, De9LeavesWhatABurnOfEachLayoutLeaves) {
 TEST(FlashInstall, Ze73LeavesWhatABurnLeaves) {
   ExpectInstallMatchesBurn<sim::SimChipDe7>(sim::ChipFamily::DE7,
                                             sim::MakeZe73Firmware(De7Identity(0x0203)));
+}
+
+// A file cut short fills what it holds and leaves the rest of flash blank.
+TEST(FlashInstall, Ze73FileCutShortFillsWhatItHolds) {
+  const auto file = sim::MakeZe73Firmware(De7Identity(0x0203), 0x2000);
+  De7Rig rig(sim::ChipFamily::DE7);
+  rig.personality->InstallFirmware(file);
+  std::vector<uint8_t> expected(sim::kDe7FlashBytes, 0xFF);
+  std::copy(file.begin() + 0x1100, file.begin() + 0x1900, expected.begin() + 0x3D000);
+  std::copy(file.begin() + 0x1900, file.end(), expected.begin());
+  EXPECT_TRUE(rig.personality->Flash() == expected) << "flash differs";
+  EXPECT_EQ(Slice(file, 0x1900 + sim::kDe7IdFlashAddress, 8), IdBlock(rig.chip));
 }
 
 }  // namespace
