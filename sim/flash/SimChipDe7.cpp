@@ -5,6 +5,7 @@
 
 #include "sim/ChipFamily.h"
 #include "sim/flash/FirmwareImages.h"
+#include "sim/flash/FlashPersonality.h"
 
 namespace sim {
 
@@ -16,10 +17,10 @@ constexpr uint16_t kHostFlag = 0x4196;
 constexpr uint16_t kDone = 0x4197;
 constexpr uint16_t kRam = 0x8000;
 constexpr uint16_t kHeader = 0xFFF0;
-constexpr uint16_t kIdBlock = 0x8240;
 constexpr uint8_t kHeld = 0x0C;
 constexpr uint8_t kStartWord1[] = {0xD4, 0xC2, 0x61, 0x3A};
 constexpr uint8_t kStartWord2[] = {0x5F, 0xB0, 0x29, 0x7E};
+constexpr FlashIdBlock kIdBlock{kDe7IdFlashAddress, 8, 0x8240};
 
 uint32_t LittleEndian32(const std::vector<uint8_t>& bytes, size_t at) {
   return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
@@ -90,18 +91,12 @@ void SimChipDe7::EnterLocked(SimChip& chip, State state) {
       break;
     case State::Running:
       chip.MapMemory(kRam, 0, nullptr);
-      ApplyIdentityLocked(chip);
+      kIdBlock.ShowIfProgrammed(chip, flash_);
       break;
     case State::RestartPending:
       chip.MapMemory(kRam, 0, nullptr);
       break;
   }
-}
-
-void SimChipDe7::ApplyIdentityLocked(SimChip& chip) {
-  const auto at = flash_.begin() + kDe7IdFlashAddress;
-  if (std::all_of(at, at + 8, [](uint8_t b) { return b == 0xFF; })) return;
-  chip.PokeRange(kIdBlock, std::vector<uint8_t>(at, at + 8));
 }
 
 void SimChipDe7::OnHoldWrite(SimChip& chip, uint8_t value) {
@@ -255,18 +250,14 @@ void SimChipDe7::InstallFirmware(const std::vector<uint8_t>& file) {
   std::vector<uint8_t> id;
   {
     std::lock_guard lock(mutex_);
-    auto copy = [&](size_t offset, uint32_t address, size_t length) {
-      for (size_t i = 0; i < length && offset + i < file.size(); ++i)
-        flash_[address + i] = file[offset + i];
-    };
-    copy(0x1100, 0x3D000, 0x800);
-    copy(0x1900, 0x00000, 0x1F000);
-    copy(0x22900, 0x20000, 0x8000);
-    copy(0x20900, 0x28000, 0x2000);
-    copy(0x2A900, 0x2A000, 0x4000);
-    id.assign(flash_.begin() + kDe7IdFlashAddress, flash_.begin() + kDe7IdFlashAddress + 8);
+    CopyFileSection(file, 0x1100, flash_, 0x3D000, 0x800);
+    CopyFileSection(file, 0x1900, flash_, 0x00000, 0x1F000);
+    CopyFileSection(file, 0x22900, flash_, 0x20000, 0x8000);
+    CopyFileSection(file, 0x20900, flash_, 0x28000, 0x2000);
+    CopyFileSection(file, 0x2A900, flash_, 0x2A000, 0x4000);
+    id = kIdBlock.From(flash_);
   }
-  chip_->PokeRange(kIdBlock, id);
+  chip_->PokeRange(kIdBlock.address, id);
 }
 
 SimChipDe7::State SimChipDe7::CurrentState() const {
@@ -294,11 +285,6 @@ unsigned SimChipDe7::Restarts() const {
   return restarts_;
 }
 
-SimChipDe7& AddDe7Personality(SimChip& chip) {
-  auto personality = std::make_unique<SimChipDe7>();
-  SimChipDe7& ref = *personality;
-  chip.AddBehaviour(std::move(personality));
-  return ref;
-}
+SimChipDe7& AddDe7Personality(SimChip& chip) { return AddFlashPersonality<SimChipDe7>(chip); }
 
 }  // namespace sim

@@ -78,7 +78,6 @@ class SimChipDe7 : public ChipBehaviour {
   uint8_t OnStatusRead(SimChip& chip, uint16_t address);
   void SetLater(uint16_t address, uint8_t value);
   void EnterLocked(SimChip& chip, State state);
-  void ApplyIdentityLocked(SimChip& chip);
   void ReadMem(size_t offset, uint8_t* out, size_t count);
   void WriteMem(size_t offset, const uint8_t* data, size_t count);
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "sim/flash/FirmwareImages.h"
+#include "sim/flash/FlashPersonality.h"
 
 namespace sim {
 
@@ -17,7 +18,6 @@ constexpr uint16_t kBootSource = 0x4190;
 constexpr uint16_t kReboot = 0x4184;
 constexpr uint16_t kBank = 0x4048;
 constexpr uint16_t kCodeAccess = 0x4049;
-constexpr uint16_t kIdBlock = 0x8140;
 constexpr uint16_t kHighBase = 0xC000;
 constexpr uint16_t kLowBase = 0x9000;
 constexpr size_t kHalf = 0x2000;
@@ -27,6 +27,8 @@ constexpr uint8_t kReleaseDsp = 0x04;
 constexpr uint8_t kRunSram = 0x08;
 constexpr uint8_t kFinishedMark = 0x99;
 constexpr size_t kLoaderBytes = 0x1000;
+// In the SS51 code.
+constexpr FlashIdBlock kIdBlock{kDe9IdOffsetInSs51, 6, 0x8140};
 
 uint8_t BankOf(uint8_t command) { return command <= 2 ? 0 : command <= 4 ? 1 : 3; }
 
@@ -87,7 +89,7 @@ void SimChipDe9::OnReset(SimChip& chip) {
     chip.Poke(kBank, 0);
     chip.Poke(kCodeAccess, 0);
     chip.Poke(kBurn, 0);
-    ApplyIdentityLocked(chip);
+    kIdBlock.ShowIfProgrammed(chip, flash_.ss51);
   }
   SetHeld(chip, false);
 }
@@ -102,12 +104,6 @@ void SimChipDe9::SetHeld(SimChip& chip, bool held) {
   // shows its ordinary registers there.
   chip.MapMemory(kHighBase, 2 * kHalf, held ? high_.get() : nullptr);
   chip.MapMemory(kLowBase, kHalf, held ? low_.get() : nullptr);
-}
-
-void SimChipDe9::ApplyIdentityLocked(SimChip& chip) {
-  const auto at = flash_.ss51.begin() + kDe9IdOffsetInSs51;
-  if (std::all_of(at, at + 6, [](uint8_t b) { return b == 0xFF; })) return;
-  chip.PokeRange(kIdBlock, std::vector<uint8_t>(at, at + 6));
 }
 
 void SimChipDe9::OnHoldWrite(SimChip& chip, uint8_t value) {
@@ -289,19 +285,14 @@ void SimChipDe9::InstallFirmware(const std::vector<uint8_t>& file) {
   std::vector<uint8_t> id;
   {
     std::lock_guard lock(mutex_);
-    auto copy = [&](std::vector<uint8_t>& to, size_t offset, size_t flashOffset, size_t length) {
-      for (size_t i = 0; i < length && offset + i < file.size(); ++i)
-        to[flashOffset + i] = file[offset + i];
-    };
-    copy(flash_.ss51, 0x000E, 0, 0x8000);
-    copy(flash_.dsp, 0x800E, 0, 0x1000);
-    copy(flash_.boot, 0x900E, 0, 0x800);
-    if (file.size() >= kDe9LengthBootIsp) copy(flash_.bootIsp, 0x980E, 0, 0x800);
-    if (file.size() >= kDe9LengthFull) copy(flash_.link, 0xA00E, 0, 0x3000);
-    const auto at = flash_.ss51.begin() + kDe9IdOffsetInSs51;
-    id.assign(at, at + 6);
+    CopyFileSection(file, 0x000E, flash_.ss51, 0, 0x8000);
+    CopyFileSection(file, 0x800E, flash_.dsp, 0, 0x1000);
+    CopyFileSection(file, 0x900E, flash_.boot, 0, 0x800);
+    if (file.size() >= kDe9LengthBootIsp) CopyFileSection(file, 0x980E, flash_.bootIsp, 0, 0x800);
+    if (file.size() >= kDe9LengthFull) CopyFileSection(file, 0xA00E, flash_.link, 0, 0x3000);
+    id = kIdBlock.From(flash_.ss51);
   }
-  chip_->PokeRange(kIdBlock, id);
+  chip_->PokeRange(kIdBlock.address, id);
 }
 
 De9Flash SimChipDe9::Flash() const {
@@ -329,11 +320,6 @@ unsigned SimChipDe9::Violations() const {
   return violations_;
 }
 
-SimChipDe9& AddDe9Personality(SimChip& chip) {
-  auto personality = std::make_unique<SimChipDe9>();
-  SimChipDe9& ref = *personality;
-  chip.AddBehaviour(std::move(personality));
-  return ref;
-}
+SimChipDe9& AddDe9Personality(SimChip& chip) { return AddFlashPersonality<SimChipDe9>(chip); }
 
 }  // namespace sim

@@ -82,7 +82,6 @@ class SimChipDe9 : public ChipBehaviour {
   uint8_t OnBurnRead(SimChip& chip);
   void Execute(SimChip& chip, uint8_t command);
   void SetHeld(SimChip& chip, bool held);
-  void ApplyIdentityLocked(SimChip& chip);
   std::vector<uint8_t>* WindowOf(SimChip& chip, size_t offset, bool& allowed);
   void ReadHigh(SimChip& chip, size_t offset, uint8_t* out, size_t count);
   void WriteHigh(SimChip& chip, size_t offset, const uint8_t* data, size_t count);
