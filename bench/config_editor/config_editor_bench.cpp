@@ -9,12 +9,13 @@
 //                              groups of 8, every kind of cell), the size of a
 //                              full chip's description
 //
-// Run from the source tree as `kestrana_config_editor_bench --metrics` for
-// "name value unit" lines, or with the usual Google Benchmark flags.
+// Run as `kestrana_config_editor_bench --metrics` for "name value unit" lines,
+// or with the usual Google Benchmark flags.
 
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMain.h"
+#include "bench/ScratchDir.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -38,12 +39,8 @@ namespace fs = std::filesystem;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
 
-// The item files staged with the program, seen from the source tree.
-fs::path StagedItemFolder() {
-  const fs::path relative = "resources/runtime/System/CfgItem";
-  if (fs::is_directory(relative)) return relative;
-  return fs::path(__FILE__).parent_path().parent_path().parent_path() / relative;
-}
+// The item files staged with the program.
+fs::path StagedItemFolder() { return fs::path(KESTRANA_RUNTIME_DIR) / "System" / "CfgItem"; }
 
 fs::path LargestItemFile() {
   fs::path largest;
@@ -85,20 +82,22 @@ void PaintPages(benchmark::State& state, std::vector<CfgItem>& items) {
 void BM_ConfigGridPaint(benchmark::State& state) {
   const fs::path itemFile = LargestItemFile();
   if (itemFile.empty()) {
-    state.SkipWithError("no staged item file");
+    state.SkipWithError(("no item file in " + StagedItemFolder().string()).c_str());
     return;
   }
   // The load notes the item file in the chip profile: a scratch one.
-  const fs::path profile = fs::temp_directory_path() / "kestrana_config_editor_bench.ini";
-  SetChipIniPath(profile);
+  const bench::ScratchDir scratch;
+  if (!scratch.Made()) {
+    state.SkipWithError("cannot make a scratch folder");
+    return;
+  }
+  SetChipIniPath(scratch.Path() / "kestrana_config_editor_bench.ini");
   CConfig config;
   config.LoadScFile(itemFile);
   for (size_t i = 0; i < CConfig::kBlockBytes; ++i) config.Block()[i] = static_cast<uint8_t>(i * 7);
   config.RefreshItemValues();
   PaintPages(state, config.Items());
   SetChipIniPath({});
-  std::error_code ignored;
-  fs::remove(profile, ignored);
 }
 
 void BM_ConfigGridPaint256(benchmark::State& state) {

@@ -13,7 +13,6 @@
 // with the usual Google Benchmark flags.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "bench/BenchMain.h"
+#include "bench/ScratchDir.h"
 #include "platform/AtomicFile.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
@@ -35,12 +35,12 @@ namespace {
 
 constexpr size_t kImageBytes = 14 * 1024;
 
-std::filesystem::path WriteImageFile() {
-  std::string folder = (std::filesystem::temp_directory_path() / "kestrana-bench-XXXXXX").string();
-  if (::mkdtemp(folder.data()) == nullptr) return {};
+// Writes the image as a hex file in the folder; empty when it cannot.
+std::filesystem::path WriteImageFile(const std::filesystem::path& folder) {
+  if (folder.empty()) return {};
   std::vector<uint8_t> image(kImageBytes);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 31 + (i >> 9));
-  const std::filesystem::path path = std::filesystem::path(folder) / "bridge_v0111.hex";
+  const std::filesystem::path path = folder / "bridge_v0111.hex";
   if (!platform::WriteFileAtomic(path, sim::ImageToIntelHex(image))) return {};
   return path;
 }
@@ -51,7 +51,8 @@ double Median(std::vector<double> values) {
 }
 
 void BM_McuProgramSim0(benchmark::State& state) {
-  const std::filesystem::path path = WriteImageFile();
+  const bench::ScratchDir scratch;
+  const std::filesystem::path path = WriteImageFile(scratch.Path());
   if (path.empty()) {
     state.SkipWithError("cannot write the image file");
     return;
@@ -78,7 +79,6 @@ void BM_McuProgramSim0(benchmark::State& state) {
   }
   state.counters["median_ms"] = Median(ms);
   state.counters["requests"] = static_cast<double>(requests);
-  std::filesystem::remove_all(path.parent_path());
 }
 BENCHMARK(BM_McuProgramSim0)->Unit(benchmark::kMillisecond)->Iterations(50);
 

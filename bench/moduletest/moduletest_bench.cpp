@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMain.h"
+#include "bench/ScratchDir.h"
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "device/BridgeModels.h"
 #include "device/ChipGlobals.h"
@@ -64,27 +66,35 @@ class QuietSink : public ITestSink {
   std::vector<std::string> failures;
 };
 
-// A scratch runtime tree with what a run reads.
-std::filesystem::path StageRuntime() {
-  const auto root = std::filesystem::temp_directory_path() / "kestrana-moduletest-bench";
-  std::filesystem::create_directories(root / "System/ChipIni");
-  std::ofstream(root / "System/AppConfigInit.ini") << "[CHIP LIST]\r\nchip list=RO9110V\r\n";
-  std::ofstream(root / "System/ChipIni/RO9110V.ini")
-      << "[Cfg]\r\nCFGAddr=0x8047\r\nCfgLength=186\r\n[BasicData]\r\nRawDataAddr=0x8B98\r\n";
-  std::ofstream(root / "System/ShortFw.bin", std::ios::binary)
-      << std::string(kShortFirmwareBytes, '\x5A');
-  return root;
+// Writes what a run reads into the scratch runtime tree; the error, or empty.
+std::string StageRuntime(const std::filesystem::path& root) {
+  const std::pair<const char*, std::string> files[] = {
+      {"System/AppConfigInit.ini", "[CHIP LIST]\r\nchip list=RO9110V\r\n"},
+      {"System/ChipIni/RO9110V.ini",
+       "[Cfg]\r\nCFGAddr=0x8047\r\nCfgLength=186\r\n[BasicData]\r\nRawDataAddr=0x8B98\r\n"},
+      {"System/ShortFw.bin", std::string(kShortFirmwareBytes, '\x5A')},
+  };
+  std::error_code ec;
+  std::filesystem::create_directories(root / "System/ChipIni", ec);
+  for (const auto& [name, bytes] : files) {
+    std::ofstream out(root / name, std::ios::binary);
+    out << bytes;
+    if (ec || !out.flush()) return "cannot write " + (root / name).string();
+  }
+  return {};
 }
 
 struct RunFigures {
-  bool ok = false;
+  std::string error;  // empty when the good module passed
   double ms = 0;
   double limitMs = 0;
 };
 
-RunFigures RunOnce() {
+RunFigures RunOnce(const std::filesystem::path& root) {
   RunFigures figures;
-  platform::AppPaths::SetBaseDir(StageRuntime());
+  figures.error = StageRuntime(root);
+  if (!figures.error.empty()) return figures;
+  platform::AppPaths::SetBaseDir(root);
   SetChipIniPath(platform::AppPaths::BaseDir() / "System/ChipIni/RO9110V.ini");
   SetChipName("RO9110V");
   BridgeModelTable models;
@@ -108,6 +118,7 @@ RunFigures RunOnce() {
   g_wSyncFlagAddr = bridge->Chip().SyncFlagAddress();
   if (OpenDevice() != 1) {
     g_pBridgeDevice = nullptr;
+    figures.error = "the simulated device did not open";
     return figures;
   }
   DataFormatSet formats = DefaultDataFormats();
@@ -133,7 +144,7 @@ RunFigures RunOnce() {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   figures.limitMs =
       static_cast<double>(bridge->Trace().Size()) + static_cast<double>(clock.waitedMs);
-  figures.ok = result.passed;
+  if (!result.passed) figures.error = "the good module did not pass";
   for (const std::string& line : sink.failures) std::fprintf(stderr, "run: %s\n", line.c_str());
   g_pBridgeDevice = nullptr;
   return figures;
@@ -141,9 +152,18 @@ RunFigures RunOnce() {
 
 void BM_ModuleTestWire(benchmark::State& state) {
   for (auto _ : state) {
-    const RunFigures run = RunOnce();
-    if (!run.ok) {
-      state.SkipWithError("the good module did not pass");
+    RunFigures run;
+    {
+      const bench::ScratchDir scratch;
+      if (scratch.Made()) {
+        run = RunOnce(scratch.Path());
+      } else {
+        run.error = "cannot make a scratch folder";
+      }
+      platform::AppPaths::SetBaseDir(platform::AppPaths::ExecutableBaseDir());
+    }
+    if (!run.error.empty()) {
+      state.SkipWithError(run.error.c_str());
       break;
     }
     state.SetIterationTime(run.ms / 1000);

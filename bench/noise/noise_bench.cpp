@@ -17,6 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMain.h"
+#include "bench/ScratchDir.h"
 
 #include <QGuiApplication>
 #include <algorithm>
@@ -71,29 +72,39 @@ void BM_NoiseDraw64(benchmark::State& state) {
 }
 BENCHMARK(BM_NoiseDraw64)->Unit(benchmark::kMillisecond)->Iterations(300);
 
-// The staged runtime files of the simulated RO9110V.
-fs::path RuntimeSource() {
-  return fs::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / "runtime";
-}
+// The shipped runtime files the simulated RO9110V needs, by their path below
+// the runtime tree.
+const char* const kRuntimeFiles[] = {"System/ChipIni/RO9110V.ini", "System/CfgItem/RO9110V_demo.sc"};
 
 struct AdjustRun {
   double ms = 0;
   double wireLimitMs = 0;
-  bool ok = false;
+  std::string error;  // empty when every frequency was measured
 };
+
+// Copies the runtime files into the scratch tree; the error, or empty.
+std::string StageRuntime(const fs::path& root) {
+  for (const char* file : kRuntimeFiles) {
+    const fs::path from = fs::path(KESTRANA_RUNTIME_DIR) / file;
+    const fs::path to = root / file;
+    std::error_code ec;
+    fs::create_directories(to.parent_path(), ec);
+    if (!ec) fs::copy_file(from, to, ec);
+    if (ec) return "cannot copy " + from.string() + ": " + ec.message();
+  }
+  return {};
+}
 
 AdjustRun RunAdjustOnTheWire() {
   AdjustRun run;
-  const fs::path root = fs::temp_directory_path() / "kestrana-noise-bench";
-  fs::remove_all(root);
-  fs::create_directories(root / "System" / "ChipIni");
-  fs::create_directories(root / "System" / "CfgItem");
-  std::error_code ec;
-  fs::copy_file(RuntimeSource() / "System" / "ChipIni" / "RO9110V.ini",
-                root / "System" / "ChipIni" / "RO9110V.ini", ec);
-  fs::copy_file(RuntimeSource() / "System" / "CfgItem" / "RO9110V_demo.sc",
-                root / "System" / "CfgItem" / "RO9110V_demo.sc", ec);
-  if (ec) return run;
+  const bench::ScratchDir scratch;
+  if (!scratch.Made()) {
+    run.error = "cannot make a scratch folder";
+    return run;
+  }
+  const fs::path& root = scratch.Path();
+  run.error = StageRuntime(root);
+  if (!run.error.empty()) return run;
   platform::AppPaths::SetBaseDir(root);
   SetChipIniPath(root / "System" / "ChipIni" / "RO9110V.ini");
   SetScFilePath(root / "System" / "CfgItem" / "RO9110V_demo.sc");
@@ -110,7 +121,9 @@ AdjustRun RunAdjustOnTheWire() {
     CHidDevice device(CHidDevice::kModeCommand, backend);
     g_pBridgeDevice = &device;
     g_wSyncFlagAddr = bridge->Chip().SyncFlagAddress();
-    if (OpenDevice() == 1) {
+    if (OpenDevice() != 1) {
+      run.error = "the simulated device did not open";
+    } else {
       NoiseTuning tuning("RO9110V");
       tuning.Backup();
       NoiseSettings settings;
@@ -128,20 +141,23 @@ AdjustRun RunAdjustOnTheWire() {
       run.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                    .count();
       run.wireLimitMs = static_cast<double>(bridge->Trace().Size());
-      run.ok = result.measured == settings.range.Count() && result.restored;
+      if (result.measured != settings.range.Count()) {
+        run.error = "auto-adjust did not measure every frequency";
+      } else if (!result.restored) {
+        run.error = "auto-adjust did not restore the settings";
+      }
     }
     g_pBridgeDevice = nullptr;
   }
   platform::AppPaths::SetBaseDir(platform::AppPaths::ExecutableBaseDir());
-  fs::remove_all(root, ec);
   return run;
 }
 
 void BM_AutoAdjustWire(benchmark::State& state) {
   for (auto _ : state) {
     const AdjustRun run = RunAdjustOnTheWire();
-    if (!run.ok) {
-      state.SkipWithError("auto-adjust did not measure every frequency");
+    if (!run.error.empty()) {
+      state.SkipWithError(run.error.c_str());
       break;
     }
     state.SetIterationTime(run.ms / 1000);

@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMain.h"
+#include "bench/ScratchDir.h"
 
 #include <time.h>
 
@@ -63,19 +64,13 @@ class SilentPrompts : public IPrompts {
 class ScratchRoot {
  public:
   ScratchRoot() {
-    std::string tmpl = (fs::temp_directory_path() / "kestrana-bench-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-    dir_ = tmpl;
-    fs::copy(kShippedRuntime, dir_, fs::copy_options::recursive);
+    if (!dir_.Made()) std::abort();
+    fs::copy(kShippedRuntime, dir_.Path(), fs::copy_options::recursive);
   }
-  ~ScratchRoot() {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  const fs::path& Path() const { return dir_; }
+  const fs::path& Path() const { return dir_.Path(); }
 
  private:
-  fs::path dir_;
+  bench::ScratchDir dir_;
 };
 
 double ProcessCpuSeconds() {
