@@ -59,17 +59,30 @@ class GateLink : public ILink {
   uint32_t ExecuteOnLink(CHidRequest& request) override {
     if (request.operation == HidOpWrite && request.Address() == 0x8047 && request.length > 8) {
       if (failBlockWrites_) return 0;
-      if (++blockWrites_ == gateAt_) {
+      std::function<void()> onReached;
+      bool gated = false;
+      {
+        std::lock_guard lock(mutex_);
+        gated = ++blockWrites_ == gateAt_;
+        if (gated) onReached = std::move(onReached_);
+      }
+      if (gated) {
+        // Run before the test hears of the gate: a GateNext it makes then
+        // arms the next write, never this one.
+        if (onReached) onReached();
         reached_.Set();
-        if (onReached_) onReached_();
         open_.Wait(10000);
       }
     }
     return device_.ExecuteOnLink(request);
   }
-  void GateAt(int n) { gateAt_ = n; }
+  void GateAt(int n) {
+    std::lock_guard lock(mutex_);
+    gateAt_ = n;
+  }
   // The next block write waits; onReached runs on the dispatcher as it does.
   void GateNext(std::function<void()> onReached) {
+    std::lock_guard lock(mutex_);
     onReached_ = std::move(onReached);
     gateAt_ = blockWrites_ + 1;
   }
@@ -79,10 +92,11 @@ class GateLink : public ILink {
 
  private:
   CHidDevice& device_;
-  std::atomic<int> blockWrites_{0};
-  std::atomic<int> gateAt_{-1};
-  std::atomic<bool> failBlockWrites_{false};
+  std::mutex mutex_;
+  int blockWrites_ = 0;
+  int gateAt_ = -1;
   std::function<void()> onReached_;
+  std::atomic<bool> failBlockWrites_{false};
 };
 
 // The configuration rig (scratch root, recording notifier, stream control)
@@ -152,16 +166,18 @@ class NoiseDlgTest : public ConfigTest {
 
   // Drags a marker from index `from` to index `to` and lets go.
   void DragMarker(int from, int to) {
-    NoiseGraphWidget* graph = dlg_->Graph();
-    const NoiseGeometry g = dlg_->Renderer().Geometry();
-    const NoiseRange range = dlg_->Settings().range;
-    const QPoint press(static_cast<int>(*MarkerX(from, g, range)), g.axisY / 2);
     // The marker the mouse takes is the one the view last showed.
     const QString shown =
         QStringLiteral("FreqA: %1kHz").arg(from * dlg_->Settings().bitFreq / 1000.0, 0, 'f', 1);
     ASSERT_TRUE(qttest::ProcessEventsUntil([&] {
       return dlg_->findChild<QLabel*>(QStringLiteral("IDC_FREQA"))->text() == shown;
     }));
+    // Taken after the wait, whose events may have resized or reopened the
+    // view; nothing runs between here and the press.
+    NoiseGraphWidget* graph = dlg_->Graph();
+    const NoiseGeometry g = dlg_->Renderer().Geometry();
+    const NoiseRange range = dlg_->Settings().range;
+    const QPoint press(static_cast<int>(*MarkerX(from, g, range)), g.axisY / 2);
     // x whose drag index is `to`: the middle of its band.
     const int x = g.axisX + static_cast<int>((static_cast<long long>(to - range.start) * g.plotW +
                                               g.plotW / 2) / range.Count());
@@ -593,6 +609,8 @@ TEST_F(NoiseDlgTest, AViewOpenedAgainWhileAClosedRunEndsCompletesItsOpeningAfter
   gate.GateNext([&] { fs::remove(backupFile); });
   gate.open_.Set();
   ASSERT_TRUE(WaitAdjustIdle());
+  // The run's restore went out before the new opening took its backup.
+  EXPECT_EQ(ChipBlock(), original_);
   EXPECT_TRUE(fs::exists(backupFile));
   EXPECT_FALSE(dlg_->Chain().IsStopped());
   EXPECT_EQ(dlg_->findChild<QLineEdit*>(QStringLiteral("IDC_SEG1_NORMAL"))->text(), "128");
