@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -56,6 +57,13 @@ const fs::path kRuntime = fs::path(KESTRANA_TEST_DATA_DIR) / ".." / ".." / "reso
 class GateLink : public ILink {
  public:
   explicit GateLink(CHidDevice& device) : device_(device) {}
+  // A test body that ends, or fails, with a request still on this link
+  // (a read of the view, a write held at the gate) must not leave the
+  // dispatcher with a destroyed link.
+  ~GateLink() override {
+    open_.Set();
+    GetRequestQueue().DeselectLink(this, std::chrono::seconds(10));
+  }
   uint32_t ExecuteOnLink(CHidRequest& request) override {
     if (request.operation == HidOpWrite && request.Address() == 0x8047 && request.length > 8) {
       if (failBlockWrites_) return 0;
