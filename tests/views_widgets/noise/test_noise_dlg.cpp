@@ -206,9 +206,12 @@ class NoiseDlgTest : public ConfigTest {
     ASSERT_TRUE(gate.reached_.Wait(10000));
   }
 
+  // A whole run steps the chip through every frequency of the range: a few
+  // seconds here, many times that under the sanitizers on a loaded machine.
+  // The bound only ends a run that never ends.
   bool WaitAdjustIdle() {
     return qttest::ProcessEventsUntil(
-        [&] { return dlg_->AdjustStateNow() == AdjustState::Idle; });
+        [&] { return dlg_->AdjustStateNow() == AdjustState::Idle; }, 120000);
   }
 
   FakePrompts prompts_;
