@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "device/ChipIdentify.h"
+#include "device/chip/ChipIdentify.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"

@@ -5,8 +5,8 @@
 
 #include "app/ConnectionLinks.h"
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "ui/UiBridge.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "ui/Prompts.h"
 #include "app/UdevDeviceWatcher.h"
 #include "ui/UiBridge.h"
-#include "device/DeviceEventSource.h"
-#include "device/RegisterOps.h"
+#include "device/connection/DeviceEventSource.h"
+#include "device/link/RegisterOps.h"
 
 namespace {
 

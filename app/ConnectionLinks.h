@@ -11,12 +11,12 @@
 #include <memory>
 #include <vector>
 
-#include "device/ChipHooks.h"
-#include "device/ConnectionMonitor.h"
-#include "device/ConnectionStatus.h"
-#include "device/ConnectionView.h"
-#include "device/DeviceEvents.h"
-#include "device/ProbeExclusion.h"
+#include "device/chip/ChipHooks.h"
+#include "device/connection/ConnectionMonitor.h"
+#include "device/connection/ConnectionStatus.h"
+#include "device/connection/ConnectionView.h"
+#include "device/connection/DeviceEvents.h"
+#include "device/connection/ProbeExclusion.h"
 #include "platform/Event.h"
 
 class CMyButton;

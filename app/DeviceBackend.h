@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "device/DeviceEventSource.h"
+#include "device/connection/DeviceEventSource.h"
 #include "platform/HidPort.h"
 #include "platform/UsbBulkPort.h"
 

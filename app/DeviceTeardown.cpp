@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "device/net/LinkSwitch.h"
 #include "device/net/TcpLink.h"
 

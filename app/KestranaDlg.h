@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "ui/MyDialog.h"
-#include "device/ConnectionMonitor.h"
+#include "device/connection/ConnectionMonitor.h"
 #include "platform/HidPort.h"
 
 class CHidDevice;

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "app/ConnectionLinks.h"
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "device/LogSink.h"
 #include "platform/AppPaths.h"
 #include "ui/Prompts.h"

@@ -2,7 +2,7 @@
 
 #include <QStackedWidget>
 
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "ui/UiBridge.h"
 #include "views/widgets/DataLayout.h"
 #include "views/widgets/Demo.h"

@@ -11,7 +11,7 @@
 
 #include "device/ChipGlobals.h"
 #include "device/HexStrToWord.h"
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "platform/IniFile.h"
 #include "ui/ControlIds.h"
 #include "ui/MyButton.h"

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <memory>
 
-#include "device/DeviceEventSource.h"
+#include "device/connection/DeviceEventSource.h"
 
 class QSocketNotifier;
 class QTimer;

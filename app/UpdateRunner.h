@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "device/DeviceEvents.h"
+#include "device/connection/DeviceEvents.h"
 #include "platform/UsbBulkPort.h"
 #include "programming/update/UpdateSequence.h"
 

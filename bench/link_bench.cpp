@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/HidRequest.h"
-#include "device/RegisterOps.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidDevice.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RegisterOps.h"
+#include "device/link/RequestQueue.h"
 #include "sim/SimHidBackend.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/CfgItem.h"
+#include "device/config/CfgItem.h"
 
 namespace fuzz {
 

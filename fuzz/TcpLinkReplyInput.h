@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/HidRequest.h"
+#include "device/link/HidRequest.h"
 
 namespace tcp_link_reply_input {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "device/CfgText.h"
+#include "device/config/CfgText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

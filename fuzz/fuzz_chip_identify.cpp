@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/ChipHooks.h"
-#include "device/ChipIdentify.h"
+#include "device/chip/ChipHooks.h"
+#include "device/chip/ChipIdentify.h"
 #include "fuzz/ChipIdentifyInput.h"
 #include "fuzz/ScratchFolder.h"
 #include "platform/AppPaths.h"

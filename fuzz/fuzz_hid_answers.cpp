@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "device/HidDevice.h"
-#include "device/HidRequest.h"
+#include "device/link/HidDevice.h"
+#include "device/link/HidRequest.h"
 #include "platform/HidPort.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "device/ScFile.h"
+#include "device/config/ScFile.h"
 #include "fuzz/ItemBounds.h"
 
 namespace {

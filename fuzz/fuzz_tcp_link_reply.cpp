@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "device/HidRequest.h"
+#include "device/link/HidRequest.h"
 #include "device/net/TcpLink.h"
 #include "fuzz/TcpLinkReplyInput.h"
 #include "platform/net/Socket.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "device/UiFile.h"
+#include "device/config/UiFile.h"
 #include "fuzz/ItemBounds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "device/ChipGlobals.h"
-#include "device/ChipIdentify.h"
+#include "device/chip/ChipIdentify.h"
 #include "device/Latin1Text.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "device/ChipIdentify.h"
+#include "device/chip/ChipIdentify.h"
 #include "device/LogSink.h"
 #include "programming/RegisterAccess.h"
 

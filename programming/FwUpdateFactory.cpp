@@ -1,7 +1,7 @@
 #include <memory>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
+#include "device/link/HidDevice.h"
 #include "programming/DE9vur/C9xxxUpdate.h"
 #include "programming/FwUpdate.h"
 #include "programming/ZE73da/C73xxUpdate.h"

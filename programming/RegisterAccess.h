@@ -1,7 +1,7 @@
 #pragma once
 // What the firmware engines see of the chip: the register operations they
 // use and a clock for their pauses. Production forwards to the register
-// operations (device/RegisterOps.h), so every access still travels through
+// operations (device/link/RegisterOps.h), so every access still travels through
 // the one request queue; tests put a simulated chip and a virtual clock
 // behind the same interface, so the engines' pauses cost no real time.
 

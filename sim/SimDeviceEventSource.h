@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "device/DeviceEventSource.h"
+#include "device/connection/DeviceEventSource.h"
 #include "sim/SimBridge.h"
 
 namespace sim {

@@ -2,7 +2,7 @@
 // A configuration export's save dialog through the prompts: the core's
 // ICfgPathChooser answered with IPrompts::saveFileName.
 
-#include "device/CfgPathChooser.h"
+#include "device/config/CfgPathChooser.h"
 
 class IPrompts;
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "device/PanelGeometry.h"
+#include "device/chip/PanelGeometry.h"
 #include "views/DataFormat.h"
 
 // Bytes of one stylus buffer slot: the stylus length never exceeds it.

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "device/ChipGlobals.h"
-#include "device/HidRequest.h"
-#include "device/RegisterOps.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RegisterOps.h"
+#include "device/link/RequestQueue.h"
 #include "views/StylusValues.h"
 
 namespace {

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "programming/configeditor/ConfigEditorModel.h"
 #include "programming/widgets/ConfigGridPainter.h"
 

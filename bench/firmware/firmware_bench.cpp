@@ -24,10 +24,10 @@
 #include <memory>
 #include <string>
 
-#include "device/BridgeModels.h"
+#include "device/link/BridgeModels.h"
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "programming/FwUpdate.h"
 #include "sim/SimHidBackend.h"
 #include "sim/flash/FirmwareImages.h"

@@ -25,10 +25,10 @@
 #include <string>
 #include <utility>
 
-#include "device/BridgeModels.h"
+#include "device/link/BridgeModels.h"
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "moduletest/engine/ModuleTestEngine.h"
 #include "moduletest/engine/ShortFirmware.h"
 #include "platform/AppPaths.h"

@@ -40,8 +40,8 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "device/net/LinkSwitch.h"
 #include "device/net/TcpLink.h"
 #include "platform/net/Socket.h"

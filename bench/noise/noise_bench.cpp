@@ -29,9 +29,9 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/ConfigFamily.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/config/ConfigFamily.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "platform/AppPaths.h"
 #include "sim/SimHidBackend.h"
 #include "sim/noise/NoiseArea.h"

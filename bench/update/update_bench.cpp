@@ -27,17 +27,17 @@
 #include <string>
 #include <thread>
 
-#include "device/BridgeModels.h"
+#include "device/link/BridgeModels.h"
 #include "device/ChipGlobals.h"
-#include "device/ChipIdentify.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/chip/ChipIdentify.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "platform/AppPaths.h"
 #include "programming/Ch55xUsb.h"
 #include "programming/McuIsp.h"
 #include "programming/update/ConfigBurn.h"
 #include "programming/update/UpdateSequence.h"
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "sim/SimHidBackend.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"

@@ -31,8 +31,8 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "platform/Event.h"
 #include "sim/DataPlane.h"
 #include "sim/SimHidBackend.h"

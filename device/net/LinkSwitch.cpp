@@ -1,7 +1,7 @@
 #include "device/net/LinkSwitch.h"
 
-#include "device/HidDevice.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RequestQueue.h"
 #include "device/net/TcpLink.h"
 
 uint32_t ConnectNetworkDevice(CTcpLink& link, CHidDevice* bridge, const std::string& ip, int port) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/HidRequest.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RequestQueue.h"
 #include "platform/ByteOrder.h"
 
 CTcpLink::CTcpLink() = default;

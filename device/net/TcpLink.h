@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "device/Link.h"
-#include "device/OwedAnswers.h"
+#include "device/link/Link.h"
+#include "device/link/OwedAnswers.h"
 #include "platform/net/Socket.h"
 
 class CTcpLink : public ILink {

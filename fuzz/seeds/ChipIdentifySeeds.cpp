@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "device/HidRequest.h"
+#include "device/link/HidRequest.h"
 #include "fuzz/ChipIdentifyInput.h"
 #include "fuzz/seeds/ProviderInput.h"
 #include "fuzz/seeds/Seeds.h"

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "device/HidRequest.h"
+#include "device/link/HidRequest.h"
 #include "fuzz/seeds/Seeds.h"
 #include "sim/SimChip.h"
 #include "sim/noise/NoiseArea.h"

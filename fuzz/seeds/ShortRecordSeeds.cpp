@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "device/HidRequest.h"
+#include "device/link/HidRequest.h"
 #include "fuzz/seeds/Seeds.h"
 #include "moduletest/engine/ShortTestA.h"
 #include "moduletest/engine/ShortTestB.h"

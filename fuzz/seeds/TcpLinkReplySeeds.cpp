@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "device/HidRequest.h"
+#include "device/link/HidRequest.h"
 #include "device/net/TcpLink.h"
 #include "fuzz/TcpLinkReplyInput.h"
 #include "fuzz/seeds/ProviderInput.h"

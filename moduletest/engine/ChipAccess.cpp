@@ -1,7 +1,7 @@
 #include "moduletest/engine/ChipAccess.h"
 
 #include "device/ChipGlobals.h"
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 
 CHidDevice* BridgeDevice() { return g_pBridgeDevice.load(); }
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <mutex>
 
-#include "device/PanelGeometry.h"
+#include "device/chip/PanelGeometry.h"
 #include "moduletest/engine/DataTests.h"
 #include "moduletest/engine/FrameCapture.h"
 #include "views/DataFormatStore.h"

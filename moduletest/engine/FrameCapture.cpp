@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/HidRequest.h"
-#include "device/RegisterOps.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RegisterOps.h"
+#include "device/link/RequestQueue.h"
 #include "moduletest/engine/ChipAccess.h"
 #include "views/RawStatistics.h"
 #include "views/ValueDecode.h"

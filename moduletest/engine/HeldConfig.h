@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "moduletest/engine/FileStamp.h"
 
 class HeldConfig {

@@ -1,8 +1,8 @@
 #include "moduletest/engine/IntSensorTests.h"
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "moduletest/engine/ChipAccess.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/PanelGeometry.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/chip/PanelGeometry.h"
+#include "device/link/RegisterOps.h"
 #include "moduletest/engine/ChipAccess.h"
 #include "moduletest/engine/DataStep.h"
 #include "moduletest/engine/FrameCapture.h"

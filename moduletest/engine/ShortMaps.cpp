@@ -5,7 +5,7 @@
 #include <span>
 
 #include "device/ChipGlobals.h"
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "device/HexStrToWord.h"
 #include "platform/IniFile.h"
 

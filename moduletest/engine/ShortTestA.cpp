@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "device/DecimalPrefix.h"
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "moduletest/engine/ChipAccess.h"
 #include "moduletest/engine/LineText.h"
 #include "moduletest/engine/ShortFirmware.h"

@@ -1,6 +1,6 @@
 #include "moduletest/engine/ShortTestB.h"
 
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "moduletest/engine/ChipAccess.h"
 #include "moduletest/engine/LineText.h"
 

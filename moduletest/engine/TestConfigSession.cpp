@@ -4,7 +4,7 @@
 
 #include "device/ChipGlobals.h"
 #include "device/ConfigError.h"
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 
 namespace {
 

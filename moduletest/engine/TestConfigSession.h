@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "moduletest/engine/HeldConfig.h"
 #include "moduletest/engine/RunContext.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "device/CfgItem.h"
+#include "device/config/CfgItem.h"
 
 namespace configeditor {
 

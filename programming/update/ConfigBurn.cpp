@@ -1,7 +1,7 @@
 #include "programming/update/ConfigBurn.h"
 
-#include "device/Config.h"
-#include "device/RegisterOps.h"
+#include "device/config/Config.h"
+#include "device/link/RegisterOps.h"
 
 std::unique_ptr<ConfigBurnOps> MakeConfigBurn() {
   auto config = std::make_shared<CConfig>();

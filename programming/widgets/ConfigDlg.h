@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "programming/configeditor/MyExcel.h"
 #include "ui/MyDialog.h"
 

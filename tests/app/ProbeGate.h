@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "app/ConnectionLinks.h"
-#include "device/ConnectionMonitor.h"
-#include "device/HidDevice.h"
-#include "device/HidRequest.h"
-#include "device/Link.h"
-#include "device/RequestQueue.h"
+#include "device/connection/ConnectionMonitor.h"
+#include "device/link/HidDevice.h"
+#include "device/link/HidRequest.h"
+#include "device/link/Link.h"
+#include "device/link/RequestQueue.h"
 #include "platform/Event.h"
 #include "tests/app/WindowRig.h"
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/ConnectionLinks.h"
-#include "device/HidRequest.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RequestQueue.h"
 #include "sim/noise/NoiseArea.h"
 #include "tests/app/ProbeGate.h"
 #include "tests/app/WindowRig.h"

@@ -16,7 +16,7 @@
 #include "app/PageSwitcher.h"
 #include "app/SlidingPanels.h"
 #include "views/widgets/Demo.h"
-#include "device/HidDevice.h"
+#include "device/link/HidDevice.h"
 #include "device/net/TcpLink.h"
 #include "platform/IniFile.h"
 #include "sim/SimChip.h"

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "app/ConnectionLinks.h"
-#include "device/HidDevice.h"
-#include "device/Link.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidDevice.h"
+#include "device/link/Link.h"
+#include "device/link/RequestQueue.h"
 #include "programming/widgets/ConfigDlg.h"
 #include "tests/app/ProbeGate.h"
 #include "tests/app/WindowRig.h"

@@ -12,7 +12,7 @@
 
 #include "app/DeviceBackend.h"
 #include "app/UpdateRunner.h"
-#include "device/HidDevice.h"
+#include "device/link/HidDevice.h"
 #include "moduletest/engine/ShortFirmware.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "device/CfgItem.h"
+#include "device/config/CfgItem.h"
 
 inline std::string DescribeItem(const CfgItem& item) {
   std::string text = item.name + " @" + std::to_string(item.bitAddress / 8) + "." +

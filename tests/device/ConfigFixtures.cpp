@@ -4,8 +4,8 @@
 #include <numeric>
 #include <stdexcept>
 
-#include "device/CfgText.h"
-#include "device/ScFile.h"
+#include "device/config/CfgText.h"
+#include "device/config/ScFile.h"
 #include "platform/CodePage.h"
 #include "sim/noise/NoiseArea.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/CfgItem.h"
+#include "device/config/CfgItem.h"
 
 namespace config_fixtures {
 

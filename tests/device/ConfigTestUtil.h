@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "SimDevice.h"
-#include "device/ChipHooks.h"
-#include "device/Config.h"
+#include "device/chip/ChipHooks.h"
+#include "device/config/Config.h"
 #include "device/ConfigError.h"
-#include "device/ConfigFamily.h"
+#include "device/config/ConfigFamily.h"
 #include "device/StreamControl.h"
 #include "platform/AppPaths.h"
 #include "sim/ConfigBehaviour.h"

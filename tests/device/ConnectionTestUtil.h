@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-#include "device/ConnectionView.h"
+#include "device/connection/ConnectionView.h"
 
 inline void PrintTo(const ViewAction& a, std::ostream* os) {
   const char* lamp = a.lamp == Indicator::Bridge ? "Bridge" : "TouchIc";

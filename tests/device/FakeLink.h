@@ -8,9 +8,9 @@
 #include <mutex>
 #include <vector>
 
-#include "device/HidRequest.h"
-#include "device/Link.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/Link.h"
+#include "device/link/RequestQueue.h"
 
 class FakeLink : public ILink {
  public:

@@ -10,12 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "device/BridgeModels.h"
+#include "device/link/BridgeModels.h"
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/Link.h"
-#include "device/RegisterOps.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidDevice.h"
+#include "device/link/Link.h"
+#include "device/link/RegisterOps.h"
+#include "device/link/RequestQueue.h"
 #include "sim/SimBridge.h"
 #include "sim/SimClock.h"
 #include "sim/SimHidBackend.h"

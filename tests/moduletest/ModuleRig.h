@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "device/ConfigFamily.h"
+#include "device/config/ConfigFamily.h"
 #include "moduletest/engine/ModuleTestEngine.h"
 #include "moduletest/engine/ShortFirmware.h"
 #include "sim/module/SimModule.h"

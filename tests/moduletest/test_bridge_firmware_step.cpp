@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "device/ChipGlobals.h"
-#include "device/HidDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/HidDevice.h"
+#include "device/link/RegisterOps.h"
 #include "programming/Ch55xProtocol.h"
 #include "sim/ch55x/IntelHexWriter.h"
 #include "tests/moduletest/ModuleRig.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "ModuleRig.h"
-#include "device/CfgText.h"
-#include "device/Config.h"
-#include "device/RequestQueue.h"
+#include "device/config/CfgText.h"
+#include "device/config/Config.h"
+#include "device/link/RequestQueue.h"
 #include "sim/flash/FirmwareImages.h"
 #include "sim/flash/SimChipDe7.h"
 #include "sim/flash/SimChipDe9.h"

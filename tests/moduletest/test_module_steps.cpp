@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ModuleRig.h"
-#include "device/RequestQueue.h"
+#include "device/link/RequestQueue.h"
 
 #include <tuple>
 

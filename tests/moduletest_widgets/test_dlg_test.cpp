@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "device/ChipGlobals.h"
-#include "device/PanelGeometry.h"
+#include "device/chip/PanelGeometry.h"
 #include "moduletest/package/PackageCodec.h"
 #include "moduletest/widgets/DlgTest.h"
 #include "platform/AppPaths.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "device/CfgItem.h"
+#include "device/config/CfgItem.h"
 
 namespace configeditor_test {
 

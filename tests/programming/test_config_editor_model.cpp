@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ConfigItemMaker.h"
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "device/ConfigError.h"
 #include "programming/configeditor/ConfigEditorModel.h"
 

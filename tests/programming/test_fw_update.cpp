@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "FwTestRig.h"
-#include "device/ChipHooks.h"
-#include "device/ChipIdentify.h"
+#include "device/chip/ChipHooks.h"
+#include "device/chip/ChipIdentify.h"
 
 namespace {
 

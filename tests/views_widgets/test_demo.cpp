@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "ui/ControlIds.h"
-#include "device/PanelGeometry.h"
+#include "device/chip/PanelGeometry.h"
 #include "sim/DataPlane.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/ui/QtTestUtil.h"

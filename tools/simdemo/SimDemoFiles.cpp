@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "device/CfgText.h"
-#include "device/ChipIdentify.h"
+#include "device/config/CfgText.h"
+#include "device/chip/ChipIdentify.h"
 #include "platform/AtomicFile.h"
 #include "programming/update/HexSideFiles.h"
 #include "sim/ConfigBehaviour.h"

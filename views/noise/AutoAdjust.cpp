@@ -4,8 +4,8 @@
 
 #include "device/ChipGlobals.h"
 #include "device/ConfigError.h"
-#include "device/ConfigFamily.h"
-#include "device/RegisterOps.h"
+#include "device/config/ConfigFamily.h"
+#include "device/link/RegisterOps.h"
 #include "views/noise/NoiseItems.h"
 #include "views/noise/NoiseTuning.h"
 

@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "device/ChipGlobals.h"
-#include "device/HidRequest.h"
-#include "device/RegisterOps.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RegisterOps.h"
+#include "device/link/RequestQueue.h"
 
 std::shared_ptr<NoiseChain> NoiseChain::Create(Sink sink, ILogSink* log) {
   return std::shared_ptr<NoiseChain>(new NoiseChain(std::move(sink), log));

@@ -20,7 +20,7 @@
 #include <optional>
 #include <string>
 
-#include "device/Config.h"
+#include "device/config/Config.h"
 #include "views/noise/NoiseFrame.h"
 
 // The chip INI's [Hopping] "NoiseDataAddr" (default "BB10"), as a register.

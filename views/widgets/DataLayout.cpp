@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "views/DataFormatStore.h"
 #include "views/widgets/FrameChain.h"
 #include "views/widgets/GridRenderer.h"

@@ -12,7 +12,7 @@
 
 #include "ui/ControlIds.h"
 #include "ui/Prompts.h"
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "views/DataFormatStore.h"
 #include "views/TouchStream.h"
 #include "views/widgets/DemoWorker.h"

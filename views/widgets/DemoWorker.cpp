@@ -3,7 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "device/PanelGeometry.h"
+#include "device/chip/PanelGeometry.h"
 
 DemoWorker::DemoWorker(Hooks hooks) : hooks_(std::move(hooks)) {
   latest_ = renderer_.Shown();

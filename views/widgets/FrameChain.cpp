@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "device/ChipGlobals.h"
-#include "device/HidRequest.h"
-#include "device/RegisterOps.h"
-#include "device/RequestQueue.h"
+#include "device/link/HidRequest.h"
+#include "device/link/RegisterOps.h"
+#include "device/link/RequestQueue.h"
 #include "views/DataFormatStore.h"
 #include "views/FrameRing.h"
 

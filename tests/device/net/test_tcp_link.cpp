@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../SimDevice.h"
-#include "device/RegisterOps.h"
+#include "device/link/RegisterOps.h"
 #include "device/net/LinkSwitch.h"
 #include "device/net/TcpLink.h"
 #include "platform/net/Socket.h"

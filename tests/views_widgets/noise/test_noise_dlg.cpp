@@ -19,9 +19,9 @@
 #include <functional>
 #include <mutex>
 
-#include "device/ChipHooks.h"
+#include "device/chip/ChipHooks.h"
 #include "device/ConfigError.h"
-#include "device/ConfigFamily.h"
+#include "device/config/ConfigFamily.h"
 #include "device/StreamControl.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
