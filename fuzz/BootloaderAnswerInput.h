@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/UsbBulkPort.h"
-#include "programming/Ch55xProtocol.h"
+#include "programming/bridgefw/Ch55xProtocol.h"
 
 namespace bootloader_answer_input {
 

@@ -21,9 +21,9 @@
 
 #include "fuzz/BootloaderAnswerInput.h"
 #include "platform/UsbBulkPort.h"
-#include "programming/Ch55xProtocol.h"
-#include "programming/Ch55xUsb.h"
-#include "programming/McuIsp.h"
+#include "programming/bridgefw/Ch55xProtocol.h"
+#include "programming/bridgefw/Ch55xUsb.h"
+#include "programming/bridgefw/McuIsp.h"
 
 namespace {
 

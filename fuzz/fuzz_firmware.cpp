@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "programming/DE9vur/De9Layout.h"
-#include "programming/FwUpdate.h"
-#include "programming/ZE73da/Ze73Layout.h"
+#include "programming/touchfw/DE9vur/De9Layout.h"
+#include "programming/touchfw/FwUpdate.h"
+#include "programming/touchfw/ZE73da/Ze73Layout.h"
 
 namespace {
 

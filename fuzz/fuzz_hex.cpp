@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "device/UserMessageError.h"
-#include "programming/IntelHex.h"
+#include "programming/bridgefw/IntelHex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

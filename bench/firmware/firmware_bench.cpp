@@ -28,7 +28,7 @@
 #include "device/ChipGlobals.h"
 #include "device/link/HidDevice.h"
 #include "device/link/RegisterOps.h"
-#include "programming/FwUpdate.h"
+#include "programming/touchfw/FwUpdate.h"
 #include "sim/SimHidBackend.h"
 #include "sim/flash/FirmwareImages.h"
 #include "sim/flash/SimChipDe7.h"

@@ -11,8 +11,8 @@
 #include "fuzz/BootloaderAnswerInput.h"
 #include "fuzz/seeds/ProviderInput.h"
 #include "fuzz/seeds/Seeds.h"
-#include "programming/Ch55xUsb.h"
-#include "programming/McuIsp.h"
+#include "programming/bridgefw/Ch55xUsb.h"
+#include "programming/bridgefw/McuIsp.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "fuzz/seeds/Seeds.h"
-#include "programming/DE9vur/De9Layout.h"
-#include "programming/ZE73da/Ze73Layout.h"
+#include "programming/touchfw/DE9vur/De9Layout.h"
+#include "programming/touchfw/ZE73da/Ze73Layout.h"
 #include "sim/flash/FirmwareImages.h"
 
 namespace fuzzseeds {

@@ -11,7 +11,7 @@
 
 #include "moduletest/engine/FileStamp.h"
 #include "moduletest/engine/RunContext.h"
-#include "programming/McuProgrammer.h"
+#include "programming/bridgefw/McuProgrammer.h"
 #include "programming/update/UpdateSequence.h"
 
 class BridgeFirmwareStep {

@@ -10,8 +10,8 @@
 
 #include "moduletest/engine/FileStamp.h"
 #include "moduletest/engine/RunContext.h"
-#include "programming/FwUpdate.h"
-#include "programming/RegisterAccess.h"
+#include "programming/touchfw/FwUpdate.h"
+#include "programming/touchfw/RegisterAccess.h"
 
 class TouchFirmwareStep {
  public:

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "device/LogSink.h"
-#include "programming/FwUpdate.h"
-#include "programming/McuProgrammer.h"
-#include "programming/RegisterAccess.h"
+#include "programming/touchfw/FwUpdate.h"
+#include "programming/bridgefw/McuProgrammer.h"
+#include "programming/touchfw/RegisterAccess.h"
 
 struct RemoteImage;
 

@@ -6,8 +6,8 @@
 
 #include "app/DeviceBackend.h"
 #include "platform/HidrawBackend.h"
-#include "programming/Ch55xUsb.h"
-#include "programming/McuIsp.h"
+#include "programming/bridgefw/Ch55xUsb.h"
+#include "programming/bridgefw/McuIsp.h"
 #include "sim/SimBridge.h"
 #include "sim/SimHidBackend.h"
 #include "sim/module/ModuleProfile.h"

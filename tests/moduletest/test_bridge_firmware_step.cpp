@@ -11,7 +11,7 @@
 #include "device/ChipGlobals.h"
 #include "device/link/HidDevice.h"
 #include "device/link/RegisterOps.h"
-#include "programming/Ch55xProtocol.h"
+#include "programming/bridgefw/Ch55xProtocol.h"
 #include "sim/ch55x/IntelHexWriter.h"
 #include "tests/moduletest/ModuleRig.h"
 #include "tests/programming/Ch55xRig.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "programming/Ch55xUsb.h"
-#include "programming/McuIsp.h"
+#include "programming/bridgefw/Ch55xUsb.h"
+#include "programming/bridgefw/McuIsp.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 #include "sim/ch55x/SimCh55xUsbBackend.h"
 

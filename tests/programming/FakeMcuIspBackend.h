@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "programming/McuIspBackend.h"
+#include "programming/bridgefw/McuIspBackend.h"
 
 class FakeMcuIspBackend : public IMcuIspBackend {
  public:

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FwTestRig.h"
-#include "programming/ZE73da/C73xxUpdate.h"
-#include "programming/ZE73da/Ze73Layout.h"
+#include "tests/programming/FwTestRig.h"
+#include "programming/touchfw/ZE73da/C73xxUpdate.h"
+#include "programming/touchfw/ZE73da/Ze73Layout.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "programming/ZE73da/C73xxUpdate.h"
+#include "programming/touchfw/ZE73da/C73xxUpdate.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "programming/ZE73da/Ze73Layout.h"
+#include "programming/touchfw/ZE73da/Ze73Layout.h"
 
 namespace {
 

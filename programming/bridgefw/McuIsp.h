@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "programming/IspOptionBlock.h"
-#include "programming/McuIspBackend.h"
-#include "programming/McuProgrammer.h"
+#include "programming/bridgefw/IspOptionBlock.h"
+#include "programming/bridgefw/McuIspBackend.h"
+#include "programming/bridgefw/McuProgrammer.h"
 
 class CMcuIsp : public IMcuProgrammer {
  public:

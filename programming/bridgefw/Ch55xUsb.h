@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "platform/UsbBulkPort.h"
-#include "programming/Ch55xProtocol.h"
-#include "programming/McuIspBackend.h"
+#include "programming/bridgefw/Ch55xProtocol.h"
+#include "programming/bridgefw/McuIspBackend.h"
 
 class Ch55xUsbBackend : public IMcuIspBackend {
  public:

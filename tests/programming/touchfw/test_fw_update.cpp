@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "FwTestRig.h"
+#include "tests/programming/FwTestRig.h"
 #include "device/chip/ChipHooks.h"
 #include "device/chip/ChipIdentify.h"
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "device/UserMessageError.h"
-#include "programming/IntelHex.h"
-#include "programming/McuImageFile.h"
-#include "programming/McuIsp.h"
+#include "programming/bridgefw/IntelHex.h"
+#include "programming/bridgefw/McuImageFile.h"
+#include "programming/bridgefw/McuIsp.h"
 #include "sim/ch55x/IntelHexWriter.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/programming/FakeMcuIspBackend.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/UserMessageError.h"
-#include "programming/IntelHex.h"
+#include "programming/bridgefw/IntelHex.h"
 #include "sim/ch55x/IntelHexWriter.h"
 #include "tests/platform/ScratchDir.h"
 

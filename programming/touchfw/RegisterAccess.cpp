@@ -1,4 +1,4 @@
-#include "programming/RegisterAccess.h"
+#include "programming/touchfw/RegisterAccess.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "programming/IntelHex.h"
+#include "programming/bridgefw/IntelHex.h"
 
 #include <algorithm>
 #include <string>

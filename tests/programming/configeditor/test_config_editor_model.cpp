@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ConfigItemMaker.h"
+#include "tests/programming/ConfigItemMaker.h"
 #include "device/config/Config.h"
 #include "device/ConfigError.h"
 #include "programming/configeditor/ConfigEditorModel.h"

@@ -1,4 +1,4 @@
-#include "programming/FwUpdate.h"
+#include "programming/touchfw/FwUpdate.h"
 
 #include <cstdio>
 #include <fstream>

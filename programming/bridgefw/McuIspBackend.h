@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "programming/IspOptionBlock.h"
+#include "programming/bridgefw/IspOptionBlock.h"
 
 class IMcuIspBackend {
  public:

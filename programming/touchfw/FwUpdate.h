@@ -21,7 +21,7 @@
 
 #include "device/chip/ChipIdentify.h"
 #include "device/LogSink.h"
-#include "programming/RegisterAccess.h"
+#include "programming/touchfw/RegisterAccess.h"
 
 enum class FwFamily {
   ZE73da,  // DE7 family (RO7388 / RO7387Z): C73xxUpdate

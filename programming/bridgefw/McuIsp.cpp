@@ -1,12 +1,12 @@
-#include "programming/McuIsp.h"
+#include "programming/bridgefw/McuIsp.h"
 
 #include <algorithm>
 #include <string>
 #include <system_error>
 
 #include "device/UserMessageError.h"
-#include "programming/IntelHex.h"
-#include "programming/McuImageFile.h"
+#include "programming/bridgefw/IntelHex.h"
+#include "programming/bridgefw/McuImageFile.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FwTestRig.h"
-#include "programming/FwUpdate.h"
+#include "tests/programming/FwTestRig.h"
+#include "programming/touchfw/FwUpdate.h"
 #include "tests/device/SimDevice.h"
 
 namespace {

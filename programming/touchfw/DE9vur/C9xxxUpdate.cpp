@@ -1,4 +1,4 @@
-#include "programming/DE9vur/C9xxxUpdate.h"
+#include "programming/touchfw/DE9vur/C9xxxUpdate.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "programming/Ch55xProtocol.h"
+#include "programming/bridgefw/Ch55xProtocol.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "programming/ZE73da/Ze73Layout.h"
+#include "programming/touchfw/ZE73da/Ze73Layout.h"
 
-#include "programming/FwUpdate.h"
+#include "programming/touchfw/FwUpdate.h"
 
 namespace ze73 {
 

@@ -2,9 +2,9 @@
 
 #include "device/ChipGlobals.h"
 #include "device/link/HidDevice.h"
-#include "programming/DE9vur/C9xxxUpdate.h"
-#include "programming/FwUpdate.h"
-#include "programming/ZE73da/C73xxUpdate.h"
+#include "programming/touchfw/DE9vur/C9xxxUpdate.h"
+#include "programming/touchfw/FwUpdate.h"
+#include "programming/touchfw/ZE73da/C73xxUpdate.h"
 
 std::unique_ptr<CFwUpdate> CreateFwUpdate(FwFamily family, ILogSink* log, IRegisterAccess& access) {
   if (family == FwFamily::ZE73da) return std::make_unique<C73xxUpdate>(access, log);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "programming/FwUpdate.h"
+#include "programming/touchfw/FwUpdate.h"
 
 class C73xxUpdate : public CFwUpdate {
  public:

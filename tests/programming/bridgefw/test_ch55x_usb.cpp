@@ -11,8 +11,8 @@
 
 #include "device/UserMessageError.h"
 #include "platform/BridgeVendors.h"
-#include "programming/IntelHex.h"
-#include "programming/McuImageFile.h"
+#include "programming/bridgefw/IntelHex.h"
+#include "programming/bridgefw/McuImageFile.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
 #include "sim/ch55x/IntelHexWriter.h"

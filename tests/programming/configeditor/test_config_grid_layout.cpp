@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ConfigItemMaker.h"
+#include "tests/programming/ConfigItemMaker.h"
 #include "programming/configeditor/ConfigGridLayout.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "programming/McuImageFile.h"
+#include "programming/bridgefw/McuImageFile.h"
 
 #include <algorithm>
 #include <system_error>
 
 #include "device/UserMessageError.h"
 #include "platform/AtomicFile.h"
-#include "programming/IntelHex.h"
+#include "programming/bridgefw/IntelHex.h"
 
 namespace {
 

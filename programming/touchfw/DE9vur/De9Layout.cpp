@@ -1,6 +1,6 @@
-#include "programming/DE9vur/De9Layout.h"
+#include "programming/touchfw/DE9vur/De9Layout.h"
 
-#include "programming/FwUpdate.h"
+#include "programming/touchfw/FwUpdate.h"
 
 namespace de9 {
 

@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "programming/DE9vur/De9Layout.h"
-#include "programming/FwUpdate.h"
+#include "programming/touchfw/DE9vur/De9Layout.h"
+#include "programming/touchfw/FwUpdate.h"
 
 class C9xxxUpdate : public CFwUpdate {
  public:

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "FwTestRig.h"
-#include "programming/DE9vur/C9xxxUpdate.h"
+#include "tests/programming/FwTestRig.h"
+#include "programming/touchfw/DE9vur/C9xxxUpdate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "programming/Ch55xUsb.h"
+#include "programming/bridgefw/Ch55xUsb.h"
 
 #include <algorithm>
 #include <array>
