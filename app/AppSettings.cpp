@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "device/chip/ChipIdentify.h"
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
-#include "platform/IniFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/IniFile.h"
 #include "platform/TextTrim.h"
 
 namespace fs = std::filesystem;

@@ -17,7 +17,7 @@
 #include "device/connection/ConnectionView.h"
 #include "device/connection/DeviceEvents.h"
 #include "device/connection/ProbeExclusion.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 class CMyButton;
 class CMyRichEditCtrl;

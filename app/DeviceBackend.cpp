@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/HidrawBackend.h"
+#include "platform/hid/HidrawBackend.h"
 
 #include "sim/ProgramBridge.h"
 #include "sim/SimDeviceEventSource.h"

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "device/connection/DeviceEventSource.h"
-#include "platform/HidPort.h"
-#include "platform/UsbBulkPort.h"
+#include "platform/hid/HidPort.h"
+#include "platform/usb/UsbBulkPort.h"
 
 // Wire time of one 64-byte report of the program's simulated bridge, each
 // way: the pace of a real bridge.

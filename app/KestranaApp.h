@@ -9,7 +9,7 @@
 
 #include "app/RuntimeRoot.h"
 #include "app/SingleInstanceGuard.h"
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 
 class CKestranaDlg;
 class IPrompts;

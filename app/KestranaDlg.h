@@ -16,7 +16,7 @@
 
 #include "ui/MyDialog.h"
 #include "device/connection/ConnectionMonitor.h"
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 
 class CHidDevice;
 class CNetConnect;

@@ -11,7 +11,7 @@
 #include "app/ConnectionLinks.h"
 #include "device/config/Config.h"
 #include "device/LogSink.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "ui/Prompts.h"
 #include "ui/WaittingDlg.h"
 

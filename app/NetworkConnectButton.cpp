@@ -10,7 +10,7 @@
 #include "device/LogSink.h"
 #include "device/net/LinkSwitch.h"
 #include "device/net/TcpLink.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "ui/UiBridge.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "device/ChipGlobals.h"
 #include "device/HexStrToWord.h"
 #include "device/link/RegisterOps.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "ui/ControlIds.h"
 #include "ui/MyButton.h"
 

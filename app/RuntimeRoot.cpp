@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 #include "device/link/RegisterOps.h"
 #include "device/net/ImageMessage.h"
 #include "app/ConnectionLinks.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "programming/bridgefw/Ch55xUsb.h"
 #include "programming/bridgefw/McuIsp.h"
 #include "programming/update/ConfigBurn.h"

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "device/connection/DeviceEvents.h"
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 #include "programming/update/UpdateSequence.h"
 
 class CMcuIsp;

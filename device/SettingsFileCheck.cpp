@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "device/LogSink.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 #include "programming/bridgefw/Ch55xProtocol.h"
 
 namespace bootloader_answer_input {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "fuzz/BootloaderAnswerInput.h"
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 #include "programming/bridgefw/Ch55xProtocol.h"
 #include "programming/bridgefw/Ch55xUsb.h"
 #include "programming/bridgefw/McuIsp.h"

@@ -22,7 +22,7 @@
 #include "device/chip/ChipIdentify.h"
 #include "fuzz/ChipIdentifyInput.h"
 #include "fuzz/ScratchFolder.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "device/link/HidDevice.h"
 #include "device/link/HidRequest.h"
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 
 namespace {
 

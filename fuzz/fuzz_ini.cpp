@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz/ScratchFolder.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::ScratchFolder scratch;

@@ -21,7 +21,7 @@
 #include "fuzz/ScratchFolder.h"
 #include "moduletest/samples/NodeLimits.h"
 #include "moduletest/settings/NodeThresholds.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "views/RawStatistics.h"
 
 namespace {

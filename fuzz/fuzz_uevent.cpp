@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/HotplugClassify.h"
-#include "platform/UeventText.h"
+#include "platform/hid/HotplugClassify.h"
+#include "platform/hid/UeventText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

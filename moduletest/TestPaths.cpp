@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 
 namespace fs = std::filesystem;
 

@@ -22,19 +22,10 @@ mkdir -p "$STAGE/doc"
 cp -f "$BUILD"/doc/*.pdf "$STAGE/doc/"
 
 # A bridge shows up as a hidraw node on USB interface 1 of a bridge vendor.
-# The vendors are the program's own list, so the two cannot drift apart.
-bridge_vendors() {
-  sed -n '/kBridgeVendorIds = {/,/};/p' platform/BridgeVendors.h |
-    grep -o '0x[0-9A-Fa-f]\{4\}' | cut -c3- | tr 'a-f' 'A-F'
-}
-
+# The vendors are the program's own list (scripts/bridge-vendors.sh).
 bridge_present() {
   local vendors node hid vendor iface
-  vendors=$(bridge_vendors)
-  if [ -z "$vendors" ]; then
-    echo "run: no bridge vendors found in platform/BridgeVendors.h" >&2
-    return 1
-  fi
+  vendors=$(bash scripts/bridge-vendors.sh) || return 1
   for node in /sys/class/hidraw/hidraw*; do
     [ -e "$node/device/uevent" ] || continue
     hid=$(sed -n 's/^HID_ID=//p' "$node/device/uevent")

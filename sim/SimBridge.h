@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 #include "sim/SimChip.h"
 #include "sim/SimClock.h"
 #include "sim/SimTrace.h"

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <memory>
 
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 #include "sim/SimBridge.h"
 
 namespace sim {

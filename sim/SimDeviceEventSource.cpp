@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/BridgeVendors.h"
+#include "platform/hid/BridgeVendors.h"
 
 namespace sim {
 

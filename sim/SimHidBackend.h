@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 #include "sim/SimBridge.h"
 
 namespace sim {

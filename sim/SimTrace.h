@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 
 namespace sim {
 

@@ -8,7 +8,7 @@
 #include "ui/Prompts.h"
 #include "ui/SkinArt.h"
 #include "device/ChipGlobals.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 
 const QString CMyEditBrowseCtrl::kTypeQuestion =
     QStringLiteral("该文件类型不匹配，确定是否导入吗?");

@@ -10,7 +10,7 @@
 #include <exception>
 #include <thread>
 
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "ui/ControlIds.h"
 #include "ui/UiBridge.h"
 

@@ -6,7 +6,7 @@
 
 #include "device/ChipGlobals.h"
 #include "device/HexStrToWord.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 
 #include "bench/BenchMain.h"
 #include "bench/ScratchDir.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "programming/bridgefw/Ch55xUsb.h"
 #include "programming/bridgefw/McuIsp.h"
 #include "sim/ch55x/IntelHexWriter.h"

@@ -31,7 +31,7 @@
 #include "device/link/RegisterOps.h"
 #include "moduletest/engine/ModuleTestEngine.h"
 #include "moduletest/engine/ShortFirmware.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "sim/SimHidBackend.h"
 #include "sim/module/SimModule.h"
 #include "views/DataFormatStore.h"

@@ -32,7 +32,7 @@
 #include "device/config/ConfigFamily.h"
 #include "device/link/HidDevice.h"
 #include "device/link/RegisterOps.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "sim/SimHidBackend.h"
 #include "sim/noise/NoiseArea.h"
 #include "views/DataFormat.h"

@@ -32,7 +32,7 @@
 #include "app/KestranaDlg.h"
 #include "app/PageSwitcher.h"
 #include "device/StreamControl.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "ui/Prompts.h"
 
 namespace {

@@ -32,7 +32,7 @@
 #include "device/chip/ChipIdentify.h"
 #include "device/link/HidDevice.h"
 #include "device/link/RegisterOps.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "programming/bridgefw/Ch55xUsb.h"
 #include "programming/bridgefw/McuIsp.h"
 #include "programming/update/ConfigBurn.h"

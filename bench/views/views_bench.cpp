@@ -33,7 +33,7 @@
 #include "device/ChipGlobals.h"
 #include "device/link/HidDevice.h"
 #include "device/link/RegisterOps.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "sim/DataPlane.h"
 #include "sim/SimHidBackend.h"
 #include "views/DataFormatStore.h"

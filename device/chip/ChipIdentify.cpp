@@ -16,9 +16,9 @@
 #include "device/Latin1Text.h"
 #include "device/link/RegisterOps.h"
 #include "device/SettingsFileCheck.h"
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
-#include "platform/IniFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/IniFile.h"
 #include "platform/TextTrim.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "device/HexStrToWord.h"
 #include "device/link/HidDevice.h"
 #include "device/link/RegisterOps.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 std::atomic<uint32_t> g_nResolutionX{0};
 std::atomic<uint32_t> g_nResolutionY{0};

@@ -2,7 +2,7 @@
 
 #include "device/HexStrToWord.h"
 #include "device/config/Utf8Suffix.h"
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 
 CfgParseResult ParseCfgText(std::string_view fileBytes) {
   CfgParseResult result;

@@ -1,7 +1,7 @@
 #pragma once
 // ".cfg" files: one configuration block as text, the token "0x%02x," per byte
 // in block order, no header and no line breaks. Pure text work: reading and
-// writing the files is the caller's (through platform/AtomicFile).
+// writing the files is the caller's (through platform/files/AtomicFile).
 
 #include <cstddef>
 #include <cstdint>

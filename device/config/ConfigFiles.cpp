@@ -15,9 +15,9 @@
 #include "device/ConfigError.h"
 #include "device/config/ScFile.h"
 #include "device/config/UiFile.h"
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
-#include "platform/IniFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "device/ConfigError.h"
 #include "device/config/ConfigFamily.h"
 #include "device/HexStrToWord.h"
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 #include "platform/HexDigit.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "platform/TextTrim.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "device/DecimalPrefix.h"
 #include "device/HexStrToWord.h"
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 
 namespace {
 

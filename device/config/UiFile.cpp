@@ -7,7 +7,7 @@
 #include "device/HexStrToWord.h"
 #include "device/config/ScFile.h"
 #include "device/config/Utf8Suffix.h"
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 #include "platform/HexDigit.h"
 
 namespace {

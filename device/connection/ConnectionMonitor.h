@@ -14,7 +14,7 @@
 #include "device/connection/ConnectionStatus.h"
 #include "device/connection/ConnectionView.h"
 #include "device/connection/ProbeExclusion.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 class ConnectionMonitor {
  public:

@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/HotplugMonitor.h"
+#include "platform/hid/HotplugMonitor.h"
 
 class IDeviceEventSource {
  public:

@@ -10,8 +10,8 @@
 
 #include "device/connection/ConnectionView.h"
 #include "device/StreamControl.h"
-#include "platform/Event.h"
-#include "platform/HotplugMonitor.h"
+#include "platform/sync/Event.h"
+#include "platform/hid/HotplugMonitor.h"
 
 // The automatic bridge update. It is wired in with the update sequence;
 // without it (a null pointer) a bridge arrival never starts a run.

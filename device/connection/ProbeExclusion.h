@@ -9,7 +9,7 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 class ProbeExclusion {
  public:

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "platform/HexDigit.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "platform/TextTrim.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the tool drives the panel; the platform layer inhibits those input devices.
 
 #include "device/link/HidDevice.h"
-#include "platform/DigitizerInhibit.h"
+#include "platform/hid/DigitizerInhibit.h"
 
 void RemoveDigitizerInterface() {
   // Best effort: without the attribute or the permission nothing changes, and

@@ -8,7 +8,7 @@
 #include "device/ChipGlobals.h"
 #include "device/link/HidRequest.h"
 #include "device/link/RequestQueue.h"
-#include "platform/BridgeVendors.h"
+#include "platform/hid/BridgeVendors.h"
 
 using platform::HidIoResult;
 using platform::kHidReportSize;

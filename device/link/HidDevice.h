@@ -14,7 +14,7 @@
 
 #include "device/link/Link.h"
 #include "device/link/OwedAnswers.h"
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 
 class CHidRequest;
 

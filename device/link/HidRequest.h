@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 // The request's operation; also byte 1 of the output report for reads and
 // writes. Other values complete with result 0 and no traffic.

@@ -7,7 +7,7 @@
 #include "device/link/HidDevice.h"
 #include "device/Latin1Text.h"
 #include "device/link/RequestQueue.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "device/link/HidRequest.h"
-#include "platform/AdaptiveSpin.h"
+#include "platform/sync/AdaptiveSpin.h"
 
 class ILink;
 

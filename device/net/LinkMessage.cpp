@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "platform/ByteOrder.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "platform/net/Socket.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <set>
 #include <system_error>
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace fuzzseeds {
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "platform/ByteOrder.h"
 
 namespace fuzzseeds {

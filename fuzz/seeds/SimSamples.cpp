@@ -5,7 +5,7 @@
 
 #include "fuzz/ScratchFolder.h"
 #include "moduletest/samples/SampleStore.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "sim/DataPlane.h"
 #include "sim/ValueEncoding.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 std::optional<std::vector<uint8_t>> LoadShortFirmwareImage(const std::filesystem::path& path) {
   // One byte over the size is read so that a longer file is told apart.

@@ -7,7 +7,7 @@
 #include "device/ChipGlobals.h"
 #include "device/config/Config.h"
 #include "device/HexStrToWord.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "moduletest/engine/ChipAccess.h"
 #include "moduletest/engine/LineText.h"
 #include "moduletest/engine/ShortFirmware.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 
 namespace {
 

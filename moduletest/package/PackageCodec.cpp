@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "moduletest/package/PackageCodec.h"
 #include "moduletest/package/TestPackage.h"
 #include "moduletest/settings/TestSettings.h"
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
-#include "platform/CodePage.h"
-#include "platform/IniFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/CodePage.h"
+#include "platform/files/IniFile.h"
 
 namespace fs = std::filesystem;
 

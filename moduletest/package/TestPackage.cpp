@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "moduletest/package/PackageCodec.h"
-#include "platform/AtomicFile.h"
-#include "platform/Glob.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/Glob.h"
 
 namespace fs = std::filesystem;
 

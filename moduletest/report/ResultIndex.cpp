@@ -3,7 +3,7 @@
 #include <limits>
 #include <system_error>
 
-#include "platform/Glob.h"
+#include "platform/files/Glob.h"
 
 int32_t NextResultIndex(const std::filesystem::path& resultDir,
                         std::vector<std::string>* warnings) {

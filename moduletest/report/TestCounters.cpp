@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device/SettingsFileCheck.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 constexpr const char* kSection = "Test Report";

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace fs = std::filesystem;
 

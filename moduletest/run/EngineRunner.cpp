@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "moduletest/TestNeighbours.h"
 #include "moduletest/samples/SampleStore.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "views/RawStatistics.h"
 #include "views/ValueDecode.h"
 

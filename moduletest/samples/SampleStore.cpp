@@ -9,8 +9,8 @@
 #include <system_error>
 
 #include "device/LogSink.h"
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "device/DecimalPrefix.h"
 #include "device/LogSink.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 NodeList ParseNodeList(std::string_view text) {
   NodeList list;

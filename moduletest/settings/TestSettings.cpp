@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "device/DecimalPrefix.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "platform/TextTrim.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 
 namespace ch55x {
 

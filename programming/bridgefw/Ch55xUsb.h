@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 #include "programming/bridgefw/Ch55xProtocol.h"
 #include "programming/bridgefw/McuIspBackend.h"
 

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "device/UserMessageError.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "platform/HexDigit.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "device/UserMessageError.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "programming/bridgefw/IntelHex.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace fs = std::filesystem;
 

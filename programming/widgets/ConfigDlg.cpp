@@ -14,7 +14,7 @@
 #include "device/ChipGlobals.h"
 #include "device/ConfigError.h"
 #include "device/StreamControl.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "programming/widgets/ConfigGridView.h"
 #include "ui/ControlIds.h"
 #include "ui/MyEditBrowseCtrl.h"

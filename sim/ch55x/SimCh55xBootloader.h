@@ -27,7 +27,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 
 namespace sim {
 

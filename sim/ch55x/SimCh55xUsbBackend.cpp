@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/BridgeVendors.h"
+#include "platform/hid/BridgeVendors.h"
 #include "sim/SimDeviceEventSource.h"
 
 namespace sim {

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/UsbBulkPort.h"
+#include "platform/usb/UsbBulkPort.h"
 #include "sim/ch55x/SimCh55xBootloader.h"
 
 namespace sim {

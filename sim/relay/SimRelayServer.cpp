@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "platform/ByteOrder.h"
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 
 namespace sim {
 

@@ -16,7 +16,7 @@
 #include "device/link/HidRequest.h"
 #include "device/link/RegisterOps.h"
 #include "device/link/RequestQueue.h"
-#include "platform/HidrawBackend.h"
+#include "platform/hid/HidrawBackend.h"
 #include "sim/SimHidBackend.h"
 
 namespace {

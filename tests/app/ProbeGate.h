@@ -19,7 +19,7 @@
 #include "device/link/HidRequest.h"
 #include "device/link/Link.h"
 #include "device/link/RequestQueue.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "tests/app/WindowRig.h"
 
 namespace probe_gate {

@@ -13,7 +13,7 @@
 
 #include "app/KestranaDlg.h"
 #include "device/ChipGlobals.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "sim/SimHidBackend.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/ui/FakePrompts.h"

@@ -9,7 +9,7 @@
 #include "app/AppSettings.h"
 #include "app/KestranaApp.h"
 #include "ui/UiBridge.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "sim/SimHidBackend.h"
 #include "tests/ui/FakePrompts.h"
 #include "tests/platform/ScratchDir.h"

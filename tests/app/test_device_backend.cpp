@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/DeviceBackend.h"
-#include "platform/HidrawBackend.h"
+#include "platform/hid/HidrawBackend.h"
 #include "programming/bridgefw/Ch55xUsb.h"
 #include "programming/bridgefw/McuIsp.h"
 #include "sim/SimBridge.h"

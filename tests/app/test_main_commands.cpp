@@ -18,7 +18,7 @@
 #include "views/widgets/Demo.h"
 #include "device/link/HidDevice.h"
 #include "device/net/TcpLink.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "sim/SimChip.h"
 #include "sim/netdevice/SimTcpDevice.h"
 #include "tests/app/WindowRig.h"

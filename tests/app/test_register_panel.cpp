@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "tests/device/SimDevice.h"
 #include "ui/ControlIds.h"
 

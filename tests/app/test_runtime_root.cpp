@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/RuntimeRoot.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "tests/platform/ScratchDir.h"
 
 namespace {

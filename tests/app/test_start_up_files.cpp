@@ -9,7 +9,7 @@
 #include <string>
 
 #include "device/SettingsFileCheck.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "tests/app/WindowRig.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "views/ValueDecode.h"
 #include "views/widgets/OptionDlg.h"
 #include "views/widgets/RawDataLayout.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "device/config/CfgText.h"
 #include "device/config/ScFile.h"
-#include "platform/CodePage.h"
+#include "platform/files/CodePage.h"
 #include "sim/noise/NoiseArea.h"
 
 namespace config_fixtures {

@@ -18,7 +18,7 @@
 #include "device/ConfigError.h"
 #include "device/config/ConfigFamily.h"
 #include "device/StreamControl.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "sim/ConfigBehaviour.h"
 #include "tests/platform/ScratchDir.h"
 

@@ -8,8 +8,8 @@
 #include "moduletest/package/PackageExport.h"
 #include "moduletest/package/TestPackage.h"
 #include "moduletest/settings/TestSettings.h"
-#include "platform/AppPaths.h"
-#include "platform/IniFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/IniFile.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/platform/WriteFault.h"
 

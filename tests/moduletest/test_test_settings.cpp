@@ -5,8 +5,8 @@
 
 #include "moduletest/settings/NodeThresholds.h"
 #include "moduletest/settings/TestSettings.h"
-#include "platform/CodePage.h"
-#include "platform/IniFile.h"
+#include "platform/files/CodePage.h"
+#include "platform/files/IniFile.h"
 #include "tests/platform/ScratchDir.h"
 #include "tests/platform/WriteFault.h"
 #include "tests/views/RecordingLog.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace platform::testing_support {
 

@@ -17,7 +17,7 @@
 
 #include "device/ChipGlobals.h"
 #include "device/LogSink.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "programming/touchfw/FwUpdate.h"
 #include "programming/touchfw/RegisterAccess.h"
 #include "sim/SimChip.h"

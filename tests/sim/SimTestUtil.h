@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/HidPort.h"
+#include "platform/hid/HidPort.h"
 #include "sim/SimBridgePort.h"
 
 namespace sim::test {

@@ -9,7 +9,7 @@
 #include "ui/FileFilter.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "device/ChipGlobals.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "tests/ui/FakePrompts.h"
 
 namespace {

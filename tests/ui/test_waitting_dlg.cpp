@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "platform/AppPaths.h"
-#include "platform/Event.h"
+#include "platform/files/AppPaths.h"
+#include "platform/sync/Event.h"
 #include "tests/platform/ScratchDir.h"
 #include "ui/UiBridge.h"
 #include "ui/WaittingDlg.h"

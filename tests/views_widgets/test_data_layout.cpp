@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "device/ChipGlobals.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "tests/ui/QtTestUtil.h"
 #include "tests/device/SimDevice.h"
 #include "tests/views_widgets/ViewTestUtil.h"

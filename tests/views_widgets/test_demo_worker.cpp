@@ -7,7 +7,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "views/widgets/DemoWorker.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "tests/ui/FakePrompts.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/FloatingBtn.h"

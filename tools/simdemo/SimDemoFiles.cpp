@@ -7,7 +7,7 @@
 
 #include "device/config/CfgText.h"
 #include "device/chip/ChipIdentify.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "programming/update/HexSideFiles.h"
 #include "sim/ConfigBehaviour.h"
 #include "sim/ProgramBridge.h"

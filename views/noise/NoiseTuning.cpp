@@ -3,7 +3,7 @@
 #include "device/ChipGlobals.h"
 #include "device/ConfigError.h"
 #include "device/HexStrToWord.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "views/noise/NoiseItems.h"
 
 uint16_t ReadNoiseDataAddress() {

@@ -15,7 +15,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 template <typename Payload>
 class HandOffMailbox {

@@ -22,7 +22,7 @@
 #include "device/HexStrToWord.h"
 #include "device/link/RegisterOps.h"
 #include "device/StreamControl.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "views/DataFormatLoader.h"
 #include "views/DataFormatStore.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "views/widgets/FrameMailbox.h"
 #include "views/widgets/GridRenderer.h"
 #include "views/widgets/RenderedPicture.h"

@@ -5,8 +5,8 @@
 #include <QImageWriter>
 
 #include "ui/Prompts.h"
-#include "platform/AppPaths.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AppPaths.h"
+#include "platform/files/AtomicFile.h"
 #include "views/widgets/TrailPictureList.h"
 
 namespace {

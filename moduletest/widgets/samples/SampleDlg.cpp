@@ -14,7 +14,7 @@
 #include "moduletest/samples/SampleStore.h"
 #include "moduletest/widgets/samples/SampleLayout.h"
 #include "moduletest/widgets/samples/TestThrdAdjustDlg.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "ui/ControlIds.h"
 #include "ui/Prompts.h"
 #include "views/DataFormatStore.h"

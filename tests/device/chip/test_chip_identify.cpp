@@ -17,7 +17,7 @@
 #include "device/chip/ChipHooks.h"
 #include "device/chip/ChipIdentify.h"
 #include "device/SettingsFileCheck.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "tests/platform/Fifo.h"
 #include "tests/platform/ScratchDir.h"
 

@@ -13,7 +13,7 @@
 #include "device/config/CfgPathChooser.h"
 #include "device/config/CfgText.h"
 #include "device/config/ScFile.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "device/config/CfgText.h"
 #include "device/config/ScFile.h"
 #include "device/config/UiFile.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 namespace {
 

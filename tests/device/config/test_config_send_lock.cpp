@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/device/ConfigTestUtil.h"
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 
 namespace {
 

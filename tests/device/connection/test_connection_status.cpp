@@ -9,7 +9,7 @@
 #include "device/ChipGlobals.h"
 #include "device/connection/ConnectionStatus.h"
 #include "device/chip/PanelGeometry.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "tests/device/ConnectionTestUtil.h"
 #include "tests/device/SimDevice.h"
 #include "tests/platform/ScratchDir.h"

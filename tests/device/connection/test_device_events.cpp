@@ -7,7 +7,7 @@
 
 #include "device/connection/ConnectionStatus.h"
 #include "device/connection/DeviceEvents.h"
-#include "platform/AppPaths.h"
+#include "platform/files/AppPaths.h"
 #include "sim/SimDeviceEventSource.h"
 #include "tests/device/ConnectionTestUtil.h"
 #include "tests/device/SimDevice.h"

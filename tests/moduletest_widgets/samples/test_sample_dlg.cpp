@@ -14,7 +14,7 @@
 #include "moduletest/widgets/samples/SampleDlg.h"
 #include "moduletest/widgets/samples/SampleLayout.h"
 #include "moduletest/widgets/samples/TestThrdAdjustDlg.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "tests/device/SimDevice.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/platform/ScratchDir.h"

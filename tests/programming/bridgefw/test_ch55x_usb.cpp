@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/UserMessageError.h"
-#include "platform/BridgeVendors.h"
+#include "platform/hid/BridgeVendors.h"
 #include "programming/bridgefw/IntelHex.h"
 #include "programming/bridgefw/McuImageFile.h"
 #include "sim/SimDeviceEventSource.h"

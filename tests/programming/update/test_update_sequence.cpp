@@ -15,7 +15,7 @@
 #include "device/UserMessageError.h"
 #include "device/net/ImageMessage.h"
 #include "device/net/RemoteLink.h"
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "programming/update/HexSideFiles.h"
 #include "programming/update/RemoteLinkOps.h"
 #include "programming/update/UpdateSequence.h"

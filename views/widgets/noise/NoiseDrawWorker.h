@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/Event.h"
+#include "platform/sync/Event.h"
 #include "views/noise/AutoAdjust.h"
 #include "views/widgets/HandOffMailbox.h"
 #include "views/widgets/noise/NoiseRenderer.h"
