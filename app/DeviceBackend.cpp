@@ -5,7 +5,7 @@
 
 #include "platform/hid/HidrawBackend.h"
 
-#include "sim/ProgramBridge.h"
+#include "sim/program/ProgramBridge.h"
 #include "sim/SimDeviceEventSource.h"
 #include "sim/SimHidBackend.h"
 #include "sim/ch55x/SimCh55xBootloader.h"

@@ -10,7 +10,7 @@
 #include "platform/files/AtomicFile.h"
 #include "programming/update/HexSideFiles.h"
 #include "sim/ConfigBehaviour.h"
-#include "sim/ProgramBridge.h"
+#include "sim/program/ProgramBridge.h"
 #include "sim/ch55x/IntelHexWriter.h"
 #include "sim/flash/FirmwareImages.h"
 #include "sim/noise/NoiseArea.h"

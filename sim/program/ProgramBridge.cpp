@@ -1,4 +1,4 @@
-#include "sim/ProgramBridge.h"
+#include "sim/program/ProgramBridge.h"
 
 #include "sim/SimHidBackend.h"
 #include "sim/flash/SimChipDe9.h"
