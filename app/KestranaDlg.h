@@ -7,6 +7,9 @@
 //
 // Pages that later work brings are not here yet: their buttons are shown and
 // do nothing.
+//
+// The members are defined by concern in KestranaDlg*.cpp (start and close,
+// layout, pages, devices, commands).
 
 #include <QPointer>
 #include <QString>

@@ -11,6 +11,9 @@
 // runner's events come back on any thread and are carried to the UI thread,
 // and the page counts, writes the report and releases the Test ID field
 // when the run is done.
+//
+// The members are defined by concern in DlgTest*.cpp (start, layout,
+// settings, run, packages).
 
 #include <QDateTime>
 #include <QWidget>
