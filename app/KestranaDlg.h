@@ -20,6 +20,7 @@
 #include "ui/MyDialog.h"
 #include "device/connection/ConnectionMonitor.h"
 #include "platform/hid/HidPort.h"
+#include "ui/DialogFolder.h"
 
 class CHidDevice;
 class CNetConnect;
@@ -167,6 +168,10 @@ class CKestranaDlg : public CMyDialog {
   CObserveDataLayout* m_observeView = nullptr;
   // The editor opened last; it deletes itself when closed.
   QPointer<CConfigDlg> m_configDlg;
+  // Where the editor's "ConfigFile" and "Save Cfg" dialogs open, kept across
+  // editors for the session.
+  std::shared_ptr<DialogFolder> m_configFileFolder = std::make_shared<DialogFolder>();
+  std::shared_ptr<DialogFolder> m_configSaveFolder = std::make_shared<DialogFolder>();
   CDlgTest* m_testPage = nullptr;
   IRunClock* m_runClock = nullptr;  // null: the steady clock
   // The module test's bridge programmer: its own, so that the update panel's

@@ -136,6 +136,8 @@ CConfigDlg* CKestranaDlg::ConfigDlg() const { return m_configDlg.data(); }
 
 void CKestranaDlg::OnBnClickedConfig() {
   ConfigDlgHost host;
+  host.configFileFolder = m_configFileFolder;
+  host.saveFolder = m_configSaveFolder;
   ConnectionLinks* links = m_links;
   if (links != nullptr) {
     host.readPanelGeometry = [links] { links->ReadPanelGeometry(); };

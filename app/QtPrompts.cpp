@@ -1,6 +1,5 @@
 #include "app/QtPrompts.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -34,7 +33,9 @@ std::optional<QString> QtPrompts::saveFileName(const QString& folder, const QStr
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix(defaultSuffix);
-  if (!proposedName.isEmpty()) dialog.selectFile(QDir(folder).filePath(proposedName));
+  // The bare name: the dialog starts in the folder already, and a name joined
+  // to an empty folder would show as "./name".
+  if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;

@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <QIcon>
 
+#include "device/ChipGlobals.h"
+#include "ui/DialogFolder.h"
 #include "ui/FileFilter.h"
 #include "ui/Prompts.h"
 #include "ui/SkinArt.h"
-#include "device/ChipGlobals.h"
-#include "platform/files/AppPaths.h"
 
 const QString CMyEditBrowseCtrl::kTypeQuestion =
     QStringLiteral("该文件类型不匹配，确定是否导入吗?");
@@ -37,7 +37,7 @@ CMyEditBrowseCtrl::CMyEditBrowseCtrl(IPrompts& prompts, QWidget* parent)
     : QLineEdit(parent),
       m_prompts(prompts),
       m_chipName(&GetChipName),
-      m_folder(QStringLiteral("..\\")),
+      m_folder(std::make_shared<DialogFolder>()),
       m_browse(new QAction(BrowseIcon(), tr("Browse"), this)) {
   m_browse->setObjectName(QStringLiteral("browse"));
   addAction(m_browse, QLineEdit::TrailingPosition);
@@ -47,15 +47,15 @@ CMyEditBrowseCtrl::CMyEditBrowseCtrl(IPrompts& prompts, QWidget* parent)
 void CMyEditBrowseCtrl::SetChipNameSource(ChipNameSource source) { m_chipName = std::move(source); }
 
 void CMyEditBrowseCtrl::SetFilter(const QString& folder, const QString& filter) {
-  m_folder = folder;
+  SetFilter(std::make_shared<DialogFolder>(folder), filter);
+}
+
+void CMyEditBrowseCtrl::SetFilter(std::shared_ptr<DialogFolder> folder, const QString& filter) {
+  m_folder = folder ? std::move(folder) : std::make_shared<DialogFolder>();
   m_filter = filter;
 }
 
-QString CMyEditBrowseCtrl::InitialFolder() const {
-  if (m_folder.isEmpty()) return {};
-  const std::filesystem::path resolved = platform::AppPaths::Resolve(m_folder.toStdString());
-  return QString::fromStdString(resolved.string());
-}
+QString CMyEditBrowseCtrl::InitialFolder() const { return m_folder->Folder(); }
 
 bool CMyEditBrowseCtrl::TypeAccepted(const QString& path) {
   const QString suffix = QFileInfo(path).suffix().toLower();
@@ -82,5 +82,5 @@ void CMyEditBrowseCtrl::OnBrowse() {
 
   setText(path);
   setCursorPosition(int(path.size()));
-  m_folder = QFileInfo(path).path();
+  m_folder->Used(path);
 }

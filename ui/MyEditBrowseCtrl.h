@@ -6,8 +6,10 @@
 
 #include <QLineEdit>
 #include <functional>
+#include <memory>
 #include <string>
 
+class DialogFolder;
 class IPrompts;
 class QAction;
 
@@ -28,12 +30,15 @@ class CMyEditBrowseCtrl : public QLineEdit {
   void SetChipNameSource(ChipNameSource source);
 
   // folder: where the file dialog starts, a stored path text resolved against
-  // the base directory ("..\System\CfgItem"); empty leaves the choice to
-  // the dialog.
+  // the base directory ("..\System\CfgItem"); empty: the base directory.
   // filter: Windows-style, "Config Files(*.cfg)|*.cfg|All Files(*.*)|*.*||".
   void SetFilter(const QString& folder, const QString& filter);
+  // The same with a folder memory kept by the caller: for a control that is
+  // built anew each time its window opens, so that the session's last folder
+  // outlives it.
+  void SetFilter(std::shared_ptr<DialogFolder> folder, const QString& filter);
   // Where the next file dialog starts: SetFilter's folder, then the folder
-  // of the last file taken.
+  // of the last file taken (see DialogFolder).
   QString InitialFolder() const;
   QString Filter() const { return m_filter; }
 
@@ -50,7 +55,7 @@ class CMyEditBrowseCtrl : public QLineEdit {
 
   IPrompts& m_prompts;
   ChipNameSource m_chipName;
-  QString m_folder;
+  std::shared_ptr<DialogFolder> m_folder;
   QString m_filter;
   QAction* m_browse;
 };

@@ -186,7 +186,9 @@ QWidget* CDlgTest::BuildUpdateGroup() {
   auto* packageRow = new QHBoxLayout;
   packageRow->addWidget(new QLabel(QStringLiteral("导入测试文件包"), group));
   m_package = Named(new CMyEditBrowseCtrl(m_prompts, group), CONTROL_NAME(IDC_TEST_PACKAGE_PATH));
-  m_package->SetFilter(QString(), QStringLiteral("TestPackage(*.tp)|*.tp|All Files (*.*)|*.*||"));
+  // First where the packages are kept.
+  m_package->SetFilter(Q(m_paths.packageDir.string()),
+                       QStringLiteral("TestPackage(*.tp)|*.tp|All Files (*.*)|*.*||"));
   packageRow->addWidget(m_package, 1);
   box->addLayout(packageRow);
 

@@ -17,6 +17,7 @@
 #include "platform/files/AppPaths.h"
 #include "programming/widgets/ConfigGridView.h"
 #include "ui/ControlIds.h"
+#include "ui/DialogFolder.h"
 #include "ui/MyEditBrowseCtrl.h"
 #include "ui/Prompts.h"
 #include "ui/PromptsCfgPathChooser.h"
@@ -66,6 +67,8 @@ CConfigDlg::CConfigDlg(IPrompts& prompts, ConfigDlgHost host, QWidget* parent)
   setObjectName(CONTROL_NAME(IDD_CONFIG_DLG));
   setWindowTitle(kTitle);
   setAttribute(Qt::WA_DeleteOnClose);
+  if (!m_host.configFileFolder) m_host.configFileFolder = std::make_shared<DialogFolder>();
+  if (!m_host.saveFolder) m_host.saveFolder = std::make_shared<DialogFolder>();
 
   auto* root = new QVBoxLayout(this);
   m_grid = new ConfigGridView(m_config.Items(), this);
@@ -80,7 +83,7 @@ CConfigDlg::CConfigDlg(IPrompts& prompts, ConfigDlgHost host, QWidget* parent)
     return edit;
   };
   m_configFile = addBrowse(QStringLiteral("ConfigFile"), CONTROL_NAME(IDC_CFG_CONFIG_FILE));
-  m_configFile->SetFilter(QString(), kCfgFilter);
+  m_configFile->SetFilter(m_host.configFileFolder, kCfgFilter);
   m_uiFile = addBrowse(QStringLiteral("UIFile"), CONTROL_NAME(IDC_CFG_UI_FILE));
   m_uiFile->SetFilter(kItemFolder, kUiFilter);
 
@@ -234,7 +237,7 @@ void CConfigDlg::OnBnClickedSaveCfg() {
   m_grid->CommitEditor();
   try {
     m_config.ApplyItemValues();
-    PromptsCfgPathChooser chooser(m_prompts);
+    PromptsCfgPathChooser chooser(m_prompts, *m_host.saveFolder);
     m_config.ExportCfgFile(chooser);
   } catch (const std::exception& e) {
     ShowError(e);

@@ -20,6 +20,7 @@
 
 class ConfigGridView;
 class CMyEditBrowseCtrl;
+class DialogFolder;
 class IPrompts;
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,11 @@ struct ConfigDlgHost {
   // arrivals and removals wait until the send is over.
   std::function<void()> beginExclusive;
   std::function<void()> endExclusive;
+  // Where the "ConfigFile" and "Save Cfg" dialogs open. The window keeps them
+  // for the session, so that a reopened editor opens where the last one did;
+  // null: the editor's own.
+  std::shared_ptr<DialogFolder> configFileFolder;
+  std::shared_ptr<DialogFolder> saveFolder;
 };
 
 class CConfigDlg : public CMyDialog {

@@ -274,7 +274,10 @@ TEST_F(MainWindow, BusyDisablesWhatWouldSendRequests) {
 
 TEST_F(MainWindow, SettingsFillTheControls) {
   WriteBytes(root_ / "fw" / "touch.bin", "x");
+  // The file is gone, its folder is there (a folder that is gone opens the
+  // runtime root instead).
   const fs::path missingCfg = root_ / "cfgs" / "gone.cfg";
+  fs::create_directories(missingCfg.parent_path());
   WriteBytes(root_ / "System" / "AppConfigInit.ini",
              "[NET INTERFACE]\r\nIP=10.0.0.7\r\nPort=abc\r\n"
              "[UPDATE]\r\nconfig path=" +

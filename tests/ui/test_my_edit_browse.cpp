@@ -10,6 +10,8 @@
 #include "ui/MyEditBrowseCtrl.h"
 #include "device/ChipGlobals.h"
 #include "platform/files/AppPaths.h"
+#include "tests/platform/ScratchDir.h"
+#include "tests/platform/WorkingDirScope.h"
 #include "tests/ui/FakePrompts.h"
 
 namespace {
@@ -95,41 +97,60 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BrowseCase>& info) { return info.param.name; });
 // clang-format on
 
+// The dialog's folder with the working directory elsewhere: a folder the
+// control could not name would open there.
 class BrowseFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = platform::AppPaths::BaseDir();
-    platform::AppPaths::SetBaseDir("/opt/kestrana");
+    platform::AppPaths::SetBaseDir(root_.path());
+    std::filesystem::create_directories(root_ / "System" / "CfgItem");
+    std::filesystem::create_directories(data_ / "fw");
   }
   void TearDown() override { platform::AppPaths::SetBaseDir(saved_); }
+  static QString Text(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+  }
 
+  platform::testing_support::ScratchDir root_;
+  platform::testing_support::ScratchDir data_;
+  platform::testing_support::ScratchDir elsewhere_;
+  platform::testing_support::WorkingDirScope inElsewhere_{elsewhere_.path()};
   std::filesystem::path saved_;
   FakePrompts prompts_;
 };
 
 TEST_F(BrowseFolder, DialogStartsInResolvedFolderWithConvertedFilter) {
   CMyEditBrowseCtrl edit(prompts_);
-  prompts_.openResults = {std::nullopt, std::nullopt, std::nullopt};
-
-  edit.OnBrowse();  // before SetFilter: the base folder
-  edit.SetFilter(QStringLiteral("..\\System\\CfgItem"), kCfgFilter);
-  edit.OnBrowse();
-  edit.SetFilter(QString(), kCfgFilter);
-  edit.OnBrowse();
-
-  ASSERT_EQ(prompts_.openCalls.size(), 3u);
-  EXPECT_EQ(prompts_.openCalls[0].folder, QStringLiteral("/opt/kestrana"));
-  EXPECT_EQ(prompts_.openCalls[1].folder, QStringLiteral("/opt/kestrana/System/CfgItem"));
-  EXPECT_EQ(prompts_.openCalls[1].filter, WinFilterToQt(kCfgFilter));
-  EXPECT_EQ(prompts_.openCalls[2].folder, QString());
+  const struct {
+    const char* name;
+    std::optional<QString> folder;  // nullopt: SetFilter not called
+    std::filesystem::path expected;
+  } cases[] = {
+      {"before SetFilter", std::nullopt, root_.path()},
+      {"stored folder text", QStringLiteral("..\\System\\CfgItem"), root_ / "System" / "CfgItem"},
+      {"absolute folder", Text(data_ / "fw"), data_ / "fw"},
+      {"no folder", QString(), root_.path()},
+      {"relative text", QStringLiteral("System"), root_ / "System"},
+      {"folder that is gone", QStringLiteral("..\\gone"), root_.path()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.folder) edit.SetFilter(*c.folder, kCfgFilter);
+    prompts_.openResults = {std::nullopt};
+    edit.OnBrowse();
+    ASSERT_FALSE(prompts_.openCalls.empty());
+    EXPECT_EQ(prompts_.openCalls.back().folder.toStdString(), c.expected.string());
+  }
+  EXPECT_EQ(prompts_.openCalls.back().filter, WinFilterToQt(kCfgFilter));
 }
 
 TEST_F(BrowseFolder, NextDialogStartsWhereTheTakenFileWasButNotARefusedOne) {
   CMyEditBrowseCtrl edit(prompts_);
   edit.SetChipNameSource([] { return std::string("RO9110V"); });
   edit.SetFilter(QStringLiteral("..\\System"), kCfgFilter);
-  prompts_.openResults = {QStringLiteral("/data/fw/RO9110V.cfg"),
-                          QStringLiteral("/elsewhere/RO7385.cfg"), std::nullopt};
+  prompts_.openResults = {Text(data_ / "fw" / "RO9110V.cfg"), Text(data_ / "RO7385.cfg"),
+                          std::nullopt};
   prompts_.answers = {false};
 
   edit.OnBrowse();
@@ -137,9 +158,9 @@ TEST_F(BrowseFolder, NextDialogStartsWhereTheTakenFileWasButNotARefusedOne) {
   edit.OnBrowse();
 
   ASSERT_EQ(prompts_.openCalls.size(), 3u);
-  EXPECT_EQ(prompts_.openCalls[1].folder, QStringLiteral("/data/fw"));
-  EXPECT_EQ(prompts_.openCalls[2].folder, QStringLiteral("/data/fw"));
-  EXPECT_EQ(edit.text(), QStringLiteral("/data/fw/RO9110V.cfg"));
+  EXPECT_EQ(prompts_.openCalls[1].folder, Text(data_ / "fw"));
+  EXPECT_EQ(prompts_.openCalls[2].folder, Text(data_ / "fw"));
+  EXPECT_EQ(edit.text(), Text(data_ / "fw" / "RO9110V.cfg"));
 }
 
 TEST(BrowseEdit, ButtonOpensTheDialog) {

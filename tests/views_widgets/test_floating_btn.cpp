@@ -11,6 +11,7 @@
 
 #include "platform/files/AppPaths.h"
 #include "tests/ui/FakePrompts.h"
+#include "ui/DialogFolder.h"
 #include "views/widgets/Demo.h"
 #include "views/widgets/FloatingBtn.h"
 #include "views/widgets/SaveImageToFile.h"
@@ -163,7 +164,7 @@ class SaveImageTest : public testing::Test {
   QImage picture_{64, 48, QImage::Format_ARGB32_Premultiplied};
   TrailPictureList pictures_;
   FakePrompts prompts_;
-  QString folder_;
+  DialogFolder folder_;
 };
 
 // The dialog proposes the default name in the runtime root, then in the

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "ui/DialogFolder.h"
 #include "ui/RepaintPacer.h"
 #include "views/widgets/DemoRenderer.h"
 
@@ -79,8 +80,9 @@ class CDemo : public QWidget {
   // The picture painted now.
   QImage Picture() const;
   IPrompts& Prompts() { return prompts_; }
-  // The folder pictures were saved to last (empty: none yet).
-  QString& PictureFolder() { return pictureFolder_; }
+  // Where the picture save dialog opens: the folder pictures were saved to
+  // last, else the runtime root.
+  DialogFolder& PictureFolder() { return pictureFolder_; }
 
   // The context menu as it would open now (commands carry their ids as data).
   QMenu* CreateContextMenu(QWidget* parent);
@@ -108,7 +110,7 @@ class CDemo : public QWidget {
   void LeaveFullScreen();
 
   IPrompts& prompts_;
-  QString pictureFolder_;
+  DialogFolder pictureFolder_;
   std::shared_ptr<DemoWorker> worker_;
   RepaintPacer* pacer_ = nullptr;  // child of this widget
   std::shared_ptr<TouchStream> stream_;

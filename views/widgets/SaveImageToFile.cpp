@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include "ui/Prompts.h"
-#include "platform/files/AppPaths.h"
 #include "platform/files/AtomicFile.h"
+#include "ui/DialogFolder.h"
+#include "ui/Prompts.h"
 #include "views/widgets/TrailPictureList.h"
 
 namespace {
@@ -31,18 +31,14 @@ bool WriteImageFile(const QImage& picture, const QString& path) {
                                    std::string_view(bytes.constData(), bytes.size()));
 }
 
-bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, QString& lastFolder) {
+bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, DialogFolder& folder) {
   const QImage picture = pictures.Current();
   if (picture.isNull()) return false;
-  // Never the folder the program happened to be started from.
-  const QString folder = lastFolder.isEmpty()
-                             ? QString::fromStdString(platform::AppPaths::BaseDir().string())
-                             : lastFolder;
   const std::optional<QString> chosen =
-      prompts.saveFileName(folder, kFilter, kDefaultName, kDefaultSuffix);
+      prompts.saveFileName(folder.Folder(), kFilter, kDefaultName, kDefaultSuffix);
   if (!chosen) return false;
   QString path = *chosen;
-  lastFolder = QFileInfo(path).absolutePath();
+  folder.Used(path);
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".") + kDefaultSuffix;
   if (!WriteImageFile(picture, path)) {
     prompts.warn(QString::fromUtf8(kSaveImageFailedText));

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QString>
 
+class DialogFolder;
 class IPrompts;
 class TrailPictureList;
 
@@ -16,8 +17,7 @@ inline constexpr char kSaveImageFailedText[] = "保存图像文件失败！";
 bool WriteImageFile(const QImage& picture, const QString& path);
 
 // Nothing when the list is empty or the user cancels. The dialog proposes
-// "iPaint1.bmp" in lastFolder, or in the runtime root while lastFolder is
-// empty; the chosen file's folder becomes lastFolder. A name without an
-// extension gets ".bmp"; a failure shows kSaveImageFailedText. true when a
-// file was written.
-bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, QString& lastFolder);
+// "iPaint1.bmp" where folder says (the folder last used, else the runtime
+// root) and tells it the folder chosen. A name without an extension gets
+// ".bmp"; a failure shows kSaveImageFailedText. true when a file was written.
+bool SaveImageToFile(const TrailPictureList& pictures, IPrompts& prompts, DialogFolder& folder);
